@@ -1,0 +1,72 @@
+#pragma once
+
+// The application controller: starts the program, owns the top-level controllers and turns every
+// request (hotkey, tray menu, D-Bus service, vorlex: URL, command line) into one of its actions.
+
+#include "HotkeyManager.h"
+#include "Platform.h"
+#include "TranslationWindowController.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vorlex {
+
+class SettingsWindowController;
+class StatusBarController;
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    // arguments: the process arguments as the user gave them (program path first), read before
+    // QApplication takes its own options out.
+    AppDelegate(Platform& platform, QStringList arguments, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The launch sequence; called once the event loop is about to run.
+    void applicationDidFinishLaunching();
+
+    void showTranslation(const QString& text);
+    // Opens the popup for a mode and a text (the translation and the layout actions).
+    void showPopup(TranslationMode mode, const QString& text);
+    void openSettings();
+    void handleHotkeyAction(HotkeyManager::Action action);
+    // Translates text and pastes the translation over the selection; failures do nothing.
+    void translateAndReplace(const QString& text);
+
+    // Makes the focused application copy its selection and reads the clipboard about 0.3 s later.
+    // The completion runs exactly once, never before this returns, with the text or nothing, and
+    // not at all if the controller is gone by then.
+    void grabSelectedText(std::function<void(std::optional<QString>)> completion);
+
+    // The text a vorlex: URL argument carries in its "text" query item, else the argument itself.
+    static QString extractText(const QString& argument);
+
+    Platform& platform() { return desktop; }
+    StatusBarController* statusBarController() const { return statusBar.get(); }
+    // Created on first use and shared with the tray menu.
+    TranslationWindowController& translationWindow();
+    TranslationWindowController* existingTranslationWindow() const { return translationWindowController.get(); }
+    SettingsWindowController* settingsWindow() const { return settingsWindowController.get(); }
+
+    static constexpr int copyDelayMs = 50;
+    static constexpr int copySettleMs = 250;
+    static constexpr int launchArgumentDelayMs = 100;
+
+private:
+    void simulatePaste();
+
+    Platform& desktop;
+    QStringList arguments;
+    std::unique_ptr<StatusBarController> statusBar;
+    std::unique_ptr<TranslationWindowController> translationWindowController;
+    std::unique_ptr<SettingsWindowController> settingsWindowController;
+};
+
+} // namespace vorlex

@@ -1,0 +1,108 @@
+#include "HotkeyManager.h"
+
+#include "TextTerms.h"
+
+#include <QCoreApplication>
+
+namespace vorlex {
+
+namespace {
+
+// The physical key of each key name on a US keyboard, as an X keycode (evdev code + 8).
+struct KeyCode {
+    char16_t name;
+    quint32 keycode;
+};
+constexpr KeyCode keyCodeMap[] = {
+    {u'a', 38}, {u's', 39}, {u'd', 40}, {u'f', 41}, {u'h', 43}, {u'g', 42},  {u'z', 52}, {u'x', 53},
+    {u'c', 54}, {u'v', 55}, {u'b', 56}, {u'q', 24}, {u'w', 25}, {u'e', 26},  {u'r', 27}, {u'y', 29},
+    {u't', 28}, {u'1', 10}, {u'2', 11}, {u'3', 12}, {u'4', 13}, {u'6', 15},  {u'5', 14}, {u'=', 21},
+    {u'9', 18}, {u'7', 16}, {u'-', 20}, {u'8', 17}, {u'0', 19}, {u']', 35},  {u'o', 32}, {u'u', 30},
+    {u'[', 34}, {u'i', 31}, {u'p', 33}, {u'l', 46}, {u'j', 44}, {u'\'', 48}, {u'k', 45}, {u';', 47},
+    {u'\\', 51}, {u',', 59}, {u'/', 61}, {u'n', 57}, {u'm', 58}, {u'.', 60},
+};
+static_assert(std::size(keyCodeMap) == 46);
+
+std::optional<quint32> keycodeFor(const QString& key)
+{
+    const QString lower = TextTerms::toLower(key);
+    if (lower.size() != 1)
+        return std::nullopt;
+    for (const KeyCode& entry : keyCodeMap) {
+        if (entry.name == lower.at(0).unicode())
+            return entry.keycode;
+    }
+    return std::nullopt;
+}
+
+// "cmd" is Ctrl, "ctrl" is Super, "opt" is Alt: Qt's cross-platform naming of the same roles.
+quint32 modifierMask(const QStringList& modifiers)
+{
+    quint32 mask = 0;
+    for (const QString& name : modifiers) {
+        if (name == QLatin1String("cmd"))
+            mask |= ControlModifier;
+        else if (name == QLatin1String("shift"))
+            mask |= ShiftModifier;
+        else if (name == QLatin1String("opt"))
+            mask |= AltModifier;
+        else if (name == QLatin1String("ctrl"))
+            mask |= SuperModifier;
+    }
+    return mask;
+}
+
+bool matches(const HotkeyConfig& config, const KeyPress& press)
+{
+    if (config.key.isEmpty())
+        return false;
+    const auto keycode = keycodeFor(config.key);
+    return keycode && *keycode == press.keycode && modifierMask(config.modifiers) == press.modifiers;
+}
+
+} // namespace
+
+std::optional<HotkeyManager::Action> HotkeyManager::actionFromRawValue(qint32 raw)
+{
+    if (raw < 1 || raw > 3)
+        return std::nullopt;
+    return Action(raw);
+}
+
+HotkeyManager& HotkeyManager::shared()
+{
+    static HotkeyManager instance;
+    return instance;
+}
+
+std::optional<HotkeyManager::Action> HotkeyManager::match(const KeyPress& press) const
+{
+    if (!currentSettings)
+        return std::nullopt;
+    if (matches(currentSettings->hotkeyTranslate, press))
+        return Action::translate;
+    if (matches(currentSettings->hotkeyLayoutConvert, press))
+        return Action::layoutConvert;
+    if (matches(currentSettings->hotkeyReplaceText, press))
+        return Action::replaceText;
+    return std::nullopt;
+}
+
+void HotkeyManager::installMonitor(Platform& target)
+{
+    if (installed)
+        return;
+    installed = true;
+    platform = &target;
+    platform->inputObserver().watchKeys([this](const KeyPress& press) {
+        const auto action = match(press);
+        if (!action)
+            return;
+        platform->scheduler().after(0, nullptr, [this, action = *action] {
+            if (actionHandler)
+                actionHandler(action);
+        });
+    });
+}
+
+} // namespace vorlex

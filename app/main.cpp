@@ -1,0 +1,31 @@
+#include "AppDelegate.h"
+#include "X11Platform.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    // The user's arguments as given: QApplication removes the ones it understands ("-reverse").
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fputs("vorlex: no X display (DISPLAY is not set); start it inside an X11 session\n", stderr);
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb"); // the desktop layer speaks X11, also under XWayland
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vorlex"));
+
+    const auto platform = vorlex::createX11Platform();
+    vorlex::AppDelegate delegate(*platform, arguments);
+    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+    app.exec();
+    return 0;
+}

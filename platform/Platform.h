@@ -1,0 +1,134 @@
+#pragma once
+
+// The desktop facilities the program relies on, as small interfaces. The X11 layer implements
+// them for the running program; the fake in fake/ implements them in memory for tests.
+// Every method is called on the UI thread, and every callback runs on the UI thread.
+
+#include <QPoint>
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+class QObject;
+
+namespace vorlex {
+
+// A top-level window of some application (an X window id); 0 means none.
+using WindowId = quint64;
+
+// Physical modifier keys as the desktop reports them. Lock keys are never part of the state.
+enum KeyModifier : quint32 {
+    ShiftModifier = 0x1,
+    ControlModifier = 0x2,
+    AltModifier = 0x4,
+    SuperModifier = 0x8,
+};
+
+// One key press seen system-wide: the keycode of the physical key (X keycode, evdev code + 8)
+// and the modifiers held at that moment.
+struct KeyPress {
+    quint32 keycode = 0;
+    quint32 modifiers = 0;
+    bool operator==(const KeyPress&) const = default;
+};
+
+enum class MouseButton { Left, Right };
+
+// One mouse button press seen system-wide, with the pointer in global screen coordinates.
+struct ButtonPress {
+    MouseButton button = MouseButton::Left;
+    QPoint globalPosition;
+    bool operator==(const ButtonPress&) const = default;
+};
+
+class NonCopyable {
+public:
+    NonCopyable() = default;
+    NonCopyable(const NonCopyable&) = delete;
+    NonCopyable& operator=(const NonCopyable&) = delete;
+    virtual ~NonCopyable() = default;
+};
+
+// Every delay of the program goes through here, so tests can advance a virtual clock instead of sleeping.
+class Scheduler : public NonCopyable {
+public:
+    // Runs callback once, about milliseconds later, on the UI thread. Never runs it before returning.
+    // If context is destroyed first the callback is dropped: that is how callers hold their target weakly.
+    virtual void after(int milliseconds, QObject* context, std::function<void()> callback) = 0;
+};
+
+// The CLIPBOARD selection, plain text only.
+class Clipboard : public NonCopyable {
+public:
+    // Rises whenever anyone (another application or this one) puts new content on the clipboard.
+    virtual quint64 changeCount() const = 0;
+    // The current plain text, or an empty string when the clipboard holds none.
+    virtual QString text() const = 0;
+    // Replaces the clipboard's content with one plain string; this process keeps serving it.
+    virtual void setText(const QString& text) = 0;
+};
+
+// Synthetic keystrokes delivered to whatever window has the keyboard focus.
+class KeySender : public NonCopyable {
+public:
+    // The platform's copy shortcut (Ctrl+C on the physical C key), exactly, whatever the user still holds.
+    virtual void sendCopy() = 0;
+    // The platform's paste shortcut (Ctrl+V on the physical V key).
+    virtual void sendPaste() = 0;
+};
+
+// The window manager's notion of the active window.
+class WindowSystem : public NonCopyable {
+public:
+    // The window that has the user's focus now, or 0.
+    virtual WindowId activeWindow() const = 0;
+    // Asks the window manager to bring window to the front and focus it. 0 is ignored.
+    virtual void activate(WindowId window) = 0;
+};
+
+// Passive, system-wide observation of key and button presses. Nothing is grabbed or swallowed.
+class InputObserver : public NonCopyable {
+public:
+    using KeyHandler = std::function<void(const KeyPress&)>;
+    using ButtonHandler = std::function<void(const ButtonPress&)>;
+
+    // Starts delivering every key press of the desktop to handler (auto-repeats included).
+    // Returns false when the desktop offers no way to observe keys. Called at most once.
+    // The handler must stay cheap: it runs for every key the user types.
+    virtual bool watchKeys(KeyHandler handler) = 0;
+
+    // Delivers left and right button presses to handler until the returned id is removed.
+    // Returns 0 when presses cannot be observed.
+    virtual int addButtonWatcher(ButtonHandler handler) = 0;
+    virtual void removeButtonWatcher(int id) = 0;
+};
+
+// The process's place on the desktop.
+class Session : public NonCopyable {
+public:
+    // Whether a system tray is there to hold the icon.
+    virtual bool trayAvailable() const = 0;
+    // Checks that the desktop lets the program observe keys and send keystrokes. The answer is
+    // informational: the program carries on either way.
+    virtual bool checkInputAccess() = 0;
+};
+
+// Everything above, as one object handed to the controllers.
+class Platform : public NonCopyable {
+public:
+    virtual Scheduler& scheduler() = 0;
+    virtual Clipboard& clipboard() = 0;
+    virtual KeySender& keySender() = 0;
+    virtual WindowSystem& windowSystem() = 0;
+    virtual InputObserver& inputObserver() = 0;
+    virtual Session& session() = 0;
+};
+
+// The scheduler of the running program: QTimer::singleShot with a context object.
+class QtScheduler final : public Scheduler {
+public:
+    void after(int milliseconds, QObject* context, std::function<void()> callback) override;
+};
+
+} // namespace vorlex

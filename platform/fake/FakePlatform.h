@@ -1,0 +1,139 @@
+#pragma once
+
+// An in-memory desktop for tests: it records what it was asked to do and lets a test play the
+// user and the other applications (focus a window, copy text, press keys, click, let time pass).
+
+#include "Platform.h"
+
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace vorlex {
+
+// A virtual clock: callbacks run only when the test advances time.
+class FakeScheduler final : public Scheduler {
+public:
+    void after(int milliseconds, QObject* context, std::function<void()> callback) override;
+
+    // Moves the clock forward, running every callback that falls due, in time order
+    // (callbacks scheduled while advancing run too if they fall inside the interval).
+    void advance(int milliseconds);
+    qint64 now() const { return clock; }
+    int pending() const { return int(queue.size()); }
+
+private:
+    struct Entry {
+        qint64 due;
+        quint64 sequence;
+        QPointer<QObject> context;
+        bool hasContext;
+        std::function<void()> callback;
+    };
+    qint64 clock = 0;
+    quint64 nextSequence = 0;
+    std::vector<Entry> queue;
+};
+
+class FakeClipboard final : public Clipboard {
+public:
+    quint64 changeCount() const override { return count; }
+    QString text() const override { return content; }
+    void setText(const QString& text) override;
+
+    // Another application copied something.
+    void externalCopy(const QString& text);
+
+    QStringList writes; // what this process wrote, in order
+    QStringList* log = nullptr;
+
+private:
+    quint64 count = 0;
+    QString content;
+};
+
+class FakeKeySender final : public KeySender {
+public:
+    void sendCopy() override;
+    void sendPaste() override;
+
+    QStringList sent; // "copy" and "paste", in order
+    // Plays the focused application: called on each synthetic copy or paste.
+    std::function<void()> onCopy;
+    std::function<void()> onPaste;
+    QStringList* log = nullptr;
+};
+
+class FakeWindowSystem final : public WindowSystem {
+public:
+    WindowId activeWindow() const override { return active; }
+    void activate(WindowId window) override;
+
+    WindowId active = 0;
+    std::vector<WindowId> activations;
+    QStringList* log = nullptr;
+};
+
+class FakeInputObserver final : public InputObserver {
+public:
+    bool watchKeys(KeyHandler handler) override;
+    int addButtonWatcher(ButtonHandler handler) override;
+    void removeButtonWatcher(int id) override;
+
+    // The user pressed a key / a button somewhere on the desktop.
+    void pressKey(const KeyPress& press);
+    void pressButton(const ButtonPress& press);
+
+    bool keysAvailable = true;
+    int watchKeysCalls = 0;
+    int buttonWatcherCount() const { return int(buttonHandlers.size()); }
+    QStringList* log = nullptr;
+
+private:
+    KeyHandler keyHandler;
+    std::map<int, ButtonHandler> buttonHandlers;
+    int nextButtonId = 1;
+};
+
+class FakeSession final : public Session {
+public:
+    bool trayAvailable() const override { return tray; }
+    bool checkInputAccess() override;
+
+    bool tray = true;
+    int inputAccessChecks = 0;
+    QStringList* log = nullptr;
+};
+
+class FakePlatform final : public Platform {
+public:
+    FakePlatform();
+
+    Scheduler& scheduler() override { return fakeScheduler; }
+    Clipboard& clipboard() override { return fakeClipboard; }
+    KeySender& keySender() override { return fakeKeySender; }
+    WindowSystem& windowSystem() override { return fakeWindowSystem; }
+    InputObserver& inputObserver() override { return fakeInputObserver; }
+    Session& session() override { return fakeSession; }
+
+    FakeScheduler fakeScheduler;
+    FakeClipboard fakeClipboard;
+    FakeKeySender fakeKeySender;
+    FakeWindowSystem fakeWindowSystem;
+    FakeInputObserver fakeInputObserver;
+    FakeSession fakeSession;
+
+    // Every call into the platform, in order ("watchKeys", "checkInputAccess", "copy", "paste",
+    // "activate <id>", "setText <text>"): tests assert on sequences across the parts.
+    QStringList log;
+
+    // A focused application whose selection is text: a synthetic copy puts it on the clipboard.
+    void selectText(const QString& text);
+    // A focused application with nothing selected: a synthetic copy changes nothing.
+    void selectNothing();
+};
+
+} // namespace vorlex

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the build, the program and the tests need (Debian 12), then configures and builds.
+# Safe to run again: packages already there are skipped, the build is incremental.
+# BUILD_DIR (default build) and CMAKE_ARGS (extra configure options) may be set by the caller.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+    cmake g++ make pkg-config ccache
+    qt6-base-dev qt6-qpa-plugins libicu-dev
+    libx11-dev libxtst-dev libxi-dev libxfixes-dev
+    xvfb xauth x11-utils x11-xkb-utils xdotool dbus jwm
+    fonts-dejavu-core culmus
+    libgtest-dev libgmock-dev libbenchmark-dev
+    hebcal openssl python3-tk
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "setup: installing ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+build_dir=${BUILD_DIR:-build}
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# shellcheck disable=SC2086
+cmake -S . -B "$build_dir" "${launcher[@]}" ${CMAKE_ARGS:-} >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"
