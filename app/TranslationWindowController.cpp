@@ -21,6 +21,14 @@ void TranslationViewController::set(TranslationMode newMode, const QString& text
     textView->setPlainText(text);
 }
 
+void TranslationViewController::showEntry(const HistoryEntry& entry)
+{
+    mode = entry.type == QLatin1String("translate") ? TranslationMode::translate : TranslationMode::keyboardLayout;
+    originalText = entry.originalText;
+    resultText = entry.resultText;
+    textView->setPlainText(resultText);
+}
+
 TranslationWindowController::TranslationWindowController(Platform& platform)
     : desktop(platform), panel(std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint))
 {

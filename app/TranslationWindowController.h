@@ -2,6 +2,7 @@
 
 // The popup: a small floating window that shows one text in one of three modes.
 
+#include "HistoryManager.h"
 #include "Platform.h"
 
 #include <QPointer>
@@ -22,6 +23,8 @@ public:
 
     // Starts a new request: stores the mode and the text and runs the mode's service.
     void set(TranslationMode mode, const QString& originalText);
+    // Shows a stored history entry without running any service.
+    void showEntry(const HistoryEntry& entry);
 
     WindowId sourceApp = 0;
     TranslationMode mode = TranslationMode::translate;
