@@ -33,7 +33,11 @@ char32_t firstCodePoint(QStringView text)
 
 bool isTrimmable(char32_t c)
 {
-    if (c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0x2028 || c == 0x2029)
+    // Below U+1680 the only space separators are U+0020 and U+00A0; the check runs once per code unit
+    // of every converted text, so the common case stays out of ICU.
+    if (c < 0x1680)
+        return c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0;
+    if (c == 0x2028 || c == 0x2029)
         return true;
     return u_charType(UChar32(c)) == U_SPACE_SEPARATOR;
 }
@@ -52,7 +56,7 @@ QString trimmed(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-GraphemeWalker::GraphemeWalker(const QString& text)
+GraphemeWalker::GraphemeWalker(const QString& text) : data(text.constData()), size(text.size())
 {
     UErrorCode status = U_ZERO_ERROR;
     iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
@@ -73,8 +77,18 @@ GraphemeWalker::~GraphemeWalker() = default;
 
 bool GraphemeWalker::next(qsizetype& start, qsizetype& end)
 {
-    if (!iterator)
-        return false;
+    if (!iterator) {
+        // Without ICU's break data every code point stands alone: less exact, but nothing is lost.
+        if (position >= size)
+            return false;
+        start = position;
+        position += (QChar::isHighSurrogate(data[position].unicode()) && position + 1 < size &&
+                     QChar::isLowSurrogate(data[position + 1].unicode()))
+                        ? 2
+                        : 1;
+        end = position;
+        return true;
+    }
     const int32_t following = iterator->next();
     if (following == icu::BreakIterator::DONE)
         return false;

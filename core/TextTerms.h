@@ -39,6 +39,8 @@ public:
 
 private:
     std::unique_ptr<icu::BreakIterator> iterator;
+    const QChar* data = nullptr;
+    qsizetype size = 0;
     qsizetype position = 0;
 };
 
