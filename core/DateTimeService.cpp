@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <optional>
 
 namespace vorlex {
 
@@ -40,46 +39,63 @@ bool isTimestamp(QStringView integerPart)
     return true;
 }
 
-// The library's own range: a non-lenient calendar refuses instants it cannot hold.
-bool isRepresentable(UDate instant)
+// Making a he_IL formatter costs about a millisecond, so each thread keeps its own (ICU formatters and
+// calendars must not be shared between threads); only the zones change from call to call.
+struct Formatters {
+    std::unique_ptr<icu::DateFormat> local; // Gregorian, full date, medium time
+    std::unique_ptr<icu::DateFormat> utc;
+    std::unique_ptr<icu::DateFormat> hebrew; // Hebrew calendar, full date, no time
+    std::unique_ptr<icu::Calendar> range;    // refuses instants the library cannot hold
+
+    Formatters()
+    {
+        const icu::Locale locale("he_IL");
+        local.reset(icu::DateFormat::createDateTimeInstance(icu::DateFormat::kFull, icu::DateFormat::kMedium, locale));
+        utc.reset(icu::DateFormat::createDateTimeInstance(icu::DateFormat::kFull, icu::DateFormat::kMedium, locale));
+        if (utc)
+            utc->adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString(u"UTC")));
+        hebrew.reset(icu::DateFormat::createDateInstance(icu::DateFormat::kFull, icu::Locale("he_IL@calendar=hebrew")));
+        UErrorCode status = U_ZERO_ERROR;
+        range.reset(icu::Calendar::createInstance(icu::TimeZone::getGMT()->clone(), icu::Locale::getRoot(), status));
+        if (U_FAILURE(status))
+            range.reset();
+        else
+            range->setLenient(false);
+    }
+
+    // The library's own range: a calendar that is not lenient refuses what it cannot hold.
+    bool isRepresentable(UDate instant)
+    {
+        if (!range)
+            return false;
+        UErrorCode status = U_ZERO_ERROR;
+        range->setTime(instant, status);
+        return U_SUCCESS(status);
+    }
+};
+
+Formatters& formatters()
 {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Calendar> calendar(
-        icu::Calendar::createInstance(icu::TimeZone::getGMT()->clone(), icu::Locale::getRoot(), status));
-    if (U_FAILURE(status))
-        return false;
-    calendar->setLenient(false);
-    calendar->setTime(instant, status);
-    return U_SUCCESS(status);
+    thread_local Formatters perThread;
+    return perThread;
 }
 
-std::optional<QString> format(icu::DateFormat* formatter, UDate instant)
+QString format(icu::DateFormat* formatter, UDate instant)
 {
     if (formatter == nullptr)
-        return std::nullopt;
+        return {}; // ICU without locale data: nothing to show
     icu::UnicodeString text;
     formatter->format(instant, text);
     return fromUnicode(text);
 }
 
-// he_IL, Gregorian, full date and medium time, in the given zone (the formatter takes it over).
-QString formatGregorian(UDate instant, icu::TimeZone* timezone)
+// In the system zone, read again on every call: it may change while the program runs. For the Hebrew
+// formatter this makes the date that of the local day.
+QString formatInSystemZone(icu::DateFormat* formatter, UDate instant)
 {
-    std::unique_ptr<icu::DateFormat> formatter(icu::DateFormat::createDateTimeInstance(
-        icu::DateFormat::kFull, icu::DateFormat::kMedium, icu::Locale("he_IL")));
-    if (formatter)
-        formatter->adoptTimeZone(timezone);
-    else
-        delete timezone;
-    return format(formatter.get(), instant).value_or(outOfRange);
-}
-
-// he_IL, Hebrew calendar, full date, in the default zone: the Hebrew date of the local day.
-QString formatHebrew(UDate instant)
-{
-    std::unique_ptr<icu::DateFormat> formatter(
-        icu::DateFormat::createDateInstance(icu::DateFormat::kFull, icu::Locale("he_IL@calendar=hebrew")));
-    return format(formatter.get(), instant).value_or(outOfRange);
+    if (formatter != nullptr)
+        formatter->adoptTimeZone(icu::TimeZone::createDefault());
+    return format(formatter, instant);
 }
 
 } // namespace
@@ -105,13 +121,14 @@ DateTimeResult DateTimeService::compute(const QString& text)
         result.sourceNote = QStringLiteral("עכשיו");
     }
 
-    if (!isRepresentable(instant)) {
+    Formatters& cached = formatters();
+    if (!cached.isRepresentable(instant)) {
         result.localTime = result.utcTime = result.hebrewDate = outOfRange;
         return result;
     }
-    result.localTime = formatGregorian(instant, icu::TimeZone::createDefault());
-    result.utcTime = formatGregorian(instant, icu::TimeZone::createTimeZone(icu::UnicodeString(u"UTC")));
-    result.hebrewDate = formatHebrew(instant);
+    result.localTime = formatInSystemZone(cached.local.get(), instant);
+    result.utcTime = format(cached.utc.get(), instant);
+    result.hebrewDate = formatInSystemZone(cached.hebrew.get(), instant);
     return result;
 }
 
