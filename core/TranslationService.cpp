@@ -3,9 +3,15 @@
 #include "TextTerms.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPointer>
-#include <QTimer>
+#include <QThread>
 
 namespace vorlex {
 
@@ -14,7 +20,159 @@ namespace {
 QMutex endpointsMutex;
 TranslationEndpoints currentEndpoints;
 
+const QString googleEngineName = QStringLiteral("Google Translate");
+const QString deepLEngineName = QStringLiteral("DeepL");
+
+// Created once, on first use from any thread, and handed to the application's thread so that one event
+// loop serves every request. Never deleted: it lives as long as the process.
+QNetworkAccessManager* sharedClient()
+{
+    static QNetworkAccessManager* const client = [] {
+        auto* manager = new QNetworkAccessManager;
+        manager->setTransferTimeout(TranslationService::endpoints().idleTimeoutMs);
+        if (QCoreApplication* app = QCoreApplication::instance(); app && app->thread() != manager->thread())
+            manager->moveToThread(app->thread());
+        return manager;
+    }();
+    return client;
+}
+
+// Every byte except A-Z a-z 0-9 - . _ ~ as %XX, from the UTF-8 bytes.
+QByteArray percentEncoded(const QString& value)
+{
+    return value.toUtf8().toPercentEncoding();
+}
+
+// scheme://host[:port] of a base URL followed by an absolute path and query that are already encoded,
+// so that nothing is decoded or encoded again on the way to the wire.
+std::optional<QUrl> endpointUrl(const QUrl& base, const QByteArray& pathAndQuery)
+{
+    if (!base.isValid() || base.scheme().isEmpty() || base.host().isEmpty())
+        return std::nullopt;
+    QByteArray encoded = base.scheme().toLatin1() + "://" + base.host(QUrl::FullyEncoded).toLatin1();
+    if (base.port() >= 0)
+        encoded += ':' + QByteArray::number(base.port());
+    encoded += pathAndQuery;
+    QUrl url = QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+TranslationError error(TranslationError::Kind kind, int code = 0, const QString& detail = {})
+{
+    return TranslationError{kind, code, detail};
+}
+
+TranslationOutcome parseGoogleReply(const QByteArray& body)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    if (!document.isArray())
+        return error(TranslationError::Kind::decodingFailed);
+    const QJsonArray top = document.array();
+    if (top.isEmpty() || !top.at(0).isArray())
+        return error(TranslationError::Kind::decodingFailed);
+    QString translated;
+    for (const QJsonValue& segment : top.at(0).toArray()) {
+        if (!segment.isArray())
+            return error(TranslationError::Kind::decodingFailed);
+        const QJsonArray parts = segment.toArray();
+        if (!parts.isEmpty() && parts.at(0).isString())
+            translated += parts.at(0).toString();
+    }
+    const QString detected = top.size() > 2 && top.at(2).isString() ? top.at(2).toString() : QString();
+    return TranslationResult{translated, detected, googleEngineName};
+}
+
+TranslationError replyFormat(const QString& detail)
+{
+    return error(TranslationError::Kind::replyFormat, 0, detail);
+}
+
+TranslationOutcome parseDeepLReply(const QByteArray& body)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return replyFormat(parseError.errorString());
+    if (!document.isObject())
+        return replyFormat(QStringLiteral("the reply is not a JSON object"));
+    const QJsonObject top = document.object();
+    if (!top.contains(QStringLiteral("translations")))
+        return replyFormat(QStringLiteral("key \"translations\" not found"));
+    const QJsonValue list = top.value(QStringLiteral("translations"));
+    if (!list.isArray())
+        return replyFormat(QStringLiteral("\"translations\" is not an array"));
+    // The whole list is read, as a decoder of the record would, before the first element is taken.
+    const QJsonArray translations = list.toArray();
+    std::optional<TranslationResult> first;
+    for (qsizetype i = 0; i < translations.size(); ++i) {
+        const QString where = QStringLiteral("translations[%1]").arg(i);
+        if (!translations.at(i).isObject())
+            return replyFormat(where + QStringLiteral(" is not an object"));
+        const QJsonObject translation = translations.at(i).toObject();
+        const QJsonValue text = translation.value(QStringLiteral("text"));
+        if (!text.isString())
+            return replyFormat(where + QStringLiteral(".text is missing or not a string"));
+        const QJsonValue detected = translation.value(QStringLiteral("detected_source_language"));
+        if (!detected.isUndefined() && !detected.isNull() && !detected.isString())
+            return replyFormat(where + QStringLiteral(".detected_source_language is not a string"));
+        if (!first)
+            first = TranslationResult{text.toString(), detected.toString(), deepLEngineName};
+    }
+    if (!first)
+        return error(TranslationError::Kind::noTranslation);
+    return *first;
+}
+
+// A finished exchange: the status first (the body of an error status is never read), then the
+// client's own failure, then the body.
+TranslationOutcome outcomeOf(QNetworkReply& reply, TranslationOutcome (*parse)(const QByteArray&))
+{
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() != 200)
+        return error(TranslationError::Kind::httpError, status.toInt());
+    if (reply.error() != QNetworkReply::NoError) {
+        // Nothing here cancels a request, so a cancelled one is the idle timeout firing; this Qt
+        // reports that as "Operation canceled", which would mislead the reader.
+        QString detail = reply.error() == QNetworkReply::OperationCanceledError ? QStringLiteral("Operation timed out")
+                                                                                : reply.errorString();
+        if (detail.isEmpty())
+            detail = QStringLiteral("network error %1").arg(int(reply.error()));
+        return error(TranslationError::Kind::transport, 0, detail);
+    }
+    return parse(reply.readAll());
+}
+
 } // namespace
+
+// One translate() call. Lives on the calling thread and hands the outcome over there, always through
+// its event loop, so the completion never runs inside translate().
+class TranslationService::PendingCall : public QObject {
+public:
+    PendingCall(QObject* caller, Completion done)
+        : context(caller), hasContext(caller != nullptr), completion(std::move(done))
+    {
+    }
+
+    // Any thread; exactly once.
+    void finish(const TranslationOutcome& outcome)
+    {
+        QMetaObject::invokeMethod(
+            this,
+            [this, outcome] {
+                if ((!hasContext || context) && completion)
+                    completion(outcome);
+                deleteLater();
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QPointer<QObject> context;
+    bool hasContext;
+    Completion completion;
+};
 
 QString TranslationError::description() const
 {
@@ -65,18 +223,80 @@ void TranslationService::translate(const QString& text, const AppSettings& setti
                                    const std::optional<QString>& targetOverride, QObject* context,
                                    Completion completion)
 {
-    Q_UNUSED(settings);
-    Q_UNUSED(targetOverride);
-    // Placeholder until the network paths land: every request fails the way an offline one would.
-    const bool empty = TextTerms::trimmed(text).isEmpty();
-    QPointer<QObject> guard(context);
-    const bool hasContext = context != nullptr;
-    QTimer::singleShot(0, QCoreApplication::instance(), [=] {
-        if (hasContext && !guard)
-            return;
-        completion(empty ? TranslationError{TranslationError::Kind::emptyText, 0, {}}
-                         : TranslationError{TranslationError::Kind::transport, 0, QStringLiteral("אין חיבור לשרת")});
-    });
+    auto* call = new PendingCall(context, std::move(completion));
+    const QString trimmedText = TextTerms::trimmed(text);
+    if (trimmedText.isEmpty()) {
+        call->finish(error(TranslationError::Kind::emptyText));
+        return;
+    }
+    AppSettings copy = settings;
+    if (targetOverride)
+        copy.targetLanguage = *targetOverride;
+    const TranslationEndpoints where = endpoints();
+    if (copy.engine == TranslationEngine::google)
+        translateWithGoogle(trimmedText, copy, where, call);
+    else
+        translateWithDeepL(trimmedText, copy, where, call);
+}
+
+void TranslationService::translateWithGoogle(const QString& text, const AppSettings& settings,
+                                             const TranslationEndpoints& where, PendingCall* call)
+{
+    const QString source = settings.sourceLanguage.isEmpty() ? QStringLiteral("auto") : settings.sourceLanguage;
+    // The codes are encoded too: real codes pass unchanged, and a hand-edited file cannot add parameters.
+    const QByteArray pathAndQuery = "/translate_a/single?client=gtx&sl=" + percentEncoded(source) +
+                                    "&tl=" + percentEncoded(settings.targetLanguage) +
+                                    "&dt=t&q=" + percentEncoded(text);
+    const std::optional<QUrl> url = endpointUrl(where.google, pathAndQuery);
+    if (!url) {
+        call->finish(error(TranslationError::Kind::invalidURL));
+        return;
+    }
+    send(call, QNetworkRequest(*url), std::nullopt, where.idleTimeoutMs, parseGoogleReply);
+}
+
+void TranslationService::translateWithDeepL(const QString& text, const AppSettings& settings,
+                                            const TranslationEndpoints& where, PendingCall* call)
+{
+    if (settings.deepLApiKey.isEmpty()) {
+        call->finish(error(TranslationError::Kind::missingAPIKey));
+        return;
+    }
+    const std::optional<QUrl> url =
+        endpointUrl(settings.deepLUseFreeTier ? where.deepLFree : where.deepLPaid, "/v2/translate");
+    if (!url) {
+        call->finish(error(TranslationError::Kind::invalidURL));
+        return;
+    }
+    QByteArray body =
+        "text=" + percentEncoded(text) + "&target_lang=" + percentEncoded(TextTerms::toUpper(settings.targetLanguage));
+    if (!settings.sourceLanguage.isEmpty() && settings.sourceLanguage != QLatin1String("auto"))
+        body += "&source_lang=" + percentEncoded(TextTerms::toUpper(settings.sourceLanguage));
+
+    QNetworkRequest request(*url);
+    request.setTransferTimeout(where.deepLTimeoutMs);
+    request.setRawHeader("Authorization", "DeepL-Auth-Key " + settings.deepLApiKey.toUtf8());
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    send(call, request, body, where.idleTimeoutMs, parseDeepLReply);
+}
+
+void TranslationService::send(PendingCall* call, const QNetworkRequest& request, const std::optional<QByteArray>& body,
+                              int idleTimeoutMs, TranslationOutcome (*parse)(const QByteArray&))
+{
+    QNetworkAccessManager* client = sharedClient();
+    auto start = [client, call, request, body, idleTimeoutMs, parse] {
+        if (client->transferTimeout() != idleTimeoutMs)
+            client->setTransferTimeout(idleTimeoutMs);
+        QNetworkReply* reply = body ? client->post(request, *body) : client->get(request);
+        QObject::connect(reply, &QNetworkReply::finished, client, [reply, call, parse] {
+            call->finish(outcomeOf(*reply, parse));
+            reply->deleteLater();
+        });
+    };
+    if (QThread::currentThread() == client->thread())
+        start();
+    else
+        QMetaObject::invokeMethod(client, start, Qt::QueuedConnection);
 }
 
 } // namespace vorlex

@@ -16,6 +16,7 @@
 #include <optional>
 #include <variant>
 
+class QNetworkRequest;
 class QObject;
 
 namespace vorlex {
@@ -35,7 +36,7 @@ struct TranslationError {
         missingAPIKey,
         noTranslation,
         decodingFailed,
-        transport, // the HTTP client's own failure; detail holds its readable text
+        transport,   // the HTTP client's own failure; detail holds its readable text
         replyFormat, // DeepL's reply did not decode; detail holds the JSON reader's description
     };
     Kind kind = Kind::decodingFailed;
@@ -73,6 +74,17 @@ public:
 
     static TranslationEndpoints endpoints();
     static void setEndpoints(const TranslationEndpoints& endpoints);
+
+private:
+    class PendingCall;
+
+    static void translateWithGoogle(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,
+                                    PendingCall* call);
+    static void translateWithDeepL(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,
+                                   PendingCall* call);
+    // With a body the request is a POST, else a GET.
+    static void send(PendingCall* call, const QNetworkRequest& request, const std::optional<QByteArray>& body,
+                     int idleTimeoutMs, TranslationOutcome (*parse)(const QByteArray&));
 };
 
 } // namespace vorlex

@@ -20,7 +20,8 @@ struct LocalHttpServer::Connection {
     QTcpSocket* socket = nullptr;
     int number = 0;
     QByteArray buffer;
-    bool hung = false;
+    bool hung = false;    // a hanging reply: nothing more is read or answered
+    bool waiting = false; // a late reply: later requests stay unread until it is written
 };
 
 namespace {
@@ -228,6 +229,8 @@ void LocalHttpServer::acceptPending()
 void LocalHttpServer::readFrom(Connection& connection)
 {
     QTcpSocket* socket = connection.socket;
+    if (connection.waiting)
+        return;
     if (connection.hung) {
         socket->readAll(); // a hung exchange never answers, whatever else arrives
         return;
@@ -240,6 +243,7 @@ void LocalHttpServer::readFrom(Connection& connection)
         const QList<QByteArray> lines = connection.buffer.left(headEnd).split('\n');
         Request request;
         request.connection = connection.number;
+        request.head = connection.buffer.left(headEnd + 4);
         request.requestLine = lines.value(0).chopped(lines.value(0).endsWith('\r') ? 1 : 0);
         const QList<QByteArray> parts = request.requestLine.split(' ');
         request.method = parts.value(0);
@@ -272,26 +276,49 @@ void LocalHttpServer::readFrom(Connection& connection)
             connection.hung = true;
             return;
         }
-        if (reply.closeWithoutReply) {
-            socket->disconnectFromHost();
+        if (reply.delayMs > 0) {
+            // Later requests on this connection wait their turn behind the late answer.
+            connection.waiting = true;
+            Connection* raw = &connection;
+            QTimer::singleShot(reply.delayMs, socket, [this, raw, reply, request] {
+                const bool open = std::any_of(connections.begin(), connections.end(),
+                                              [raw](const auto& held) { return held.get() == raw; });
+                if (!open)
+                    return;
+                raw->waiting = false;
+                if (answer(*raw, reply, request))
+                    readFrom(*raw);
+            });
             return;
         }
-        const bool close = reply.closeConnection || request.header("Connection").toLower() == "close";
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
-                         (reply.reason.isEmpty() ? reasonPhrase(reply.status) : reply.reason) + "\r\n";
-        out += "Content-Type: " + reply.contentType + "\r\n";
-        out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-        for (const auto& [name, value] : reply.extraHeaders)
-            out += name + ": " + value + "\r\n";
-        out += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
-        out += "\r\n";
-        out += reply.body;
-        socket->write(out);
-        if (close) {
-            socket->disconnectFromHost();
+        if (!answer(connection, reply, request))
             return;
-        }
     }
+}
+
+bool LocalHttpServer::answer(Connection& connection, const Reply& reply, const Request& request)
+{
+    QTcpSocket* socket = connection.socket;
+    if (reply.closeWithoutReply) {
+        socket->disconnectFromHost();
+        return false;
+    }
+    const bool close = reply.closeConnection || request.header("Connection").toLower() == "close";
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' +
+                     (reply.reason.isEmpty() ? reasonPhrase(reply.status) : reply.reason) + "\r\n";
+    out += "Content-Type: " + reply.contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    for (const auto& [name, value] : reply.extraHeaders)
+        out += name + ": " + value + "\r\n";
+    out += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
+    out += "\r\n";
+    out += reply.body;
+    socket->write(out);
+    if (close) {
+        socket->disconnectFromHost();
+        return false;
+    }
+    return true;
 }
 
 LocalHttpServer::Reply LocalHttpServer::replyFor(const Request& request)

@@ -8,7 +8,8 @@
 //   body bytes, and which TCP connection carried it (connection numbers start at 1).
 // - Replies come from the handler if one is set, else from the queue (one reply per request, in
 //   order), else from the default reply (200, "application/json", empty body).
-// - A reply may hang (never answer, connection kept open) or close the connection without answering.
+// - A reply may come late (delayMs), hang (never answer, connection kept open) or close the
+//   connection without answering.
 // - Connections are kept alive until the client closes them or a reply says closeConnection, so
 //   connection reuse shows in connectionCount().
 // - Runs on the thread that created it, through its event loop: wait for requests with
@@ -45,10 +46,11 @@ class LocalHttpServer : public QObject {
 
 public:
     struct Request {
+        QByteArray head;        // every byte before the body, the blank line's CRLF CRLF included
         QByteArray requestLine; // "GET /path?query HTTP/1.1", without the CRLF
         QByteArray method;
-        QByteArray target; // path and query exactly as sent, nothing decoded
-        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray target;                            // path and query exactly as sent, nothing decoded
+        QList<QPair<QByteArray, QByteArray>> headers; // values without surrounding blanks; see head
         QByteArray body;
         int connection = 0; // 1 for the first TCP connection the server accepted, and so on
 
@@ -65,6 +67,7 @@ public:
         QByteArray contentType = "application/json";
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> extraHeaders;
+        int delayMs = 0;                // answer this long after the request arrived
         bool hang = false;              // never answer; the connection stays open until the server goes
         bool closeWithoutReply = false; // drop the connection instead of answering
         bool closeConnection = false;   // answer with "Connection: close" and close afterwards
@@ -111,6 +114,8 @@ private:
 
     void acceptPending();
     void readFrom(Connection& connection);
+    // Writes the reply; false when the connection is closing.
+    bool answer(Connection& connection, const Reply& reply, const Request& request);
     Reply replyFor(const Request& request);
     void closeAll();
 
