@@ -2,28 +2,46 @@
 
 #include "TextTerms.h"
 
-#include <QCoreApplication>
-
 namespace vorlex {
 
 namespace {
 
-// The physical key of each key name on a US keyboard, as an X keycode (evdev code + 8).
+// The physical key of each key name on a US keyboard, as an X keycode (evdev code + 8), so a
+// hotkey works whichever layout (Hebrew or English) is active.
 struct KeyCode {
     char16_t name;
     quint32 keycode;
 };
 constexpr KeyCode keyCodeMap[] = {
-    {u'a', 38}, {u's', 39}, {u'd', 40}, {u'f', 41}, {u'h', 43}, {u'g', 42},  {u'z', 52}, {u'x', 53},
-    {u'c', 54}, {u'v', 55}, {u'b', 56}, {u'q', 24}, {u'w', 25}, {u'e', 26},  {u'r', 27}, {u'y', 29},
-    {u't', 28}, {u'1', 10}, {u'2', 11}, {u'3', 12}, {u'4', 13}, {u'6', 15},  {u'5', 14}, {u'=', 21},
-    {u'9', 18}, {u'7', 16}, {u'-', 20}, {u'8', 17}, {u'0', 19}, {u']', 35},  {u'o', 32}, {u'u', 30},
-    {u'[', 34}, {u'i', 31}, {u'p', 33}, {u'l', 46}, {u'j', 44}, {u'\'', 48}, {u'k', 45}, {u';', 47},
+    {u'a', 38},  {u's', 39}, {u'd', 40}, {u'f', 41}, {u'h', 43}, {u'g', 42},  {u'z', 52}, {u'x', 53},
+    {u'c', 54},  {u'v', 55}, {u'b', 56}, {u'q', 24}, {u'w', 25}, {u'e', 26},  {u'r', 27}, {u'y', 29},
+    {u't', 28},  {u'1', 10}, {u'2', 11}, {u'3', 12}, {u'4', 13}, {u'6', 15},  {u'5', 14}, {u'=', 21},
+    {u'9', 18},  {u'7', 16}, {u'-', 20}, {u'8', 17}, {u'0', 19}, {u']', 35},  {u'o', 32}, {u'u', 30},
+    {u'[', 34},  {u'i', 31}, {u'p', 33}, {u'l', 46}, {u'j', 44}, {u'\'', 48}, {u'k', 45}, {u';', 47},
     {u'\\', 51}, {u',', 59}, {u'/', 61}, {u'n', 57}, {u'm', 58}, {u'.', 60},
 };
 static_assert(std::size(keyCodeMap) == 46);
 
-std::optional<quint32> keycodeFor(const QString& key)
+void add(HotkeyManager::Bindings& bindings, const HotkeyConfig& config, HotkeyManager::Action action)
+{
+    if (config.key.isEmpty())
+        return;
+    const auto keycode = HotkeyManager::keycodeForKeyName(config.key);
+    if (!keycode)
+        return;
+    bindings.entries[std::size_t(bindings.count++)] = {*keycode, HotkeyManager::modifierMask(config.modifiers), action};
+}
+
+} // namespace
+
+std::optional<HotkeyManager::Action> HotkeyManager::actionFromRawValue(qint32 raw)
+{
+    if (raw < 1 || raw > 3)
+        return std::nullopt;
+    return Action(raw);
+}
+
+std::optional<quint32> HotkeyManager::keycodeForKeyName(const QString& key)
 {
     const QString lower = TextTerms::toLower(key);
     if (lower.size() != 1)
@@ -35,8 +53,17 @@ std::optional<quint32> keycodeFor(const QString& key)
     return std::nullopt;
 }
 
+std::optional<QString> HotkeyManager::keyNameForKeycode(quint32 keycode)
+{
+    for (const KeyCode& entry : keyCodeMap) {
+        if (entry.keycode == keycode)
+            return QString(QChar(entry.name));
+    }
+    return std::nullopt;
+}
+
 // "cmd" is Ctrl, "ctrl" is Super, "opt" is Alt: Qt's cross-platform naming of the same roles.
-quint32 modifierMask(const QStringList& modifiers)
+quint32 HotkeyManager::modifierMask(const QStringList& modifiers)
 {
     quint32 mask = 0;
     for (const QString& name : modifiers) {
@@ -52,21 +79,30 @@ quint32 modifierMask(const QStringList& modifiers)
     return mask;
 }
 
-bool matches(const HotkeyConfig& config, const KeyPress& press)
+HotkeyManager::Bindings HotkeyManager::compile(const AppSettings& settings)
 {
-    if (config.key.isEmpty())
-        return false;
-    const auto keycode = keycodeFor(config.key);
-    return keycode && *keycode == press.keycode && modifierMask(config.modifiers) == press.modifiers;
+    Bindings bindings;
+    add(bindings, settings.hotkeyTranslate, Action::translate);
+    add(bindings, settings.hotkeyLayoutConvert, Action::layoutConvert);
+    add(bindings, settings.hotkeyReplaceText, Action::replaceText);
+    return bindings;
 }
 
-} // namespace
-
-std::optional<HotkeyManager::Action> HotkeyManager::actionFromRawValue(qint32 raw)
+std::optional<HotkeyManager::Action> HotkeyManager::match(const Bindings& bindings, const KeyPress& press)
 {
-    if (raw < 1 || raw > 3)
-        return std::nullopt;
-    return Action(raw);
+    for (int i = 0; i < bindings.count; ++i) {
+        const Binding& binding = bindings.entries[std::size_t(i)];
+        if (binding.keycode == press.keycode && binding.modifiers == press.modifiers)
+            return binding.action;
+    }
+    return std::nullopt;
+}
+
+HotkeyManager::Settings& HotkeyManager::Settings::operator=(std::optional<AppSettings> settings)
+{
+    value = std::move(settings);
+    compiled = value ? compile(*value) : Bindings{};
+    return *this;
 }
 
 HotkeyManager& HotkeyManager::shared()
@@ -77,15 +113,7 @@ HotkeyManager& HotkeyManager::shared()
 
 std::optional<HotkeyManager::Action> HotkeyManager::match(const KeyPress& press) const
 {
-    if (!currentSettings)
-        return std::nullopt;
-    if (matches(currentSettings->hotkeyTranslate, press))
-        return Action::translate;
-    if (matches(currentSettings->hotkeyLayoutConvert, press))
-        return Action::layoutConvert;
-    if (matches(currentSettings->hotkeyReplaceText, press))
-        return Action::replaceText;
-    return std::nullopt;
+    return match(currentSettings.bindings(), press);
 }
 
 void HotkeyManager::installMonitor(Platform& target)
@@ -94,14 +122,18 @@ void HotkeyManager::installMonitor(Platform& target)
         return;
     installed = true;
     platform = &target;
-    platform->inputObserver().watchKeys([this](const KeyPress& press) {
-        const auto action = match(press);
-        if (!action)
-            return;
-        platform->scheduler().after(0, nullptr, [this, action = *action] {
-            if (actionHandler)
-                actionHandler(action);
-        });
+    platform->inputObserver().watchKeys([this](const KeyPress& press) { keyPressed(press); });
+}
+
+// Runs for every key the user types: a few comparisons, nothing allocated unless a hotkey matched.
+void HotkeyManager::keyPressed(const KeyPress& press)
+{
+    const auto action = match(press);
+    if (!action)
+        return;
+    platform->scheduler().after(0, nullptr, [this, action = *action] {
+        if (actionHandler)
+            actionHandler(action);
     });
 }
 

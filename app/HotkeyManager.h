@@ -8,6 +8,7 @@
 
 #include <QtGlobal>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -18,21 +19,69 @@ public:
     enum class Action : qint32 { translate = 1, layoutConvert = 2, replaceText = 3 };
     static std::optional<Action> actionFromRawValue(qint32 raw);
 
+    // One binding reduced to what a key press is compared with.
+    struct Binding {
+        quint32 keycode = 0;
+        quint32 modifiers = 0; // KeyModifier bits
+        Action action = Action::translate;
+        bool operator==(const Binding&) const = default;
+    };
+    // The bindings that can fire, in the fixed order translate, layout, replace; unassigned keys
+    // and keys outside the table are left out.
+    struct Bindings {
+        std::array<Binding, 3> entries{};
+        int count = 0;
+    };
+
+    // The settings the monitor matches, kept together with their compiled bindings so that a key
+    // press costs a few comparisons. Assign an AppSettings or std::nullopt like a plain field.
+    class Settings {
+    public:
+        Settings& operator=(std::optional<AppSettings> settings);
+        bool has_value() const { return value.has_value(); }
+        explicit operator bool() const { return value.has_value(); }
+        const AppSettings& operator*() const { return *value; }
+        const AppSettings* operator->() const { return &*value; }
+        const std::optional<AppSettings>& get() const { return value; }
+        const Bindings& bindings() const { return compiled; }
+        bool operator==(const std::optional<AppSettings>& other) const { return value == other; }
+
+    private:
+        std::optional<AppSettings> value;
+        Bindings compiled;
+    };
+
     static HotkeyManager& shared();
 
+    // The 46 key names a hotkey can fire on, each tied to one physical key (X keycode, US position).
+    // The name is lower-cased first, so "T" and "t" are the same key.
+    static std::optional<quint32> keycodeForKeyName(const QString& key);
+    static std::optional<QString> keyNameForKeycode(quint32 keycode);
+    // The KeyModifier bits of modifier tokens: "cmd" Ctrl, "ctrl" Super, "opt" Alt, "shift" Shift;
+    // other names are ignored.
+    static quint32 modifierMask(const QStringList& modifiers);
+    static Bindings compile(const AppSettings& settings);
+    // The first binding a key press fires, with exact equality of the four modifiers.
+    static std::optional<Action> match(const Bindings& bindings, const KeyPress& press);
+
     // Called on the UI thread with the action of each matching key press, after the key event
-    // has been handled (queued, never from inside the observer's callback).
+    // has been handled (queued, never from inside the observer's callback). Read when the queued
+    // call runs, so the handler set at that time gets it.
     std::function<void(Action)> actionHandler;
     // The bindings matched; nothing is matched while empty. A new value applies to the next key press.
-    std::optional<AppSettings> currentSettings;
+    Settings currentSettings;
 
-    // Starts watching through the platform's key observation. At most once per process.
+    // Starts watching through the platform's key observation. At most once per manager; when the
+    // platform cannot observe keys nothing is observed until the next launch.
     void installMonitor(Platform& platform);
+    bool isInstalled() const { return installed; }
 
-    // The binding that a key press fires, in the fixed order translate, layout, replace.
+    // The action a key press fires under currentSettings.
     std::optional<Action> match(const KeyPress& press) const;
 
 private:
+    void keyPressed(const KeyPress& press);
+
     Platform* platform = nullptr;
     bool installed = false;
 };
