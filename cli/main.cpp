@@ -3,6 +3,7 @@
 
 #include "CliSupport.h"
 #include "TextCommands.h"
+#include "TranslateCommand.h"
 // Further commands declare their run function in their own header, included here.
 
 #include <QCoreApplication>
@@ -27,7 +28,11 @@ const Command commands[] = {
     {"datetime", "[--json] [TEXT]",
      "read TEXT as a Unix timestamp (else now): local time, UTC, Hebrew date, source note", runDateTime},
     {"target", "[TEXT]", "the translation target for TEXT: \"en\" when mostly Hebrew letters, else \"he\"", runTarget},
-    // ---- more commands go here, e.g. {"translate", "...", "...", runTranslate} ----
+    {"translate", "[--engine google|deepl] [--to CODE] [--json] [--google-url URL] [--deepl-url URL] [TEXT]",
+     "translate TEXT with the engine, key and languages of the settings file; --to picks the target (else "
+     "\"target\"), --google-url/--deepl-url replace the service's scheme, host and port",
+     runTranslate},
+    // ---- more commands go here ----
 };
 
 QString helpText()
