@@ -8,6 +8,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -592,4 +598,81 @@ TEST_F(TranslationServiceTest, CompletionRunsOnTheCallingThread)
     EXPECT_EQ(calledOn.load(), &worker);
     worker.quit();
     worker.wait();
+}
+
+namespace {
+
+// A certificate for 127.0.0.1 made for this run. Empty when openssl is not there.
+struct TestCertificate {
+    QSslCertificate certificate;
+    QSslKey key;
+};
+
+std::optional<TestCertificate> makeCertificate(const QTemporaryDir& dir)
+{
+    const QString keyPath = dir.filePath(QStringLiteral("key.pem"));
+    const QString certPath = dir.filePath(QStringLiteral("cert.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                   QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-keyout"), keyPath, QStringLiteral("-out"), certPath, QStringLiteral("-days"),
+                   QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
+        return std::nullopt;
+    QFile keyFile(keyPath);
+    QFile certFile(certPath);
+    if (!keyFile.open(QIODevice::ReadOnly) || !certFile.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    TestCertificate made{QSslCertificate(certFile.readAll()), QSslKey(keyFile.readAll(), QSsl::Ec)};
+    if (made.certificate.isNull() || made.key.isNull())
+        return std::nullopt;
+    return made;
+}
+
+} // namespace
+
+TEST_F(TranslationServiceTest, HttpsChecksTheServersCertificate)
+{
+    if (!QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS backend";
+    QTemporaryDir dir;
+    const auto made = makeCertificate(dir);
+    if (!made)
+        GTEST_SKIP() << "openssl could not make a test certificate";
+
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(made->certificate);
+    tls.setPrivateKey(made->key);
+    LocalHttpServer secure;
+    ASSERT_TRUE(secure.listen(tls));
+    secure.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("שלום"), QStringLiteral("en")));
+    TranslationEndpoints where = TranslationService::endpoints();
+    where.google = secure.baseUrl();
+    ASSERT_EQ(where.google.scheme(), QStringLiteral("https"));
+    TranslationService::setEndpoints(where);
+
+    const TranslationError untrusted = errorOf(run(QStringLiteral("hello"), google()));
+    EXPECT_EQ(untrusted.kind, Kind::transport);
+    EXPECT_TRUE(untrusted.detail.contains(QStringLiteral("SSL"))) << untrusted.detail.toStdString();
+    EXPECT_EQ(secure.requestCount(), 0);
+
+    // Once the certificate is trusted the same request goes through, unchanged (a fresh server, so no
+    // connection state of the refused attempt is reused).
+    LocalHttpServer trustedServer;
+    ASSERT_TRUE(trustedServer.listen(tls));
+    trustedServer.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("שלום")));
+    where.google = trustedServer.baseUrl();
+    TranslationService::setEndpoints(where);
+    const QSslConfiguration usual = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = usual;
+    trusting.addCaCertificate(made->certificate);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    const TranslationOutcome trusted = run(QStringLiteral("hello"), google());
+    QSslConfiguration::setDefaultConfiguration(usual);
+    EXPECT_EQ(resultOf(trusted).translatedText, QStringLiteral("שלום"));
+    ASSERT_EQ(trustedServer.requestCount(), 1);
+    EXPECT_EQ(trustedServer.requests().at(0).requestLine,
+              "GET /translate_a/single?client=gtx&sl=auto&tl=he&dt=t&q=hello HTTP/1.1");
 }
