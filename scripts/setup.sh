@@ -13,6 +13,7 @@ packages=(
     fonts-dejavu-core culmus
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl python3-tk
+    imagemagick desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for package in "${packages[@]}"; do
