@@ -1,78 +1,160 @@
 #include "X11Platform.h"
 
+#include "X11Parts.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/record.h>
+
+#include <atomic>
+
 namespace vorlex {
+
+namespace x11 {
 
 namespace {
 
+std::atomic<int> lastError{0};
+
+int noteError(Display*, XErrorEvent* error)
+{
+    lastError = error->error_code;
+    return 0;
+}
+
+} // namespace
+
+void installErrorHandler()
+{
+    XSetErrorHandler(&noteError);
+}
+
+int takeLastError()
+{
+    return lastError.exchange(0);
+}
+
+Extensions queryExtensions(Display* display)
+{
+    Extensions found;
+    if (!display)
+        return found;
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    found.xtest = XTestQueryExtension(display, &event, &error, &major, &minor);
+    int opcode = 0;
+    // The server's own version: XIQueryVersion would renegotiate the version this client (Qt) uses.
+    if (XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) {
+        if (XExtensionVersion* version = XGetExtensionVersion(display, "XInputExtension")) {
+            found.xinput2 = version != reinterpret_cast<XExtensionVersion*>(NoSuchExtension) && version->present &&
+                            version->major_version >= 2;
+            if (version != reinterpret_cast<XExtensionVersion*>(NoSuchExtension))
+                XFree(version);
+        }
+    }
+    found.record = XRecordQueryVersion(display, &major, &minor);
+    found.xfixes = XFixesQueryExtension(display, &event, &error);
+    found.xkb = XQueryExtension(display, "XKEYBOARD", &opcode, &event, &error);
+    return found;
+}
+
+} // namespace x11
+
+namespace {
+
+Display* qtDisplay()
+{
+    const auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return native ? native->display() : nullptr;
+}
+
+// The CLIPBOARD selection through Qt, which follows owner changes with XFixes and keeps serving
+// what this process wrote for as long as it runs.
 class QtClipboard final : public Clipboard {
 public:
     QtClipboard()
     {
-        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [this](QClipboard::Mode mode) {
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &context, [this](QClipboard::Mode mode) {
             if (mode == QClipboard::Clipboard)
                 ++count;
         });
     }
     quint64 changeCount() const override { return count; }
     QString text() const override { return QGuiApplication::clipboard()->text(QClipboard::Clipboard); }
-    void setText(const QString& text) override { QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard); }
+    void setText(const QString& text) override
+    {
+        // Counted here as well: the count must have moved when this returns.
+        ++count;
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    }
 
 private:
+    QObject context;
     quint64 count = 0;
-};
-
-// Placeholders until the X11 input layer lands: nothing observed, nothing sent.
-class NullKeySender final : public KeySender {
-public:
-    void sendCopy() override {}
-    void sendPaste() override {}
-};
-
-class NullWindowSystem final : public WindowSystem {
-public:
-    WindowId activeWindow() const override { return 0; }
-    void activate(WindowId) override {}
-};
-
-class NullInputObserver final : public InputObserver {
-public:
-    bool watchKeys(KeyHandler) override { return false; }
-    int addButtonWatcher(ButtonHandler) override { return 0; }
-    void removeButtonWatcher(int) override {}
 };
 
 class X11Session final : public Session {
 public:
-    bool trayAvailable() const override { return true; }
-    bool checkInputAccess() override { return false; }
+    explicit X11Session(Display* connection) : display(connection) {}
+
+    bool trayAvailable() const override
+    {
+        if (!display)
+            return false;
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(display));
+        const Atom selection = XInternAtom(display, name.constData(), False);
+        return XGetSelectionOwner(display, selection) != None;
+    }
+
+    bool checkInputAccess() override
+    {
+        const x11::Extensions found = x11::queryExtensions(display);
+        return found.xtest && (found.xinput2 || found.record) && found.xfixes;
+    }
+
+private:
+    Display* display;
 };
 
 class X11Platform final : public Platform {
 public:
+    explicit X11Platform(X11PlatformOptions options)
+        : display(qtDisplay()), keys(x11::createKeySender(display)), windows(x11::createWindowSystem(display)),
+          input(x11::createInputObserver(display ? DisplayString(display) : nullptr, options.preferXInput2)),
+          x11Session(display)
+    {
+    }
+
     Scheduler& scheduler() override { return qtScheduler; }
     Clipboard& clipboard() override { return qtClipboard; }
-    KeySender& keySender() override { return keys; }
-    WindowSystem& windowSystem() override { return windows; }
-    InputObserver& inputObserver() override { return input; }
+    KeySender& keySender() override { return *keys; }
+    WindowSystem& windowSystem() override { return *windows; }
+    InputObserver& inputObserver() override { return *input; }
     Session& session() override { return x11Session; }
 
 private:
+    Display* display;
     QtScheduler qtScheduler;
     QtClipboard qtClipboard;
-    NullKeySender keys;
-    NullWindowSystem windows;
-    NullInputObserver input;
+    std::unique_ptr<KeySender> keys;
+    std::unique_ptr<WindowSystem> windows;
+    std::unique_ptr<InputObserver> input;
     X11Session x11Session;
 };
 
 } // namespace
 
-std::unique_ptr<Platform> createX11Platform()
+std::unique_ptr<Platform> createX11Platform(X11PlatformOptions options)
 {
-    return std::make_unique<X11Platform>();
+    x11::installErrorHandler();
+    return std::make_unique<X11Platform>(options);
 }
 
 } // namespace vorlex

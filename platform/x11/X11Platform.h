@@ -8,7 +8,13 @@
 
 namespace vorlex {
 
+struct X11PlatformOptions {
+    // Observe keys through XInput2 where the server has it; false goes straight to the RECORD
+    // fallback (tests exercise it this way).
+    bool preferXInput2 = true;
+};
+
 // Needs a QGuiApplication connected to an X server (the xcb platform plugin).
-std::unique_ptr<Platform> createX11Platform();
+std::unique_ptr<Platform> createX11Platform(X11PlatformOptions options = {});
 
 } // namespace vorlex
