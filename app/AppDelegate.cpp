@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "DBusService.h"
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
 #include "StatusBarController.h"
@@ -25,6 +26,10 @@ void AppDelegate::applicationDidFinishLaunching()
 
     statusBar = std::make_unique<StatusBarController>(this);
 
+    // The URL and service entry points. Without a session bus the program runs without them.
+    dbusService = std::make_unique<DBusService>(this);
+    dbusService->registerOn(QDBusConnection::sessionBus());
+
     const AppSettings settings = SettingsManager::shared().load();
 
     QPointer<AppDelegate> self(this);
@@ -38,14 +43,17 @@ void AppDelegate::applicationDidFinishLaunching()
 
     desktop.session().checkInputAccess(); // informational only: we carry on either way
 
-    if (arguments.size() < 2)
-        return;
-    const QString first = arguments.at(1);
-    if (first == QLatin1String("--settings")) {
+    if (arguments.size() >= 2)
+        handleArgument(arguments.at(1));
+}
+
+void AppDelegate::handleArgument(const QString& argument)
+{
+    if (argument == QLatin1String("--settings")) {
         openSettings();
         return;
     }
-    const QString text = extractText(first);
+    const QString text = extractText(argument);
     if (text.isEmpty())
         return;
     desktop.scheduler().after(launchArgumentDelayMs, this, [this, text] { showTranslation(text); });
@@ -99,6 +107,8 @@ void AppDelegate::handleHotkeyAction(HotkeyManager::Action action)
 
 void AppDelegate::translateAndReplace(const QString& text)
 {
+    if (text.isEmpty())
+        return;
     const AppSettings settings = SettingsManager::shared().load();
     const QString target = TranslationService::smartTargetLanguage(text);
     TranslationService::translate(text, settings, target, this, [this](const TranslationOutcome& outcome) {
@@ -156,6 +166,59 @@ QString AppDelegate::extractText(const QString& argument)
         return QUrl::fromPercentEncoding(item.mid(equals + 1).toUtf8());
     }
     return argument;
+}
+
+void AppDelegate::translateText(const QString& text)
+{
+    if (!text.isEmpty())
+        showTranslation(text);
+}
+
+void AppDelegate::convertKeyboardLayout(const QString& text)
+{
+    if (!text.isEmpty())
+        showPopup(TranslationMode::keyboardLayout, text);
+}
+
+void AppDelegate::handleURLEvent(const QString& url)
+{
+    const QString text = urlEventText(url);
+    if (!text.isEmpty())
+        showTranslation(text);
+}
+
+QString AppDelegate::urlEventText(const QString& url)
+{
+    if (url.isEmpty())
+        return {};
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (!parsed.isValid())
+        return {};
+    QString text;
+    if (parsed.hasQuery()) {
+        // QUrlQuery would turn "+" into a space; only percent-escapes are decoded here.
+        const QString query = parsed.query(QUrl::FullyEncoded);
+        for (const QString& item : query.split(QLatin1Char('&'))) {
+            const qsizetype equals = item.indexOf(QLatin1Char('='));
+            const QString name = QUrl::fromPercentEncoding(item.left(equals < 0 ? item.size() : equals).toUtf8());
+            if (name != QLatin1String("text"))
+                continue;
+            if (equals >= 0)
+                text = QUrl::fromPercentEncoding(item.mid(equals + 1).toUtf8());
+            break; // only the first item of that name counts
+        }
+    }
+    if (text.isEmpty()) {
+        text = parsed.path(QUrl::FullyDecoded);
+        qsizetype start = 0;
+        qsizetype end = text.size();
+        while (start < end && text.at(start) == QLatin1Char('/'))
+            ++start;
+        while (end > start && text.at(end - 1) == QLatin1Char('/'))
+            --end;
+        text = text.mid(start, end - start);
+    }
+    return text;
 }
 
 } // namespace vorlex

@@ -17,6 +17,7 @@
 
 namespace vorlex {
 
+class DBusService;
 class SettingsWindowController;
 class StatusBarController;
 
@@ -48,6 +49,21 @@ public:
     // The text a vorlex: URL argument carries in its "text" query item, else the argument itself.
     static QString extractText(const QString& argument);
 
+    // What launch does with the first argument, and what a second launch hands over: "--settings"
+    // opens the settings, any other text goes through extractText to the popup 0.1 s later.
+    void handleArgument(const QString& argument);
+    // The D-Bus services: the text comes with the request, so nothing is captured. An empty text
+    // does nothing (translateAndReplace above likewise).
+    void translateText(const QString& text);
+    void convertKeyboardLayout(const QString& text);
+    // A vorlex: URL opened on the desktop: the popup for the text it carries, if any.
+    void handleURLEvent(const QString& url);
+    // The text of an opened URL: its first "text" query item (only percent-escapes decoded, so "+"
+    // stays "+"), else its decoded path without the surrounding "/"; empty when neither has any.
+    static QString urlEventText(const QString& url);
+    // The D-Bus service, or null before launch.
+    DBusService* services() const { return dbusService.get(); }
+
     Platform& platform() { return desktop; }
     StatusBarController* statusBarController() const { return statusBar.get(); }
     // Created on first use and shared with the tray menu.
@@ -65,6 +81,7 @@ private:
     Platform& desktop;
     QStringList arguments;
     std::unique_ptr<StatusBarController> statusBar;
+    std::unique_ptr<DBusService> dbusService;
     std::unique_ptr<TranslationWindowController> translationWindowController;
     std::unique_ptr<SettingsWindowController> settingsWindowController;
 };

@@ -1,4 +1,5 @@
 #include "AppDelegate.h"
+#include "DBusService.h"
 #include "X11Platform.h"
 
 #include <QApplication>
@@ -22,6 +23,11 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlex"));
+
+    // One instance per session: a later launch hands its argument (a vorlex: URL from xdg-open, a
+    // text, "--settings") to the running one and leaves before it shows anything.
+    if (vorlex::DBusService::forwardToRunningInstance(QDBusConnection::sessionBus(), arguments))
+        return 0;
 
     const auto platform = vorlex::createX11Platform();
     vorlex::AppDelegate delegate(*platform, arguments);
