@@ -1,52 +1,135 @@
 #include "TranslationWindowController.h"
 
-#include <QPlainTextEdit>
+#include "SettingsManager.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <QWidget>
+
+#include <algorithm>
 
 namespace vorlex {
 
-TranslationViewController::TranslationViewController(Platform& platform, QWidget* parent)
-    : QWidget(parent), desktop(platform), textView(new QPlainTextEdit(this))
-{
-    textView->setReadOnly(true);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(textView);
-}
-
-void TranslationViewController::set(TranslationMode newMode, const QString& text)
-{
-    mode = newMode;
-    originalText = text;
-    resultText.clear();
-    textView->setPlainText(text);
-}
-
-void TranslationViewController::showEntry(const HistoryEntry& entry)
-{
-    mode = entry.type == QLatin1String("translate") ? TranslationMode::translate : TranslationMode::keyboardLayout;
-    originalText = entry.originalText;
-    resultText = entry.resultText;
-    textView->setPlainText(resultText);
-}
-
 TranslationWindowController::TranslationWindowController(Platform& platform)
-    : desktop(platform), panel(std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint))
+    : desktop(platform),
+      panel(std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                                                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint))
 {
     panel->setWindowTitle(QStringLiteral("Vorlex"));
-    panel->resize(480, 300);
+    panel->setAccessibleName(QStringLiteral("Vorlex"));
+    panel->setAttribute(Qt::WA_QuitOnClose, false); // a tray program goes on without its popup
+    panel->setLayoutDirection(Qt::RightToLeft);
+    panel->resize(defaultSize);
+    panel->setMinimumSize(minimumSize);
+
+    translationVC = new TranslationViewController(platform, panel.get());
     auto* layout = new QVBoxLayout(panel.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    translationVC = new TranslationViewController(platform, panel.get());
     layout->addWidget(translationVC);
+
+    panel->installEventFilter(this);
 }
 
-TranslationWindowController::~TranslationWindowController() = default;
+TranslationWindowController::~TranslationWindowController()
+{
+    stopOutsideClickMonitor();
+}
+
+QPoint TranslationWindowController::windowOrigin(const QString& windowPosition, QPoint pointer, QRect available,
+                                                 QSize frameSize)
+{
+    const int left = available.x();
+    const int top = available.y();
+    const int right = available.x() + available.width(); // exclusive edges
+    const int bottom = available.y() + available.height();
+    const int w = frameSize.width();
+    const int h = frameSize.height();
+
+    if (windowPosition == QLatin1String("cursor")) {
+        // The far edges first and the near ones last, so a window larger than the area keeps
+        // its right edge and its top (title bar) edge on the area's.
+        int x = pointer.x() + cursorOffset;
+        x = std::max(x, left);
+        x = std::min(x, right - w);
+        int y = pointer.y() + cursorOffset;
+        y = std::min(y, bottom - h);
+        y = std::max(y, top);
+        return {x, y};
+    }
+    if (windowPosition == QLatin1String("top-right"))
+        return {right - w - cornerMargin, top + cornerMargin};
+    if (windowPosition == QLatin1String("top-left"))
+        return {left + cornerMargin, top + cornerMargin};
+    return {left + (available.width() - w) / 2, top + (available.height() - h) / 2};
+}
 
 void TranslationWindowController::present()
 {
+    const AppSettings settings = SettingsManager::shared().load();
+    positionWindow(settings.windowPosition);
+    // Set before showing, so the first frame already has the opacity the settings ask for.
+    panel->setWindowOpacity(settings.windowOpacity);
     panel->show();
     panel->raise();
-    desktop.windowSystem().activate(panel->winId());
+    const WindowId id = panel->winId();
+    desktop.windowSystem().showOnAllDesktops(id); // the window manager forgets it at every hide
+    desktop.windowSystem().activate(id);
+    startOutsideClickMonitor();
+}
+
+void TranslationWindowController::positionWindow(const QString& windowPosition)
+{
+    const QPoint pointer = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return; // no screen: the window stays where it was
+    panel->move(windowOrigin(windowPosition, pointer, screen->availableGeometry(), panel->frameGeometry().size()));
+}
+
+void TranslationWindowController::startOutsideClickMonitor()
+{
+    if (outsideClickMonitor != 0)
+        return;
+    // The watcher is removed before this controller goes, so it may hold the controller directly.
+    outsideClickMonitor =
+        desktop.inputObserver().addButtonWatcher([this](const ButtonPress& press) { outsideClick(press); });
+}
+
+void TranslationWindowController::stopOutsideClickMonitor()
+{
+    if (outsideClickMonitor == 0)
+        return;
+    desktop.inputObserver().removeButtonWatcher(outsideClickMonitor);
+    outsideClickMonitor = 0;
+}
+
+void TranslationWindowController::outsideClick(const ButtonPress& press)
+{
+    if (!panel->isVisible())
+        return;
+    const QPoint where = press.globalPosition;
+    // The desktop reports every press, also those on this program's own windows (the popup, the
+    // settings window, the tray icon and its menu): those are not outside.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget* widget : windows) {
+        if (widget->isVisible() && widget->frameGeometry().contains(where))
+            return;
+    }
+    if (QGuiApplication::topLevelAt(where))
+        return;
+    panel->hide(); // hiding is not closing: the watcher stays
+}
+
+bool TranslationWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == panel.get() && event->type() == QEvent::Close)
+        stopOutsideClickMonitor();
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace vorlex

@@ -1,55 +1,61 @@
 #pragma once
 
-// The popup: a small floating window that shows one text in one of three modes.
+// The popup window: a small tool window above all others, on every desktop, placed by the
+// position setting, hidden again by a click outside it. Its content is TranslationViewController.
 
-#include "HistoryManager.h"
 #include "Platform.h"
+#include "TranslationViewController.h"
 
-#include <QPointer>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
-#include <QWidget>
 
-class QPlainTextEdit;
+#include <memory>
+
+class QWidget;
 
 namespace vorlex {
 
-enum class TranslationMode { translate, keyboardLayout, dateTime };
-
-class TranslationViewController : public QWidget {
+class TranslationWindowController : public QObject {
     Q_OBJECT
 
 public:
-    explicit TranslationViewController(Platform& platform, QWidget* parent = nullptr);
-
-    // Starts a new request: stores the mode and the text and runs the mode's service.
-    void set(TranslationMode mode, const QString& originalText);
-    // Shows a stored history entry without running any service.
-    void showEntry(const HistoryEntry& entry);
-
-    WindowId sourceApp = 0;
-    TranslationMode mode = TranslationMode::translate;
-    QString originalText;
-    QString resultText;
-
-private:
-    Platform& desktop;
-    QPlainTextEdit* textView = nullptr;
-};
-
-class TranslationWindowController {
-public:
     explicit TranslationWindowController(Platform& platform);
-    ~TranslationWindowController();
-    TranslationWindowController(const TranslationWindowController&) = delete;
-    TranslationWindowController& operator=(const TranslationWindowController&) = delete;
+    ~TranslationWindowController() override;
 
-    // Places, shows and activates the popup.
+    // Places, shows and activates the popup with the opacity the settings ask for now, and makes
+    // sure a click outside it will hide it.
     void present();
     QWidget* window() const { return panel.get(); }
 
-    TranslationViewController* translationVC = nullptr; // owned by the window
+    // The content; created with the window, never replaced, owned by it.
+    TranslationViewController* translationVC = nullptr;
+    // The id of the outside-click watcher; 0 when none is installed.
+    int outsideClickMonitor = 0;
+
+    static constexpr QSize defaultSize{480, 300};
+    static constexpr QSize minimumSize{360, 240};
+    static constexpr int cursorOffset = 12;
+    static constexpr int cornerMargin = 20;
+
+    // Where the window's top-left corner goes (Qt coordinates, y pointing down), for a window
+    // position setting, the pointer, the available area of the screen and the window's frame size.
+    // "cursor": 12 px right of and below the pointer, pushed back inside the area; where the window
+    // does not fit, its right and top edges align with the area's. "top-right" and "top-left": 20 px
+    // from the area's corner. Anything else: centred in the area.
+    static QPoint windowOrigin(const QString& windowPosition, QPoint pointer, QRect available, QSize frameSize);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void positionWindow(const QString& windowPosition);
+    void startOutsideClickMonitor();
+    void stopOutsideClickMonitor();
+    void outsideClick(const ButtonPress& press);
+
     Platform& desktop;
     std::unique_ptr<QWidget> panel;
 };

@@ -85,6 +85,9 @@ public:
     virtual WindowId activeWindow() const = 0;
     // Asks the window manager to bring window to the front and focus it. 0 is ignored.
     virtual void activate(WindowId window) = 0;
+    // Asks the window manager to keep window on every virtual desktop (the popup), until it is hidden.
+    // Best effort; 0 is ignored. Without virtual desktops there is nothing to do.
+    virtual void showOnAllDesktops(WindowId window) { Q_UNUSED(window); }
 };
 
 // Passive, system-wide observation of key and button presses. Nothing is grabbed or swallowed.

@@ -71,9 +71,11 @@ class FakeWindowSystem final : public WindowSystem {
 public:
     WindowId activeWindow() const override { return active; }
     void activate(WindowId window) override;
+    void showOnAllDesktops(WindowId window) override { onAllDesktops.push_back(window); }
 
     WindowId active = 0;
     std::vector<WindowId> activations;
+    std::vector<WindowId> onAllDesktops; // not in the log: it does not change the focus
     QStringList* log = nullptr;
 };
 

@@ -1,0 +1,470 @@
+#include "TranslationViewController.h"
+
+#include "DateTimeService.h"
+#include "KeyboardLayoutConverter.h"
+#include "SettingsManager.h"
+#include "TranslationService.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QTextDocument>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+#include <cmath>
+#include <memory>
+
+namespace vorlex {
+
+namespace {
+
+const QString kTranslateType = QStringLiteral("translate");
+const QString kLayoutType = QStringLiteral("layout");
+const QString kCopyTitle = QStringLiteral("העתק");
+const QString kReplaceTitle = QStringLiteral("החלף");
+const QString kKeyboardLayoutSource = QStringLiteral("פריסת מקלדת");
+
+// The same zone DateTimeService renders local time in.
+QString currentTimeZoneIdentifier()
+{
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    if (!zone)
+        return QStringLiteral("UTC");
+    icu::UnicodeString id;
+    zone->getID(id);
+    return QString::fromUtf16(id.getBuffer(), id.length());
+}
+
+// Text colour with a given opacity over the window: the secondary and tertiary label colours.
+void setLabelColour(QLabel* label, double alpha)
+{
+    QPalette palette = label->palette();
+    QColor colour = palette.color(QPalette::WindowText);
+    colour.setAlphaF(float(alpha));
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QFont fontOfPixelSize(const QFont& base, int pixels)
+{
+    QFont font = base;
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+ClickCopyTextView::ClickCopyTextView(QWidget* parent) : QTextEdit(parent)
+{
+    setAcceptRichText(false);
+}
+
+void ClickCopyTextView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && copyAction)
+        copyAction();
+    QTextEdit::mousePressEvent(event); // selecting and scrolling go on as usual
+}
+
+ElidingLabel::ElidingLabel(QWidget* parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
+}
+
+void ElidingLabel::setFullText(const QString& text)
+{
+    full = text;
+    setAccessibleName(text);
+    setToolTip(text);
+    updateGeometry();
+    refresh();
+}
+
+QSize ElidingLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+QSize ElidingLabel::sizeHint() const
+{
+    const QMargins margins = contentsMargins();
+    return {fontMetrics().horizontalAdvance(full) + margins.left() + margins.right() + 2 * margin(),
+            QLabel::sizeHint().height()};
+}
+
+void ElidingLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    refresh();
+}
+
+void ElidingLabel::refresh()
+{
+    QLabel::setText(fontMetrics().elidedText(full, Qt::ElideRight, contentsRect().width()));
+}
+
+BusySpinner::BusySpinner(QWidget* parent) : QWidget(parent), timer(new QTimer(this))
+{
+    timer->setInterval(80);
+    connect(timer, &QTimer::timeout, this, [this] {
+        step = (step + 1) % 12;
+        update();
+    });
+    setFixedSize(sizeHint());
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void BusySpinner::startAnimation()
+{
+    timer->start();
+}
+
+void BusySpinner::stopAnimation()
+{
+    timer->stop();
+}
+
+bool BusySpinner::isAnimating() const
+{
+    return timer->isActive();
+}
+
+void BusySpinner::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(width() / 2.0, height() / 2.0);
+    const double radius = std::min(width(), height()) / 2.0;
+    QColor colour = palette().color(QPalette::WindowText);
+    for (int i = 0; i < 12; ++i) {
+        colour.setAlphaF(float(0.15 + 0.85 * ((i + 12 - step) % 12) / 11.0));
+        painter.setPen(QPen(colour, radius / 5.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius * 0.85));
+        painter.rotate(30);
+    }
+}
+
+TranslationViewController::TranslationViewController(Platform& platform, QWidget* parent)
+    : QWidget(parent), tabControl(new QTabBar(this)), textView(new ClickCopyTextView(this)),
+      sourceLabel(new ElidingLabel(this)), engineLabel(new QLabel(this)), copyButton(new QPushButton(this)),
+      replaceButton(new QPushButton(this)), spinner(new BusySpinner(this)), desktop(platform)
+{
+    setupUI();
+}
+
+QColor TranslationViewController::errorColour()
+{
+    return QColor(0xD7, 0x00, 0x15);
+}
+
+void TranslationViewController::setupUI()
+{
+    // The texts are Hebrew: the whole popup reads from right to left.
+    setLayoutDirection(Qt::RightToLeft);
+
+    tabControl->addTab(QStringLiteral("תרגום"));
+    tabControl->addTab(QStringLiteral("החלפת פריסה"));
+    tabControl->addTab(QStringLiteral("תאריך ושעה"));
+    tabControl->setExpanding(false);
+    tabControl->setDrawBase(false);
+    tabControl->setAccessibleName(QStringLiteral("מצב"));
+    tabControl->setCurrentIndex(0);
+    // Only the user's choice runs tabChanged(); selecting a tab from code blocks the signal.
+    connect(tabControl, &QTabBar::currentChanged, this, [this] { tabChanged(); });
+    connect(tabControl, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == tabControl->currentIndex())
+            tabChanged(); // a click on the tab already selected runs its mode again
+    });
+
+    auto* bottomBar = new QWidget(this);
+    bottomBar->setFixedHeight(26);
+
+    const QFont small = fontOfPixelSize(font(), 11);
+    sourceLabel->setFont(small);
+    sourceLabel->setMaximumWidth(140);
+    sourceLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    sourceLabel->setAlignment(Qt::AlignLeading | Qt::AlignVCenter);
+    sourceLabel->setAccessibleDescription(QStringLiteral("מקור"));
+    setLabelColour(sourceLabel, 0.5);
+
+    engineLabel->setFont(small);
+    engineLabel->setTextFormat(Qt::PlainText);
+    engineLabel->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter); // set against the copy button
+    engineLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    engineLabel->setAccessibleDescription(QStringLiteral("מנוע תרגום"));
+    setLabelColour(engineLabel, 0.26);
+
+    for (QPushButton* button : {copyButton, replaceButton}) {
+        button->setFont(small);
+        button->setFixedWidth(60);
+        button->setAutoDefault(false);
+    }
+    copyButton->setText(kCopyTitle);
+    copyButton->setAccessibleName(kCopyTitle);
+    connect(copyButton, &QPushButton::clicked, this, [this] { copyResult(); });
+
+    replaceButton->setText(kReplaceTitle);
+    replaceButton->setAccessibleName(kReplaceTitle);
+    replaceButton->setToolTip(QStringLiteral("מחליף את הטקסט המקורי בתוצאה"));
+    replaceButton->setAccessibleDescription(replaceButton->toolTip());
+    replaceButton->setEnabled(false);
+    connect(replaceButton, &QPushButton::clicked, this, [this] { replaceOriginalText(); });
+
+    // From the leading edge: source, engine (takes the rest), copy, replace.
+    auto* bar = new QHBoxLayout(bottomBar);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->setSpacing(0);
+    bar->addWidget(sourceLabel);
+    bar->addSpacing(4);
+    bar->addWidget(engineLabel, 1);
+    bar->addSpacing(6);
+    bar->addWidget(copyButton);
+    bar->addSpacing(6);
+    bar->addWidget(replaceButton);
+
+    textView->setReadOnly(true);
+    textView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    textView->setFont(fontOfPixelSize(font(), 15));
+    textView->document()->setDocumentMargin(10);
+    textView->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    textView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    textView->setLineWrapMode(QTextEdit::WidgetWidth);
+    textView->setContextMenuPolicy(Qt::NoContextMenu);
+    textView->setAccessibleName(QStringLiteral("תוצאה"));
+    // Each paragraph takes its direction from its first strong character, so an English result
+    // reads left to right inside the right-to-left popup.
+    QTextOption option = textView->document()->defaultTextOption();
+    option.setTextDirection(Qt::LayoutDirectionAuto);
+    option.setAlignment(Qt::AlignLeading);
+    textView->document()->setDefaultTextOption(option);
+    QPointer<TranslationViewController> self(this);
+    textView->copyAction = [self] {
+        if (self)
+            self->copyResult();
+    };
+
+    spinner->setAccessibleName(QStringLiteral("מתרגם"));
+    spinner->hide();
+
+    auto* middle = new QGridLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->addWidget(textView, 0, 0);
+    middle->addWidget(spinner, 0, 0, Qt::AlignCenter);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(8, 8, 8, 6);
+    root->setSpacing(0);
+    root->addWidget(tabControl, 0, Qt::AlignHCenter);
+    root->addSpacing(8);
+    root->addLayout(middle, 1);
+    root->addSpacing(6);
+    root->addWidget(bottomBar);
+}
+
+void TranslationViewController::set(TranslationMode newMode, const QString& text)
+{
+    mode = newMode;
+    originalText = text;
+    setResult(QString());
+    showText(QString());
+    setLabels(QString(), QString());
+    switch (newMode) {
+    case TranslationMode::translate:
+        selectTab(TranslationMode::translate);
+        startTranslation(text); // an empty text goes to the service, which reports it
+        break;
+    case TranslationMode::keyboardLayout:
+        selectTab(TranslationMode::keyboardLayout);
+        startLayoutConversion(text);
+        break;
+    case TranslationMode::dateTime:
+        selectTab(TranslationMode::dateTime);
+        startDateTimeDisplay(text);
+        break;
+    }
+}
+
+void TranslationViewController::showEntry(const HistoryEntry& entry)
+{
+    ++displayGeneration;
+    // A translation still running must not leave its spinner turning over the entry.
+    hideSpinner();
+    const bool translation = entry.type == kTranslateType;
+    mode = translation ? TranslationMode::translate : TranslationMode::keyboardLayout;
+    originalText = entry.originalText;
+    setResult(entry.resultText);
+    showText(entry.resultText);
+    setLabels(translation ? QStringLiteral("היסטוריה") : kKeyboardLayoutSource, QString());
+    selectTab(mode);
+}
+
+void TranslationViewController::tabChanged()
+{
+    switch (tabControl->currentIndex()) {
+    case 2:
+        mode = TranslationMode::dateTime;
+        startDateTimeDisplay(originalText);
+        break;
+    case 1:
+        mode = TranslationMode::keyboardLayout;
+        if (!originalText.isEmpty())
+            startLayoutConversion(originalText);
+        break;
+    case 0:
+        mode = TranslationMode::translate;
+        if (!originalText.isEmpty())
+            startTranslation(originalText);
+        break;
+    default:
+        break;
+    }
+}
+
+void TranslationViewController::startTranslation(const QString& text)
+{
+    const AppSettings settings = SettingsManager::shared().load();
+    const QString target = TranslationService::smartTargetLanguage(text);
+    showSpinner();
+    const quint64 request = displayGeneration;
+    TranslationService::translate(
+        text, settings, target, this,
+        [this, text, request, autoCopy = settings.autoCopyToClipboard](const TranslationOutcome& outcome) {
+            const auto* result = std::get_if<TranslationResult>(&outcome);
+            // A newer request, entry or tab owns the screen now: the late outcome is only recorded.
+            if (request == displayGeneration) {
+                hideSpinner();
+                if (result) {
+                    setResult(result->translatedText);
+                    showText(result->translatedText);
+                    if (!result->detectedLanguage.isEmpty())
+                        sourceLabel->setFullText(QStringLiteral("זוהה: ") + result->detectedLanguage.toUpper());
+                    engineLabel->setText(result->engineName);
+                    engineLabel->setAccessibleName(result->engineName);
+                    if (autoCopy)
+                        desktop.clipboard().setText(result->translatedText);
+                } else {
+                    showError(std::get<TranslationError>(outcome).description());
+                }
+            }
+            if (result)
+                HistoryManager::shared().add(kTranslateType, text, result->translatedText);
+        });
+}
+
+void TranslationViewController::startLayoutConversion(const QString& text)
+{
+    ++displayGeneration;
+    hideSpinner();
+    const QString converted = KeyboardLayoutConverter::convert(text);
+    setResult(converted);
+    showText(converted);
+    setLabels(kKeyboardLayoutSource, QString());
+    HistoryManager::shared().add(kLayoutType, text, converted);
+}
+
+void TranslationViewController::startDateTimeDisplay(const QString& text)
+{
+    ++displayGeneration;
+    hideSpinner();
+    const DateTimeResult reading = DateTimeService::compute(text);
+    const QString composed = QStringLiteral("🕐 שעון מקומי (") + currentTimeZoneIdentifier() + QStringLiteral("):\n") +
+                             reading.localTime + QStringLiteral("\n\n🌍 לפי שעון UTC (רוחב 0):\n") + reading.utcTime +
+                             QStringLiteral("\n\n✡️ לוח עברי:\n") + reading.hebrewDate;
+    setResult(composed);
+    showText(composed);
+    setLabels(reading.sourceNote, QString());
+}
+
+void TranslationViewController::showSpinner()
+{
+    ++displayGeneration;
+    showText(QString());
+    setLabels(QString(), QString());
+    spinner->show();
+    spinner->raise();
+    spinner->startAnimation();
+}
+
+void TranslationViewController::hideSpinner()
+{
+    spinner->stopAnimation();
+    spinner->hide();
+}
+
+void TranslationViewController::showText(const QString& text)
+{
+    errorShown = false;
+    QPalette palette = textView->palette();
+    palette.setColor(QPalette::Text, this->palette().color(QPalette::Text));
+    textView->setPalette(palette);
+    textView->setPlainText(text);
+}
+
+void TranslationViewController::showError(const QString& description)
+{
+    errorShown = true;
+    QPalette palette = textView->palette();
+    palette.setColor(QPalette::Text, errorColour());
+    textView->setPalette(palette);
+    textView->setPlainText(QStringLiteral("שגיאה: ") + description);
+}
+
+void TranslationViewController::setLabels(const QString& source, const QString& engine)
+{
+    sourceLabel->setFullText(source);
+    engineLabel->setText(engine);
+    engineLabel->setAccessibleName(engine);
+}
+
+void TranslationViewController::selectTab(TranslationMode tab)
+{
+    const QSignalBlocker blocker(tabControl);
+    tabControl->setCurrentIndex(int(tab));
+}
+
+void TranslationViewController::setResult(const QString& result)
+{
+    resultText = result;
+    replaceButton->setEnabled(!result.isEmpty());
+}
+
+void TranslationViewController::copyResult()
+{
+    if (resultText.isEmpty())
+        return;
+    desktop.clipboard().setText(resultText);
+    flashButton(copyButton, QStringLiteral("✓"), kCopyTitle);
+}
+
+void TranslationViewController::flashButton(QPushButton* button, const QString& title, const QString& restore)
+{
+    button->setText(title);
+    desktop.scheduler().after(flashMs, button, [button, restore] { button->setText(restore); });
+}
+
+void TranslationViewController::replaceOriginalText()
+{
+    if (resultText.isEmpty())
+        return;
+    const WindowId source = sourceApp;
+    desktop.clipboard().setText(resultText); // stays there afterwards
+    window()->hide();
+    desktop.scheduler().after(activateDelayMs, this, [this, source] {
+        if (source != 0)
+            desktop.windowSystem().activate(source);
+        desktop.scheduler().after(pasteDelayMs, this, [this] { desktop.keySender().sendPaste(); });
+    });
+}
+
+} // namespace vorlex

@@ -1,0 +1,145 @@
+#pragma once
+
+// The popup's content: three mode tabs over one captured text, the result, and a bottom bar with
+// the source and engine labels and the copy and replace buttons.
+
+#include "HistoryManager.h"
+#include "Platform.h"
+
+#include <QColor>
+#include <QLabel>
+#include <QString>
+#include <QTextEdit>
+#include <QWidget>
+
+#include <functional>
+
+class QPushButton;
+class QTabBar;
+class QTimer;
+
+namespace vorlex {
+
+// The order is also the index of the tab that shows the mode.
+enum class TranslationMode { translate, keyboardLayout, dateTime };
+
+// The result area, with its own scrolling frame: plain text only (setPlainText, never rich text),
+// selectable, and a press anywhere in it copies the result before the press goes on to select or
+// scroll as usual. A QTextEdit rather than a QPlainTextEdit, because only its layout aligns each
+// paragraph by its own direction.
+class ClickCopyTextView : public QTextEdit {
+    Q_OBJECT
+
+public:
+    explicit ClickCopyTextView(QWidget* parent = nullptr);
+
+    std::function<void()> copyAction;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// A label that shows its text on one line, cut at the end with "…" when it does not fit.
+class ElidingLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit ElidingLabel(QWidget* parent = nullptr);
+
+    void setFullText(const QString& text);
+    QString fullText() const { return full; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+    QString full;
+};
+
+// The busy indicator shown while a translation runs.
+class BusySpinner : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit BusySpinner(QWidget* parent = nullptr);
+
+    void startAnimation();
+    void stopAnimation();
+    bool isAnimating() const;
+    QSize sizeHint() const override { return {32, 32}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QTimer* timer = nullptr;
+    int step = 0;
+};
+
+class TranslationViewController : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TranslationViewController(Platform& platform, QWidget* parent = nullptr);
+
+    // Starts a new request: stores the mode and the text, clears what is shown and runs the mode.
+    void set(TranslationMode mode, const QString& originalText);
+    // Shows a stored history entry without running any service or recording anything.
+    void showEntry(const HistoryEntry& entry);
+
+    // The tab control's action: the selected tab's mode on the same text.
+    void tabChanged();
+    // The copy button's action and the result area's click: puts resultText on the clipboard.
+    void copyResult();
+    // The replace button's action: the result goes to the clipboard, the popup hides, the source
+    // window gets the focus back and receives a paste.
+    void replaceOriginalText();
+    // Shows title on button and puts restore back flashMs later.
+    void flashButton(QPushButton* button, const QString& title, const QString& restore);
+
+    // Whether the result area shows an error (in the error colour) rather than a result.
+    bool showsError() const { return errorShown; }
+    static QColor errorColour();
+
+    static constexpr int flashMs = 1200;
+    static constexpr int activateDelayMs = 50;
+    static constexpr int pasteDelayMs = 150;
+
+    WindowId sourceApp = 0; // the window that had the focus when the popup was asked for
+    TranslationMode mode = TranslationMode::translate;
+    QString originalText;
+    QString resultText; // what copy and replace act on; kept when a translation fails
+
+    // The views: created once, owned through Qt's parent, never replaced.
+    QTabBar* const tabControl;
+    ClickCopyTextView* const textView;
+    ElidingLabel* const sourceLabel;
+    QLabel* const engineLabel;
+    QPushButton* const copyButton;
+    QPushButton* const replaceButton;
+    BusySpinner* const spinner;
+
+private:
+    void setupUI();
+    void startTranslation(const QString& text);
+    void startLayoutConversion(const QString& text);
+    void startDateTimeDisplay(const QString& text);
+    void showSpinner();
+    void hideSpinner();
+    void showText(const QString& text);
+    void showError(const QString& description);
+    void setLabels(const QString& source, const QString& engine);
+    void selectTab(TranslationMode tab);
+    void setResult(const QString& result);
+
+    Platform& desktop;
+    // Raised whenever something new takes over the result area, so a translation that finishes
+    // after a newer request does not overwrite what the popup shows now.
+    quint64 displayGeneration = 0;
+    bool errorShown = false;
+};
+
+} // namespace vorlex
