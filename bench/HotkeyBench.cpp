@@ -1,0 +1,149 @@
+// The hotkey path, measured two ways:
+//  - matching one key press against the bindings (Google Benchmark; goal: under 100 ns, and no
+//    allocation on a press that matches nothing);
+//  - a key press injected with XTEST until actionHandler runs, through the real X11 layer
+//    (median and p95; goal: median under 2 ms). Only when DISPLAY is set.
+
+#include "FakePlatform.h"
+#include "HotkeyManager.h"
+#include "X11InputSynthesizer.h"
+#include "X11Platform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+using namespace vorlex;
+
+namespace {
+
+constexpr quint32 tKey = 28;
+constexpr quint32 aKey = 38;
+
+void BM_MatchTypedLetter(benchmark::State& state)
+{
+    const HotkeyManager::Bindings bindings = HotkeyManager::compile(AppSettings{});
+    KeyPress press{aKey, 0};
+    const long before = allocations;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(press);
+        benchmark::DoNotOptimize(HotkeyManager::match(bindings, press));
+    }
+    state.counters["allocations"] = double(allocations - before);
+}
+BENCHMARK(BM_MatchTypedLetter);
+
+void BM_MatchHotkey(benchmark::State& state)
+{
+    const HotkeyManager::Bindings bindings = HotkeyManager::compile(AppSettings{});
+    KeyPress press{tKey, ControlModifier | ShiftModifier};
+    const long before = allocations;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(press);
+        benchmark::DoNotOptimize(HotkeyManager::match(bindings, press));
+    }
+    state.counters["allocations"] = double(allocations - before);
+}
+BENCHMARK(BM_MatchHotkey);
+
+// The whole per-key callback as the observer runs it, for a key that is no hotkey.
+void BM_ObserverCallbackTypedLetter(benchmark::State& state)
+{
+    FakePlatform platform;
+    HotkeyManager manager;
+    manager.currentSettings = AppSettings{};
+    manager.installMonitor(platform);
+    const long before = allocations;
+    for (auto _ : state)
+        platform.fakeInputObserver.pressKey({aKey, ShiftModifier});
+    state.counters["allocations"] = double(allocations - before);
+}
+BENCHMARK(BM_ObserverCallbackTypedLetter);
+
+// XTEST press of T (Ctrl and Shift already held) to actionHandler.
+void measureInjectedLatency(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const auto platform = createX11Platform();
+    HotkeyManager manager;
+    manager.currentSettings = AppSettings{};
+    bool fired = false;
+    manager.actionHandler = [&fired](HotkeyManager::Action) { fired = true; };
+    manager.installMonitor(*platform);
+
+    x11::X11InputSynthesizer synthesizer;
+    if (!synthesizer.isValid()) {
+        std::puts("xtest latency: no X connection");
+        return;
+    }
+    constexpr int rounds = 200;
+    std::vector<double> microseconds;
+    for (int round = 0; round < rounds + 5; ++round) {
+        synthesizer.pressKey(37);
+        synthesizer.pressKey(50);
+        fired = false;
+        QElapsedTimer clock;
+        clock.start();
+        synthesizer.pressKey(tKey);
+        while (!fired && clock.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        const double elapsed = double(clock.nsecsElapsed()) / 1000.0;
+        synthesizer.releaseAll();
+        QCoreApplication::processEvents();
+        if (round >= 5 && fired) // the first rounds warm up the connection
+            microseconds.push_back(elapsed);
+    }
+    if (microseconds.empty()) {
+        std::puts("xtest latency: the hotkey never fired");
+        return;
+    }
+    std::sort(microseconds.begin(), microseconds.end());
+    const auto at = [&](double q) { return microseconds[std::size_t(q * double(microseconds.size() - 1))]; };
+    std::printf("xtest press to actionHandler over %zu presses: median %.0f us, p95 %.0f us, max %.0f us\n",
+                microseconds.size(), at(0.5), at(0.95), microseconds.back());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (std::getenv("DISPLAY"))
+        measureInjectedLatency(argc, argv);
+    else
+        std::puts("xtest latency: skipped (no DISPLAY)");
+    return 0;
+}
