@@ -17,6 +17,10 @@
 #include <X11/extensions/record.h>
 #include <X11/keysym.h>
 
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <map>
 #include <vector>
@@ -42,13 +46,18 @@ public:
     {
         modifierBitsOfState.fill(0);
         modifierBitOfKey.fill(0);
+        isModifierKey.fill(false);
         heldKeys.fill(false);
+        perKeyRepeat.fill(0xff);
     }
 
     ~X11InputObserver() override
     {
         notifier.reset();
         recordNotifier.reset();
+        repeatNotifier.reset();
+        if (repeatTimer >= 0)
+            close(repeatTimer);
         if (recordDisplay) {
             XRecordDisableContext(display, recordContext);
             XRecordFreeContext(display, recordContext);
@@ -122,6 +131,10 @@ private:
         XkbSelectEventDetails(display, XkbUseCoreKbd, XkbMapNotify, XkbModifierMapMask | XkbKeySymsMask,
                               XkbModifierMapMask | XkbKeySymsMask);
         XkbSelectEvents(display, XkbUseCoreKbd, XkbNewKeyboardNotifyMask, XkbNewKeyboardNotifyMask);
+        constexpr unsigned long repeatControls = XkbRepeatKeysMask | XkbPerKeyRepeatMask | XkbControlsEnabledMask;
+        XkbSelectEventDetails(display, XkbUseCoreKbd, XkbControlsNotify, repeatControls, repeatControls);
+        refreshRepeatControls();
+        startRepeatTimer();
         XkbStateRec state{};
         if (XkbGetState(display, XkbUseCoreKbd, &state) == Success)
             xkbModifiers = state.mods;
@@ -130,6 +143,7 @@ private:
         // Master devices only: selecting the slaves as well would report every press twice.
         std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> bits{};
         XISetMask(bits.data(), XI_RawKeyPress);
+        XISetMask(bits.data(), XI_RawKeyRelease);
         XISetMask(bits.data(), XI_RawButtonPress);
         XIEventMask mask{};
         mask.deviceid = XIAllMasterDevices;
@@ -192,9 +206,13 @@ private:
             if (!XGetEventData(display, &event.xcookie))
                 return;
             const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
-            if (event.xcookie.evtype == XI_RawKeyPress)
+            if (event.xcookie.evtype == XI_RawKeyPress) {
+                armRepeat(unsigned(raw->detail));
                 keyPressed(unsigned(raw->detail), modifierBitsOfState[xkbModifiers]);
-            else if (event.xcookie.evtype == XI_RawButtonPress)
+            } else if (event.xcookie.evtype == XI_RawKeyRelease) {
+                if (unsigned(raw->detail) == repeatKey)
+                    disarmRepeat();
+            } else if (event.xcookie.evtype == XI_RawButtonPress)
                 buttonPressed(unsigned(raw->detail), pointerPosition());
             XFreeEventData(display, &event.xcookie);
             return;
@@ -205,6 +223,8 @@ private:
                 xkbModifiers = quint8(xkb.state.mods);
             else if (xkb.any.xkb_type == XkbMapNotify || xkb.any.xkb_type == XkbNewKeyboardNotify)
                 refreshModifierMap();
+            else if (xkb.any.xkb_type == XkbControlsNotify)
+                refreshRepeatControls();
             return;
         }
         if (event.type == MappingNotify) {
@@ -259,6 +279,68 @@ private:
         keyPressed(keycode, modifiers);
     }
 
+    // Raw events carry no auto-repeat: the server repeats a held key by itself, after the press.
+    // The same repeat is played here from the keyboard's own repeat controls, on a timerfd so
+    // that arming it per key press allocates nothing.
+    void startRepeatTimer()
+    {
+        repeatTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (repeatTimer < 0)
+            return;
+        repeatNotifier = std::make_unique<QSocketNotifier>(repeatTimer, QSocketNotifier::Read);
+        QObject::connect(repeatNotifier.get(), &QSocketNotifier::activated, repeatNotifier.get(),
+                         [this] { repeatTick(); });
+    }
+
+    void armRepeat(unsigned keycode)
+    {
+        // A key that does not repeat (a modifier, say) leaves the repeating key as it is.
+        if (repeatTimer < 0 || !repeatEnabled || keycode >= isModifierKey.size() || isModifierKey[keycode] ||
+            !(perKeyRepeat[keycode / 8] & (1u << (keycode % 8))))
+            return;
+        repeatKey = keycode;
+        itimerspec spec{};
+        spec.it_value.tv_sec = repeatDelayMs / 1000;
+        spec.it_value.tv_nsec = long(repeatDelayMs % 1000) * 1000000;
+        spec.it_interval.tv_sec = repeatIntervalMs / 1000;
+        spec.it_interval.tv_nsec = long(repeatIntervalMs % 1000) * 1000000;
+        timerfd_settime(repeatTimer, 0, &spec, nullptr);
+    }
+
+    void disarmRepeat()
+    {
+        repeatKey = 0;
+        const itimerspec stop{};
+        timerfd_settime(repeatTimer, 0, &stop, nullptr);
+    }
+
+    void repeatTick()
+    {
+        quint64 expirations = 0;
+        if (read(repeatTimer, &expirations, sizeof expirations) != sizeof expirations || repeatKey == 0)
+            return;
+        keyPressed(repeatKey, modifierBitsOfState[xkbModifiers]);
+    }
+
+    void refreshRepeatControls()
+    {
+        XkbDescPtr keyboard = XkbAllocKeyboard();
+        if (!keyboard)
+            return;
+        if (XkbGetControls(display, XkbRepeatKeysMask | XkbPerKeyRepeatMask | XkbControlsEnabledMask, keyboard) ==
+                Success &&
+            keyboard->ctrls) {
+            repeatEnabled = keyboard->ctrls->enabled_ctrls & XkbRepeatKeysMask;
+            repeatDelayMs = std::max(1, int(keyboard->ctrls->repeat_delay));
+            repeatIntervalMs = std::max(1, int(keyboard->ctrls->repeat_interval));
+            std::copy(std::begin(keyboard->ctrls->per_key_repeat), std::end(keyboard->ctrls->per_key_repeat),
+                      perKeyRepeat.begin());
+        }
+        XkbFreeKeyboard(keyboard, 0, True);
+        if (!repeatEnabled && repeatKey != 0)
+            disarmRepeat();
+    }
+
     // The per-key path: no allocation, no request to the server.
     void keyPressed(unsigned keycode, quint32 modifiers)
     {
@@ -309,6 +391,7 @@ private:
         unsigned superMask = 0;
         std::array<quint8, 8> bitOfModifier{ShiftModifier, 0, ControlModifier, 0, 0, 0, 0, 0};
         modifierBitOfKey.fill(0);
+        isModifierKey.fill(false);
         if (XModifierKeymap* map = XGetModifierMapping(display)) {
             for (int modifier = Mod1MapIndex; modifier <= Mod5MapIndex; ++modifier) {
                 for (int i = 0; i < map->max_keypermod; ++i) {
@@ -341,8 +424,10 @@ private:
             for (int modifier = 0; modifier < 8; ++modifier) {
                 for (int i = 0; i < map->max_keypermod; ++i) {
                     const KeyCode key = map->modifiermap[modifier * map->max_keypermod + i];
-                    if (key != 0)
-                        modifierBitOfKey[key] |= bitOfModifier[modifier];
+                    if (key == 0)
+                        continue;
+                    modifierBitOfKey[key] |= bitOfModifier[modifier];
+                    isModifierKey[key] = true;
                 }
             }
             XFreeModifiermap(map);
@@ -375,6 +460,16 @@ private:
     // RECORD path: the modifier each keycode stands for, and which of them are down.
     std::array<quint8, 256> modifierBitOfKey;
     std::array<bool, 256> heldKeys;
+    std::array<bool, 256> isModifierKey;
+
+    // XInput2 path: the auto-repeat of the last repeating key pressed.
+    int repeatTimer = -1;
+    std::unique_ptr<QSocketNotifier> repeatNotifier;
+    unsigned repeatKey = 0;
+    bool repeatEnabled = true;
+    int repeatDelayMs = 660;
+    int repeatIntervalMs = 40;
+    std::array<unsigned char, 32> perKeyRepeat;
     std::array<int, 4> heldCount{};
 
     KeyHandler keyHandler;

@@ -166,6 +166,29 @@ TEST_P(X11PlatformTest, HotkeyFiresOnceAndTheKeyStillReachesTheFocusedWindow)
     }
 }
 
+TEST_P(X11PlatformTest, HoldingTheHotkeyFiresAgainWithEachAutoRepeat)
+{
+    TextFieldHelper helper(QString(), false);
+    ASSERT_TRUE(helper.waitReady());
+
+    HotkeyManager manager;
+    int fired = 0;
+    manager.actionHandler = [&](HotkeyManager::Action) { ++fired; };
+    manager.currentSettings = AppSettings{};
+    manager.installMonitor(*platform);
+
+    synthesizer.pressKey(controlKey);
+    synthesizer.pressKey(shiftKey);
+    synthesizer.pressKey(tKey);
+    EXPECT_TRUE(waitUntil([&] { return fired >= 3; }, 3000));
+    synthesizer.releaseAll();
+    EXPECT_GE(helper.count(tKey), 2) << "the repeats reach the window too";
+    waitUntil([] { return false; }, 150);
+    const int afterRelease = fired;
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(fired, afterRelease) << "the repeat stops with the release";
+}
+
 TEST_P(X11PlatformTest, CaptureReturnsTheSelectedHebrewText)
 {
     TextFieldHelper helper(hebrewSelection, true);
