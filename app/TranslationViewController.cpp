@@ -5,6 +5,7 @@
 #include "SettingsManager.h"
 #include "TranslationService.h"
 
+#include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -97,9 +98,11 @@ QSize ElidingLabel::minimumSizeHint() const
 
 QSize ElidingLabel::sizeHint() const
 {
+    // Rounded up with a pixel to spare: the eliding measures in fractions, and a hint rounded down
+    // would cut a text that fits.
     const QMargins margins = contentsMargins();
-    return {fontMetrics().horizontalAdvance(full) + margins.left() + margins.right() + 2 * margin(),
-            QLabel::sizeHint().height()};
+    const int textWidth = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(full))) + 1;
+    return {textWidth + margins.left() + margins.right() + 2 * margin(), QLabel::sizeHint().height()};
 }
 
 void ElidingLabel::resizeEvent(QResizeEvent* event)
