@@ -1,0 +1,202 @@
+#include "HotkeyRecorderField.h"
+
+#include "HotkeyManager.h"
+#include "TextTerms.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolButton>
+
+namespace vorlex {
+
+namespace {
+
+bool isPrintable(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c.isNull() || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+// The text the key gives with Shift applied and the other modifiers ignored. X turns Ctrl with
+// a letter (and a few digits) into a control character, so Qt's key code, which names the shifted
+// character, stands in for it then.
+QString producedText(const QKeyEvent& event)
+{
+    if (isPrintable(event.text()))
+        return event.text();
+    const int key = event.key();
+    if (key >= 0x20 && key < int(Qt::Key_Escape)) { // below Escape, Qt's key codes are characters
+        const char32_t code = char32_t(key);
+        return QString::fromUcs4(&code, 1);
+    }
+    return {};
+}
+
+} // namespace
+
+const QString HotkeyRecorderField::emptyText = QStringLiteral("— (לחץ לשינוי)");
+const QString HotkeyRecorderField::recordingText = QStringLiteral("⌨ לחץ קיצור...");
+
+HotkeyRecorderField::HotkeyRecorderField(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false); // the raw keys matter here, not composed text
+    setMinimumHeight(26);
+
+    label = new QLabel(emptyText, this);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(13);
+    mono.setWeight(QFont::Normal);
+    label->setFont(mono);
+
+    clearBtn = new QToolButton(this);
+    clearBtn->setText(QStringLiteral("✕"));
+    clearBtn->setAccessibleName(QStringLiteral("נקה"));
+    clearBtn->setFixedWidth(20);
+    clearBtn->setFocusPolicy(Qt::NoFocus); // clicking it must not take the focus from a recording field
+    connect(clearBtn, &QToolButton::clicked, this, &HotkeyRecorderField::clearHotkey);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 2, 4, 2);
+    layout->setSpacing(4);
+    layout->addWidget(label, 1);
+    layout->addWidget(clearBtn, 0, Qt::AlignVCenter);
+
+    showConfig();
+}
+
+void HotkeyRecorderField::setConfig(const HotkeyConfig& config)
+{
+    hotkey = config;
+    showConfig();
+}
+
+void HotkeyRecorderField::showConfig()
+{
+    setLabelText(hotkey.key.isEmpty() ? emptyText : hotkey.displayLabel());
+    setToolTip(hotkey.linuxLabel());
+    setAccessibleDescription(hotkey.key.isEmpty() ? emptyText : hotkey.linuxLabel());
+}
+
+void HotkeyRecorderField::setLabelText(const QString& text)
+{
+    // Each text reads in the direction of its first letter: "⌘⇧T" left to right, the prompts right
+    // to left, whatever the window's direction.
+    label->setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    label->setText(text);
+}
+
+void HotkeyRecorderField::startRecording()
+{
+    recording = true;
+    setLabelText(recordingText);
+    update();
+    setFocus(Qt::MouseFocusReason);
+}
+
+void HotkeyRecorderField::stopRecording(bool save)
+{
+    Q_UNUSED(save); // a saved value has been assigned already; either way the field shows config
+    recording = false;
+    showConfig();
+    update();
+}
+
+void HotkeyRecorderField::clearHotkey()
+{
+    hotkey = HotkeyConfig{};
+    setLabelText(emptyText);
+    setToolTip({});
+    setAccessibleDescription(emptyText);
+}
+
+std::optional<HotkeyConfig> HotkeyRecorderField::hotkeyFromKeyEvent(const QKeyEvent& event)
+{
+    const Qt::KeyboardModifiers held = event.modifiers();
+    QStringList modifiers;
+    if (held & Qt::MetaModifier)
+        modifiers << QStringLiteral("ctrl");
+    if (held & Qt::AltModifier)
+        modifiers << QStringLiteral("opt");
+    if (held & Qt::ControlModifier)
+        modifiers << QStringLiteral("cmd");
+    if (held & Qt::ShiftModifier)
+        modifiers << QStringLiteral("shift");
+    if (modifiers.isEmpty())
+        return std::nullopt;
+
+    QString key = TextTerms::toLower(producedText(event));
+    // Hotkeys fire on physical keys. With the Hebrew layout active the T key gives "א", which no
+    // hotkey can name: record the key's own name instead, so the recorded hotkey fires.
+    if (!HotkeyManager::keycodeForKeyName(key)) {
+        if (const auto name = HotkeyManager::keyNameForKeycode(event.nativeScanCode()))
+            key = *name;
+    }
+    if (key.isEmpty())
+        return std::nullopt;
+    return HotkeyConfig{modifiers, key};
+}
+
+bool HotkeyRecorderField::event(QEvent* event)
+{
+    if (recording) {
+        // Every key goes to the field while it records: window shortcuts (Return, Escape) and
+        // focus moves (Tab) included.
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            keyPressEvent(static_cast<QKeyEvent*>(event));
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void HotkeyRecorderField::keyPressEvent(QKeyEvent* event)
+{
+    if (!recording) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (event->key() == Qt::Key_Escape) {
+        stopRecording(false);
+        return;
+    }
+    if (const auto recorded = hotkeyFromKeyEvent(*event)) {
+        setConfig(*recorded);
+        stopRecording(true);
+    }
+}
+
+void HotkeyRecorderField::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    startRecording();
+}
+
+void HotkeyRecorderField::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor border = palette().color(recording ? QPalette::Highlight : QPalette::Mid);
+    painter.setPen(QPen(border, 1));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+}
+
+} // namespace vorlex

@@ -1,0 +1,58 @@
+#pragma once
+
+// The small control of the settings form that shows one hotkey and records a new one when clicked.
+// It only holds the value; the form reads it on Save.
+
+#include "SettingsManager.h"
+
+#include <QWidget>
+
+class QKeyEvent;
+class QLabel;
+class QToolButton;
+
+namespace vorlex {
+
+class HotkeyRecorderField : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HotkeyRecorderField(QWidget* parent = nullptr);
+
+    HotkeyConfig config() const { return hotkey; }
+    // Shows the new value at once; does not end recording.
+    void setConfig(const HotkeyConfig& config);
+    bool isRecording() const { return recording; }
+
+    // Waits for a key combination (every mouse press on the field, also while recording).
+    void startRecording();
+    void stopRecording(bool save);
+    // Empties the hotkey; the recording state stays as it is.
+    void clearHotkey();
+
+    // The hotkey a key press records: the modifiers written ctrl, opt, cmd, shift ("cmd" is Ctrl,
+    // "ctrl" is Super/Meta, "opt" is Alt) and the key's text in lower case; nothing when no modifier
+    // is held or the key gives no text.
+    static std::optional<HotkeyConfig> hotkeyFromKeyEvent(const QKeyEvent& event);
+
+    static const QString emptyText;     // "— (לחץ לשינוי)"
+    static const QString recordingText; // "⌨ לחץ קיצור..."
+
+    QLabel* label = nullptr;
+    QToolButton* clearBtn = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void showConfig();
+    void setLabelText(const QString& text);
+
+    HotkeyConfig hotkey;
+    bool recording = false;
+};
+
+} // namespace vorlex
