@@ -1,14 +1,88 @@
 #pragma once
 
-// The settings window: created once, reused.
+// The settings window: one fixed-size form over the whole configuration record, created once and
+// reused. Save writes a complete record and hands it to the hotkey monitor; Cancel only hides.
 
 #include "Platform.h"
+#include "SettingsManager.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
 
 namespace vorlex {
+
+class HotkeyRecorderField;
+
+struct LanguageEntry {
+    QString code;
+    QString name;
+};
+
+struct PositionEntry {
+    QString value;
+    QString label;
+};
+
+// The form. Its controls are filled from the store once, when it is built; after that they keep
+// whatever the user left in them, saved or not.
+class SettingsViewController : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SettingsViewController(QWidget* parent = nullptr);
+
+    const QList<LanguageEntry> languages;
+    const QList<PositionEntry> positions;
+    // The target pop-up's list: the languages without "auto".
+    const QList<LanguageEntry> targetLanguages;
+
+    QButtonGroup* engineSegment = nullptr; // id 0 "Google Translate", id 1 "DeepL"
+    QComboBox* targetPopup = nullptr;
+    QComboBox* sourcePopup = nullptr;
+    QLineEdit* deepLKeyField = nullptr;
+    QCheckBox* deepLFreeCheck = nullptr;
+    QComboBox* positionPopup = nullptr;
+    QCheckBox* autoCopyCheck = nullptr;
+    QSlider* opacitySlider = nullptr; // thousandths, 700 to 1000
+    QLabel* opacityLabel = nullptr;
+    HotkeyRecorderField* hotkeyTranslateField = nullptr;
+    HotkeyRecorderField* hotkeyLayoutConvertField = nullptr;
+    HotkeyRecorderField* hotkeyReplaceTextField = nullptr;
+    // A failed save is told here, in the form, and the window stays open.
+    QLabel* saveErrorLabel = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+
+    void populateFromSettings();
+    // The slider's value; it keeps a stored opacity exactly until the user moves the slider.
+    double opacityValue() const { return opacity; }
+    void setOpacityValue(double value);
+
+    // "70%" for 0.705: the hundredfold truncated toward zero.
+    static std::optional<QString> percentText(double opacity);
+
+public slots:
+    void save();
+    void cancel();
+    void opacityChanged();
+
+private:
+    void buildForm();
+    AppSettings recordFromControls() const;
+
+    double opacity = 0.98;
+};
 
 class SettingsWindowController {
 public:
@@ -17,13 +91,15 @@ public:
     SettingsWindowController(const SettingsWindowController&) = delete;
     SettingsWindowController& operator=(const SettingsWindowController&) = delete;
 
-    // Shows the window and brings it to the front.
+    // Shows the window and brings it to the front, also when another application is active.
     void showWindow();
     QWidget* window() const { return panel.get(); }
+    SettingsViewController* viewController() const { return content; }
 
 private:
     Platform& desktop;
     std::unique_ptr<QWidget> panel;
+    SettingsViewController* content = nullptr; // owned by panel
 };
 
 } // namespace vorlex
