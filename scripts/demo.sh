@@ -16,12 +16,6 @@ self=$(realpath "$0")
 repo=$(dirname "$(dirname "$self")")
 out_dir=$(realpath -m "${1:-$repo/${BUILD_DIR:-build}/demo}")
 
-# One session bus for the whole demo; dbus-run-session stops it when the script ends.
-if [ -z "${VORLEX_DEMO_BUS:-}" ]; then
-    command -v dbus-run-session >/dev/null || { echo "demo: dbus-run-session is missing; run scripts/setup.sh" >&2; exit 1; }
-    VORLEX_DEMO_BUS=1 exec dbus-run-session -- "$self" "$out_dir"
-fi
-
 cd "$repo" || exit 1
 build_dir=${BUILD_DIR:-build}
 program="$build_dir/app/vorlex-e2e"
@@ -29,21 +23,26 @@ program="$build_dir/app/vorlex-e2e"
 say() { echo "demo: $*"; }
 fail() { echo "demo: $*" >&2; }
 
-# ---- build ----------------------------------------------------------------------------------
-missing_tools=()
-for tool in Xvfb jwm xdotool xprop import dbus-send python3 cmake; do
-    command -v "$tool" >/dev/null || missing_tools+=("$tool")
-done
-if [ ${#missing_tools[@]} -gt 0 ] || [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    say "installing and building first (scripts/setup.sh)"
-    BUILD_DIR=$build_dir CMAKE_ARGS="${CMAKE_ARGS:-} -DVORLEX_E2E_ENDPOINTS=ON" scripts/setup.sh || exit 1
+# ---- build (once, before the session bus below) ---------------------------------------------
+if [ -z "${VORLEX_DEMO_BUS:-}" ]; then
+    missing_tools=()
+    for tool in Xvfb jwm xdotool xprop import dbus-run-session dbus-send python3 cmake; do
+        command -v "$tool" >/dev/null || missing_tools+=("$tool")
+    done
+    if [ ${#missing_tools[@]} -gt 0 ] || [ ! -f "$build_dir/CMakeCache.txt" ]; then
+        say "installing and building first (scripts/setup.sh)"
+        BUILD_DIR=$build_dir CMAKE_ARGS="${CMAKE_ARGS:-} -DVORLEX_E2E_ENDPOINTS=ON" scripts/setup.sh || exit 1
+    fi
+    cmake -S . -B "$build_dir" -DVORLEX_E2E_ENDPOINTS=ON >/dev/null || exit 1
+    say "building vorlex-e2e in $build_dir"
+    cmake --build "$build_dir" --target vorlex-e2e -j"$(nproc)" >/dev/null || {
+        fail "the build failed; run: cmake --build $build_dir --target vorlex-e2e"
+        exit 1
+    }
+
+    # One session bus for the whole demo; dbus-run-session stops it when the script ends.
+    VORLEX_DEMO_BUS=1 exec dbus-run-session -- "$self" "$out_dir"
 fi
-cmake -S . -B "$build_dir" -DVORLEX_E2E_ENDPOINTS=ON >/dev/null || exit 1
-say "building vorlex-e2e in $build_dir"
-cmake --build "$build_dir" --target vorlex-e2e -j"$(nproc)" >/dev/null || {
-    fail "the build failed; run: cmake --build $build_dir --target vorlex-e2e"
-    exit 1
-}
 
 mkdir -p "$out_dir" || exit 1
 rm -f "$out_dir"/[0-9]-*.png # only what an earlier run left; the folder may hold other files
