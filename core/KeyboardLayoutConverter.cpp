@@ -71,36 +71,9 @@ static_assert([] {
     return true;
 }());
 
-constexpr bool isAsciiLetter(char32_t c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
 constexpr bool isAsciiUpper(char32_t c)
 {
     return c >= u'A' && c <= u'Z';
-}
-
-// [start, end) of one user-perceived character, in UTF-16 units.
-struct Cluster {
-    qsizetype start = 0;
-    qsizetype end = 0;
-};
-
-char32_t firstCodePoint(const QChar* data, const Cluster& cluster)
-{
-    const char16_t first = data[cluster.start].unicode();
-    if (QChar::isHighSurrogate(first) && cluster.end - cluster.start > 1 &&
-        QChar::isLowSurrogate(data[cluster.start + 1].unicode()))
-        return QChar::surrogateToUcs4(first, data[cluster.start + 1].unicode());
-    return first;
-}
-
-bool isLetter(char32_t c)
-{
-    if (c < 0x80)
-        return isAsciiLetter(c);
-    return u_hasBinaryProperty(UChar32(c), UCHAR_ALPHABETIC);
 }
 
 // The Hebrew letter for a one-unit character whose lower-case form is a key, else 0.
@@ -117,66 +90,70 @@ char16_t hebrewFor(char16_t c)
     return full.size() == 1 && full.at(0).unicode() == lower ? englishToHebrew[lower] : 0;
 }
 
-void appendCluster(QString& out, const QChar* data, const Cluster& cluster)
-{
-    out.append(QStringView(data + cluster.start, cluster.end - cluster.start));
-}
-
-void convertWord(const QChar* data, const std::vector<Cluster>& word, QString& out)
-{
-    qsizetype letters = 0;
-    qsizetype hebrew = 0;
-    qsizetype english = 0;
-    bool allAsciiUpper = true;
-    for (const Cluster& cluster : word) {
-        const char32_t first = firstCodePoint(data, cluster);
+// One word, fed cluster by cluster; finish() converts it in place. Every change is one UTF-16 unit for
+// one (only one-unit characters have table entries), so the output is the input with units replaced.
+class Word {
+public:
+    void add(const QChar* data, qsizetype start, qsizetype end)
+    {
+        const char32_t first = TextTerms::codePointAt(data, end, start);
+        const bool single = end - start == 1;
+        if (single)
+            singles.push_back(start);
         if (TextTerms::isHebrewLetter(first))
             ++hebrew;
-        if (!isLetter(first))
-            continue;
+        if (!TextTerms::isAlphabetic(first))
+            return;
         ++letters;
-        const bool ascii = cluster.end - cluster.start == 1 && isAsciiLetter(first);
+        const bool ascii = single && first < 0x80; // an Alphabetic ASCII code point is a-z or A-Z
         if (ascii)
             ++english;
         if (!ascii || !isAsciiUpper(first))
             allAsciiUpper = false;
     }
 
-    const bool acronym = letters >= 2 && allAsciiUpper;
-    if (acronym || english == hebrew) {
-        for (const Cluster& cluster : word)
-            appendCluster(out, data, cluster);
-        return;
+    void finish(const QChar* data, QChar* out)
+    {
+        const bool acronym = letters >= 2 && allAsciiUpper; // USA, OK, A1B, I'M; not a lone capital
+        if (!acronym && english != hebrew) {
+            for (const qsizetype position : singles) {
+                const char16_t c = data[position].unicode();
+                char16_t mapped = 0;
+                if (english > hebrew)
+                    mapped = hebrewFor(c);
+                else if (TextTerms::isHebrewLetter(c)) // pointed letters are longer clusters: never here
+                    mapped = hebrewToEnglish[c - firstHebrewLetter];
+                if (mapped != 0)
+                    out[position] = QChar(mapped);
+            }
+        }
+        singles.clear(); // keeps its capacity for the next word
+        letters = hebrew = english = 0;
+        allAsciiUpper = true;
     }
 
-    for (const Cluster& cluster : word) {
-        char16_t mapped = 0;
-        if (cluster.end - cluster.start == 1) {
-            const char16_t c = data[cluster.start].unicode();
-            if (english > hebrew)
-                mapped = hebrewFor(c);
-            else if (TextTerms::isHebrewLetter(c))
-                mapped = hebrewToEnglish[c - firstHebrewLetter];
-        }
-        if (mapped != 0)
-            out.append(QChar(mapped));
-        else
-            appendCluster(out, data, cluster);
-    }
-}
+private:
+    std::vector<qsizetype> singles; // where the one-unit characters of the word are
+    qsizetype letters = 0;
+    qsizetype hebrew = 0;
+    qsizetype english = 0;
+    bool allAsciiUpper = true;
+};
 
 } // namespace
 
 QString KeyboardLayoutConverter::convert(const QString& text)
 {
-    QString out;
-    out.reserve(text.size());
+    QString out = text;
+    if (text.isEmpty())
+        return out;
+    QChar* target = out.data(); // the one copy
     const QChar* data = text.constData();
-    std::vector<Cluster> word;
+    Word word;
 
-    // One grapheme pass over the whole text. Every separator code point ends a word; a cluster that
-    // holds one (a space followed by a combining mark, CR LF) is cut there, so the pieces are the
-    // clusters the word alone would have.
+    // One grapheme pass over the whole text. Every separator code point ends a word and stays as it was;
+    // a cluster that holds one (a space followed by a combining mark, CR LF) is cut there, so the pieces
+    // are the clusters the word alone would have.
     TextTerms::GraphemeWalker walker(text);
     qsizetype start = 0;
     qsizetype end = 0;
@@ -186,16 +163,14 @@ QString KeyboardLayoutConverter::convert(const QString& text)
             if (!TextTerms::isTrimmable(data[i].unicode()))
                 continue;
             if (pieceStart < i)
-                word.push_back({pieceStart, i});
-            convertWord(data, word, out);
-            word.clear();
-            out.append(data[i]); // the separator exactly as it was
+                word.add(data, pieceStart, i);
+            word.finish(data, target);
             pieceStart = i + 1;
         }
         if (pieceStart < end)
-            word.push_back({pieceStart, end});
+            word.add(data, pieceStart, end);
     }
-    convertWord(data, word, out);
+    word.finish(data, target);
     return out;
 }
 

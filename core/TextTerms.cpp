@@ -4,6 +4,9 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <array>
+#include <cstdint>
+
 namespace vorlex::TextTerms {
 
 namespace {
@@ -19,28 +22,21 @@ QString fromUnicode(const icu::UnicodeString& text)
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }
 
-char32_t firstCodePoint(QStringView text)
-{
-    if (text.isEmpty())
-        return 0;
-    const char16_t first = text.at(0).unicode();
-    if (QChar::isHighSurrogate(first) && text.size() > 1 && QChar::isLowSurrogate(text.at(1).unicode()))
-        return QChar::surrogateToUcs4(first, text.at(1).unicode());
-    return first;
-}
-
 } // namespace
 
-bool isTrimmable(char32_t c)
+namespace detail {
+
+bool isSpaceSeparator(char32_t c)
 {
-    // Below U+1680 the only space separators are U+0020 and U+00A0; the check runs once per code unit
-    // of every converted text, so the common case stays out of ICU.
-    if (c < 0x1680)
-        return c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0;
-    if (c == 0x2028 || c == 0x2029)
-        return true;
     return u_charType(UChar32(c)) == U_SPACE_SEPARATOR;
 }
+
+bool hasAlphabeticProperty(char32_t c)
+{
+    return u_hasBinaryProperty(UChar32(c), UCHAR_ALPHABETIC);
+}
+
+} // namespace detail
 
 QString trimmed(const QString& text)
 {
@@ -56,61 +52,121 @@ QString trimmed(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-GraphemeWalker::GraphemeWalker(const QString& text) : data(text.constData()), size(text.size())
-{
-    UErrorCode status = U_ZERO_ERROR;
-    iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status)) {
-        iterator.reset();
-        return;
+// BMP code units whose Grapheme_Cluster_Break value is Other, Control, CR or LF. Between two of them
+// there is always a boundary (UAX #29 GB4, GB5, GB999), except inside CR LF (GB3): every rule that
+// joins two code points needs a mark, a joiner, a prepend, a Hangul jamo or a regional indicator on
+// one side. Surrogates are left out, so a pair or a lone one always goes to ICU.
+class PlainUnits {
+public:
+    PlainUnits()
+    {
+        for (UChar32 c = 0; c <= 0xFFFF; ++c) {
+            if (U16_IS_SURROGATE(c))
+                continue;
+            switch (u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK)) {
+            case U_GCB_OTHER:
+            case U_GCB_CONTROL:
+            case U_GCB_CR:
+            case U_GCB_LF:
+                bits[size_t(c) >> 6] |= uint64_t(1) << (c & 63);
+                break;
+            default:
+                break;
+            }
+        }
     }
-    UText* utext = utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.utf16()), text.size(), &status);
-    iterator->setText(utext, status);
-    utext_close(utext); // the iterator keeps its own shallow clone
-    if (U_FAILURE(status))
-        iterator.reset();
-    else
-        position = iterator->first();
+    bool contains(char16_t c) const { return (bits[c >> 6] >> (c & 63)) & 1; }
+
+private:
+    std::array<uint64_t, 1024> bits{};
+};
+
+namespace {
+
+const PlainUnits& plainUnits()
+{
+    static const PlainUnits table; // built once, thread-safe
+    return table;
 }
+
+} // namespace
+
+GraphemeWalker::GraphemeWalker(const QString& walked) : text(walked), plain(&plainUnits()) {}
 
 GraphemeWalker::~GraphemeWalker() = default;
 
+bool GraphemeWalker::startIterator()
+{
+    if (iterator)
+        return true;
+    if (iteratorFailed)
+        return false;
+    UErrorCode status = U_ZERO_ERROR;
+    iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_SUCCESS(status)) {
+        UText* utext = utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.utf16()), text.size(), &status);
+        iterator->setText(utext, status);
+        utext_close(utext); // the iterator keeps its own shallow clone
+    }
+    if (U_FAILURE(status)) {
+        iterator.reset();
+        iteratorFailed = true;
+    }
+    return !iteratorFailed;
+}
+
 bool GraphemeWalker::next(qsizetype& start, qsizetype& end)
 {
-    if (!iterator) {
-        // Without ICU's break data every code point stands alone: less exact, but nothing is lost.
-        if (position >= size)
-            return false;
-        start = position;
-        position += (QChar::isHighSurrogate(data[position].unicode()) && position + 1 < size &&
-                     QChar::isLowSurrogate(data[position + 1].unicode()))
-                        ? 2
-                        : 1;
-        end = position;
-        return true;
-    }
-    const int32_t following = iterator->next();
-    if (following == icu::BreakIterator::DONE)
+    const QChar* data = text.constData();
+    const qsizetype size = text.size();
+    if (position >= size)
         return false;
     start = position;
-    end = following;
-    position = following;
+
+    // Most units of a text are plain letters, digits, punctuation and blanks: a plain unit followed by
+    // another (or by the end) is a cluster of its own, and ICU is asked only around the rest.
+    const char16_t c = data[position].unicode();
+    if (plain->contains(c)) {
+        if (position + 1 == size) {
+            end = ++position;
+            return true;
+        }
+        const char16_t following = data[position + 1].unicode();
+        if (plain->contains(following) && !(c == u'\r' && following == u'\n')) {
+            end = ++position;
+            return true;
+        }
+    }
+
+    if (startIterator()) {
+        // position is a boundary, so the next one after it ends this cluster.
+        const int32_t following = iterator->following(int32_t(position));
+        position = following == icu::BreakIterator::DONE ? size : following;
+    } else {
+        // Without ICU's break data every code point stands alone: less exact, but nothing is lost.
+        position +=
+            (QChar::isHighSurrogate(c) && position + 1 < size && QChar::isLowSurrogate(data[position + 1].unicode()))
+                ? 2
+                : 1;
+    }
+    end = position;
     return true;
 }
 
 bool startsWithLetter(QStringView cluster)
 {
-    return !cluster.isEmpty() && u_hasBinaryProperty(UChar32(firstCodePoint(cluster)), UCHAR_ALPHABETIC);
+    return !cluster.isEmpty() && isAlphabetic(codePointAt(cluster.data(), cluster.size(), 0));
 }
 
 qsizetype letterCount(const QString& text)
 {
     qsizetype count = 0;
+    const QChar* data = text.constData();
     GraphemeWalker walker(text);
     qsizetype start = 0;
     qsizetype end = 0;
     while (walker.next(start, end)) {
-        if (startsWithLetter(QStringView(text).mid(start, end - start)))
+        if (isAlphabetic(codePointAt(data, end, start)))
             ++count;
     }
     return count;

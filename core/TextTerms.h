@@ -20,13 +20,46 @@ constexpr bool isHebrewLetter(char32_t c)
     return c >= 0x05D0 && c <= 0x05EA;
 }
 
+namespace detail {
+bool isSpaceSeparator(char32_t c);      // Unicode general category Zs
+bool hasAlphabeticProperty(char32_t c); // ICU's UCHAR_ALPHABETIC
+} // namespace detail
+
 // Space, tab, every Unicode space separator, the line and paragraph separators, U+000A to U+000D, U+0085.
-bool isTrimmable(char32_t c);
+// Inline: the converter asks once per UTF-16 unit, and below U+1680 the only space separators are
+// U+0020 and U+00A0, so the common case never reaches ICU.
+inline bool isTrimmable(char32_t c)
+{
+    if (c < 0x1680)
+        return c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0;
+    return c == 0x2028 || c == 0x2029 || detail::isSpaceSeparator(c);
+}
+
+// Whether the code point has the Unicode Alphabetic property (what makes a cluster a letter). ASCII and
+// the Hebrew letters, most of every text here, are answered without ICU.
+inline bool isAlphabetic(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+    return isHebrewLetter(c) || detail::hasAlphabeticProperty(c);
+}
+
+// The code point that starts at data[index], index < size; a lone surrogate stands for itself.
+inline char32_t codePointAt(const QChar* data, qsizetype size, qsizetype index)
+{
+    const char16_t first = data[index].unicode();
+    if (QChar::isHighSurrogate(first) && index + 1 < size && QChar::isLowSurrogate(data[index + 1].unicode()))
+        return QChar::surrogateToUcs4(first, data[index + 1].unicode());
+    return first;
+}
 
 // The text without trimmable characters at either end.
 QString trimmed(const QString& text);
 
-// Walks the grapheme clusters (user-perceived characters) of a text. The text must outlive the walker.
+class PlainUnits;
+
+// Walks the grapheme clusters (user-perceived characters) of a text, as ICU's character break iterator
+// finds them. The text must outlive the walker and stay unchanged.
 class GraphemeWalker {
 public:
     explicit GraphemeWalker(const QString& text);
@@ -38,9 +71,12 @@ public:
     bool next(qsizetype& start, qsizetype& end);
 
 private:
+    bool startIterator(); // made on first need: plain text never needs it
+
+    const QString& text;
+    const PlainUnits* plain;
     std::unique_ptr<icu::BreakIterator> iterator;
-    const QChar* data = nullptr;
-    qsizetype size = 0;
+    bool iteratorFailed = false;
     qsizetype position = 0;
 };
 

@@ -1,6 +1,11 @@
 #include "TextTerms.h"
 
 #include <gtest/gtest.h>
+#include <unicode/brkiter.h>
+
+#include <iterator>
+#include <memory>
+#include <random>
 
 #include <vector>
 
@@ -91,6 +96,51 @@ TEST(TextTerms, WalksUserPerceivedCharacters)
     // A lone surrogate is a cluster of its own, never read past the end.
     const QString lone = QString(QChar(0xD800));
     EXPECT_EQ(clusters(lone), std::vector<QString>{lone});
+}
+
+// The walker asks ICU only around units that can join; its clusters must still be exactly ICU's.
+TEST(TextTerms, WalkerAgreesWithIcuOnRandomText)
+{
+    const char32_t alphabet[] = {
+        U'a',   U'Z',   U'1',   U' ',   U'\t',  U'\r',   U'\n',   0x85,    0xA0,    0x05D0,  0x05EA,  0x05B0, 0x05BC,
+        0x0301, 0x0308, 0x0903, 0x0915, 0x094D, 0x0E33,  0x0600,  0x1100,  0x1161,  0x11A8,  0xAC00,  0xAC01, 0x200D,
+        0x200B, 0x00AD, 0x2028, 0xFEFF, 0xFE0F, 0x1F3FB, 0x1F469, 0x1F4BB, 0x1F1EE, 0x1F1F1, 0x1D400, 0xD800, 0xDC00,
+    };
+    std::mt19937 random(20240115);
+    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
+    std::uniform_int_distribution<int> length(0, 40);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> icuIterator(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    ASSERT_TRUE(U_SUCCESS(status));
+
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int i = length(random); i > 0; --i) {
+            const char32_t c = alphabet[pick(random)];
+            if (c >= 0xD800 && c <= 0xDFFF)
+                text.append(QChar(char16_t(c))); // a lone surrogate
+            else
+                text.append(QString::fromUcs4(&c, 1));
+        }
+        std::vector<qsizetype> expected;
+        const icu::UnicodeString copy(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
+        icuIterator->setText(copy);
+        for (int32_t p = icuIterator->next(); p != icu::BreakIterator::DONE; p = icuIterator->next())
+            expected.push_back(p);
+
+        std::vector<qsizetype> actual;
+        TextTerms::GraphemeWalker walker(text);
+        qsizetype start = 0;
+        qsizetype end = 0;
+        qsizetype previous = 0;
+        while (walker.next(start, end)) {
+            ASSERT_EQ(start, previous);
+            previous = end;
+            actual.push_back(end);
+        }
+        ASSERT_EQ(actual, expected) << QString::fromLatin1(text.toUtf8().toHex(' ')).toStdString();
+    }
 }
 
 TEST(TextTerms, LettersAreClustersStartingWithAnAlphabeticCodePoint)
