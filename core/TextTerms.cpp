@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 namespace vorlex::TextTerms {
 
@@ -14,7 +15,7 @@ namespace {
 icu::UnicodeString alias(const QString& text)
 {
     // Read-only alias: no copy of the text.
-    return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
+    return icu::UnicodeString(false, reinterpret_cast<const char16_t*>(text.constData()), int32_t(text.size()));
 }
 
 QString fromUnicode(const icu::UnicodeString& text)
@@ -99,12 +100,15 @@ bool GraphemeWalker::startIterator()
 {
     if (iterator)
         return true;
-    if (iteratorFailed)
+    // ICU addresses text with 32-bit offsets; anything longer is walked code point by code point.
+    if (iteratorFailed || text.size() > std::numeric_limits<int32_t>::max())
         return false;
     UErrorCode status = U_ZERO_ERROR;
     iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     if (U_SUCCESS(status)) {
-        UText* utext = utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.utf16()), text.size(), &status);
+        // constData, not utf16(): that may reallocate a raw-data string under callers holding its data.
+        UText* utext =
+            utext_openUChars(nullptr, reinterpret_cast<const UChar*>(text.constData()), text.size(), &status);
         iterator->setText(utext, status);
         utext_close(utext); // the iterator keeps its own shallow clone
     }
