@@ -155,20 +155,31 @@ public:
     {
     }
 
-    // Any thread; exactly once.
-    void finish(const TranslationOutcome& outcome)
+    // Any thread; exactly once. An outcome known inside translate() goes through the event loop; a
+    // network outcome that arrives on the calling thread is already later, and is handed over at once.
+    void finish(const TranslationOutcome& outcome, bool fromNetwork = false)
     {
+        if (fromNetwork && thread() == QThread::currentThread()) {
+            deliver(outcome);
+            delete this;
+            return;
+        }
         QMetaObject::invokeMethod(
             this,
             [this, outcome] {
-                if ((!hasContext || context) && completion)
-                    completion(outcome);
+                deliver(outcome);
                 deleteLater();
             },
             Qt::QueuedConnection);
     }
 
 private:
+    void deliver(const TranslationOutcome& outcome)
+    {
+        if ((!hasContext || context) && completion)
+            completion(outcome);
+    }
+
     QPointer<QObject> context;
     bool hasContext;
     Completion completion;
@@ -289,7 +300,7 @@ void TranslationService::send(PendingCall* call, const QNetworkRequest& request,
             client->setTransferTimeout(idleTimeoutMs);
         QNetworkReply* reply = body ? client->post(request, *body) : client->get(request);
         QObject::connect(reply, &QNetworkReply::finished, client, [reply, call, parse] {
-            call->finish(outcomeOf(*reply, parse));
+            call->finish(outcomeOf(*reply, parse), true);
             reply->deleteLater();
         });
     };
