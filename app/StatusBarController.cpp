@@ -1,30 +1,246 @@
 #include "StatusBarController.h"
 
 #include "AppDelegate.h"
+#include "TextTerms.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QKeySequence>
 #include <QMenu>
-#include <QStyle>
 #include <QSystemTrayIcon>
+#include <QWidget>
+
+// The program's resources live in a static library, whose unreferenced objects the linker drops.
+// Outside any namespace, as Q_INIT_RESOURCE declares a global function.
+static void initShippedResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace vorlex {
 
+namespace {
+
+const QString appName = QStringLiteral("Vorlex");
+
+bool isHistoryTag(int tag)
+{
+    return tag == StatusBarController::historySeparatorTag || tag == StatusBarController::historyHeadingTag ||
+           tag == StatusBarController::clearHistoryTag || tag >= StatusBarController::firstEntryTag;
+}
+
+// One side of a history row: counted in user-perceived characters before line feeds become spaces.
+QString titleSide(const QString& text)
+{
+    QString side = TextTerms::leadingGraphemes(text, StatusBarController::titleLength);
+    side.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // A tab would start the shortcut column of a Qt menu row.
+    side.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return side;
+}
+
+} // namespace
+
+QKeySequence settingsShortcut()
+{
+    const QList<QKeySequence> standard = QKeySequence::keyBindings(QKeySequence::Preferences);
+    // Most X11 desktops define no Preferences key; Ctrl+, is what Command-comma becomes here.
+    return standard.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : standard.first();
+}
+
+QIcon statusItemIcon()
+{
+    for (const QString& name : {QStringLiteral("translate"), QStringLiteral("globe")}) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    // Raster renderings of packaging/vorlex.svg: Qt draws SVG only with its optional svg plugin.
+    initShippedResources();
+    QIcon shipped;
+    for (int size : {16, 22, 32, 48, 64})
+        shipped.addFile(QStringLiteral(":/vorlex/icons/vorlex-%1.png").arg(size), QSize(size, size));
+    return shipped;
+}
+
 StatusBarController::StatusBarController(AppDelegate* delegate)
-    : appDelegate(delegate), trayMenu(std::make_unique<QMenu>())
+    : appDelegate(delegate), desktop(delegate->platform()), trayMenu(std::make_unique<QMenu>())
 {
     trayIcon = new QSystemTrayIcon(this);
-    trayIcon->setIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
-    trayIcon->setToolTip(QStringLiteral("Vorlex"));
-
-    trayMenu->addAction(QStringLiteral("הגדרות..."), this, [this] {
-        if (appDelegate)
-            appDelegate->openSettings();
-    });
-    trayMenu->addAction(QStringLiteral("יציאה"), qApp, &QCoreApplication::quit);
-    trayIcon->setContextMenu(trayMenu.get());
-    trayIcon->show();
+    setupButton();
+    setupMenu();
 }
 
 StatusBarController::~StatusBarController() = default;
+
+int StatusBarController::tag(const QAction* action)
+{
+    return action ? action->data().toInt() : 0;
+}
+
+QString StatusBarController::historyTitle(const HistoryEntry& entry)
+{
+    const QString icon = entry.type == QLatin1String("translate") ? QStringLiteral("🌐") : QStringLiteral("⌨️");
+    QString title =
+        icon + QLatin1Char(' ') + titleSide(entry.originalText) + QStringLiteral(" → ") + titleSide(entry.resultText);
+    return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void StatusBarController::setupButton()
+{
+    trayIcon->setIcon(statusItemIcon());
+    trayIcon->setToolTip(appName);
+    // The same menu on a left click as on a right click, as a menu-bar item behaves.
+    connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            trayMenu->popup(QCursor::pos());
+    });
+}
+
+void StatusBarController::setupMenu()
+{
+    QMenu* menu = trayMenu.get();
+    menu->setAccessibleName(appName);
+    menu->addAction(QStringLiteral("תרגם טקסט שנבחר"), this, &StatusBarController::translateSelectedText);
+    menu->addAction(QStringLiteral("החלף פריסת מקלדת"), this, &StatusBarController::convertLayoutSelectedText);
+    menu->addAction(QStringLiteral("תרגם והחלף טקסט"), this, &StatusBarController::translateAndReplaceSelectedText);
+    menu->addAction(QStringLiteral("תאריך ושעה"), this, &StatusBarController::showDateTime);
+    menu->addSeparator();
+    QAction* settings = menu->addAction(QStringLiteral("הגדרות..."), this, &StatusBarController::openSettings);
+    settings->setShortcut(settingsShortcut());
+    menu->addSeparator();
+    QAction* quitAction = menu->addAction(QStringLiteral("יציאה"), this, &StatusBarController::quit);
+    quitAction->setShortcut(QKeySequence::Quit);
+
+    connect(menu, &QMenu::aboutToShow, this, &StatusBarController::menuWillOpen);
+    trayIcon->setContextMenu(menu);
+    trayIcon->show();
+
+    // QSystemTrayIcon has no accessible name of its own; on an XEmbed tray its window is a widget
+    // of ours, which gets it here.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("QSystemTrayIconSys") && widget->accessibleName().isEmpty()) {
+            widget->setAccessibleName(appName);
+            widget->setWindowTitle(appName);
+        }
+    }
+}
+
+void StatusBarController::menuWillOpen()
+{
+    // Opening the tray menu does not take the focus, so this is the window the user was working in.
+    sourceApp = desktop.windowSystem().activeWindow();
+    rebuildHistorySection(trayMenu.get());
+}
+
+void StatusBarController::rebuildHistorySection(QMenu* menu)
+{
+    for (QAction* action : menu->actions()) {
+        if (isHistoryTag(tag(action))) {
+            menu->removeAction(action);
+            delete action;
+        }
+    }
+    historyEntries = HistoryManager::shared().load();
+    if (historyEntries.isEmpty())
+        return;
+
+    menu->addSeparator()->setData(historySeparatorTag);
+    QAction* heading = menu->addAction(QStringLiteral("היסטוריה"));
+    heading->setData(historyHeadingTag);
+    heading->setEnabled(false);
+    for (qsizetype i = 0; i < historyEntries.size(); ++i) {
+        QAction* row = menu->addAction(historyTitle(historyEntries.at(i)));
+        row->setData(firstEntryTag + int(i));
+        connect(row, &QAction::triggered, this, [this, row] { historyItemClicked(row); });
+    }
+    QAction* clear = menu->addAction(QStringLiteral("נקה היסטוריה"), this, &StatusBarController::clearHistory);
+    clear->setData(clearHistoryTag);
+}
+
+void StatusBarController::historyItemClicked(QAction* item)
+{
+    const int index = tag(item) - firstEntryTag;
+    if (!item || item->parent() != trayMenu.get() || index < 0 || index >= historyEntries.size())
+        return; // not one of the rows of the section shown now
+    if (!appDelegate)
+        return;
+    TranslationWindowController& window = appDelegate->translationWindow();
+    window.translationVC->sourceApp = desktop.windowSystem().activeWindow();
+    window.translationVC->showEntry(historyEntries.at(index));
+    window.present();
+}
+
+void StatusBarController::clearHistory()
+{
+    HistoryManager::shared().clear(); // the menu shows it at its next opening
+}
+
+void StatusBarController::capture(std::function<void(std::optional<QString>)> done)
+{
+    const quint64 countBefore = desktop.clipboard().changeCount();
+    if (sourceApp != 0)
+        desktop.windowSystem().activate(sourceApp);
+    desktop.scheduler().after(copyDelayMs, this, [this, countBefore, done = std::move(done)]() mutable {
+        desktop.keySender().sendCopy();
+        desktop.scheduler().after(copySettleMs, this, [this, countBefore, done = std::move(done)] {
+            if (desktop.clipboard().changeCount() != countBefore)
+                done(desktop.clipboard().text());
+            else
+                done(std::nullopt);
+        });
+    });
+}
+
+void StatusBarController::grabSelected(std::function<void(const QString&)> handler)
+{
+    capture([handler = std::move(handler)](std::optional<QString> text) {
+        if (text && !text->isEmpty())
+            handler(*text);
+    });
+}
+
+void StatusBarController::showPopup(TranslationMode mode, const QString& text)
+{
+    if (appDelegate)
+        appDelegate->showPopup(mode, text);
+}
+
+void StatusBarController::translateSelectedText()
+{
+    grabSelected([this](const QString& text) { showPopup(TranslationMode::translate, text); });
+}
+
+void StatusBarController::convertLayoutSelectedText()
+{
+    grabSelected([this](const QString& text) { showPopup(TranslationMode::keyboardLayout, text); });
+}
+
+void StatusBarController::translateAndReplaceSelectedText()
+{
+    // The first copy only proves there is a selection; the controller's own flow copies it again.
+    grabSelected([this](const QString&) {
+        if (appDelegate)
+            appDelegate->handleHotkeyAction(HotkeyManager::Action::replaceText);
+    });
+}
+
+void StatusBarController::showDateTime()
+{
+    // Always opens: with nothing copied the date/time tab shows the current time.
+    capture([this](std::optional<QString> text) { showPopup(TranslationMode::dateTime, text.value_or(QString())); });
+}
+
+void StatusBarController::openSettings()
+{
+    if (appDelegate)
+        appDelegate->openSettings();
+}
+
+void StatusBarController::quit()
+{
+    QCoreApplication::quit();
+}
 
 } // namespace vorlex
