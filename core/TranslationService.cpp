@@ -49,11 +49,9 @@ std::optional<QUrl> endpointUrl(const QUrl& base, const QByteArray& pathAndQuery
 {
     if (!base.isValid() || base.scheme().isEmpty() || base.host().isEmpty())
         return std::nullopt;
-    QByteArray encoded = base.scheme().toLatin1() + "://" + base.host(QUrl::FullyEncoded).toLatin1();
-    if (base.port() >= 0)
-        encoded += ':' + QByteArray::number(base.port());
-    encoded += pathAndQuery;
-    QUrl url = QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    const QByteArray origin =
+        base.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toEncoded();
+    QUrl url = QUrl::fromEncoded(origin + pathAndQuery, QUrl::StrictMode);
     if (!url.isValid())
         return std::nullopt;
     return url;

@@ -6,6 +6,11 @@
 // later, on the thread that called translate() (the UI thread in the program), with either a
 // TranslationResult or a TranslationError. It is never called before translate() returns, and not
 // at all when the context object is destroyed first (that is how a caller holds itself weakly).
+//
+// The requests run on one QNetworkAccessManager, created on first use and living on the
+// application's main thread until the process ends. A QCoreApplication must exist, and the calling
+// thread must run a Qt event loop: the completion reaches it through that loop (a thread without one
+// never hears back). Nothing blocks: no waiting, no nested event loop.
 
 #include "SettingsManager.h"
 
@@ -55,8 +60,8 @@ struct TranslationEndpoints {
     QUrl google = QUrl(QStringLiteral("https://translate.googleapis.com"));
     QUrl deepLFree = QUrl(QStringLiteral("https://api-free.deepl.com"));
     QUrl deepLPaid = QUrl(QStringLiteral("https://api.deepl.com"));
-    int idleTimeoutMs = 15000;  // the shared client's per-request idle timeout
-    int deepLTimeoutMs = 60000; // DeepL's own request timeout
+    int idleTimeoutMs = 15000;  // the shared client's per-request idle timeout (time without data)
+    int deepLTimeoutMs = 60000; // DeepL's own request timeout; replaces the idle timeout for its requests
     bool operator==(const TranslationEndpoints&) const = default;
 };
 

@@ -548,6 +548,17 @@ TEST_F(TranslationServiceTest, UnusableEndpointIsAnInvalidURL)
     EXPECT_EQ(errorOf(run(QStringLiteral("x"), deepL())).kind, Kind::invalidURL);
 }
 
+TEST_F(TranslationServiceTest, EndpointBaseGivesOnlySchemeHostAndPort)
+{
+    TranslationEndpoints where = TranslationService::endpoints();
+    where.google = QUrl(server.baseUrl().toString() + QStringLiteral("/mirror/?x=1#top"));
+    TranslationService::setEndpoints(where);
+    server.enqueueReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("t")));
+    resultOf(run(QStringLiteral("x"), google()));
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests().at(0).target, "/translate_a/single?client=gtx&sl=auto&tl=he&dt=t&q=x");
+}
+
 TEST_F(TranslationServiceTest, SequentialRequestsShareOneConnection)
 {
     server.setHandler([](const LocalHttpServer::Request& request) {
