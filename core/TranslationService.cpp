@@ -47,7 +47,8 @@ QByteArray percentEncoded(const QString& value)
 // so that nothing is decoded or encoded again on the way to the wire.
 std::optional<QUrl> endpointUrl(const QUrl& base, const QByteArray& pathAndQuery)
 {
-    if (!base.isValid() || base.scheme().isEmpty() || base.host().isEmpty())
+    const bool web = base.scheme() == QLatin1String("https") || base.scheme() == QLatin1String("http");
+    if (!base.isValid() || !web || base.host().isEmpty())
         return std::nullopt;
     const QByteArray origin =
         base.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toEncoded();
@@ -144,8 +145,8 @@ TranslationOutcome outcomeOf(QNetworkReply& reply, TranslationOutcome (*parse)(c
 
 } // namespace
 
-// One translate() call. Lives on the calling thread and hands the outcome over there, always through
-// its event loop, so the completion never runs inside translate().
+// One translate() call. Lives on the calling thread and hands the outcome over there, never inside
+// translate() itself.
 class TranslationService::PendingCall : public QObject {
 public:
     PendingCall(QObject* caller, Completion done)

@@ -543,9 +543,11 @@ TEST_F(TranslationServiceTest, UnusableEndpointIsAnInvalidURL)
     TranslationEndpoints where = TranslationService::endpoints();
     where.google = QUrl();
     where.deepLFree = QUrl(QStringLiteral("not a url"));
+    where.deepLPaid = QUrl(QStringLiteral("file:///etc"));
     TranslationService::setEndpoints(where);
     EXPECT_EQ(errorOf(run(QStringLiteral("x"), google())).kind, Kind::invalidURL);
     EXPECT_EQ(errorOf(run(QStringLiteral("x"), deepL())).kind, Kind::invalidURL);
+    EXPECT_EQ(errorOf(run(QStringLiteral("x"), deepL(QStringLiteral("k"), false))).kind, Kind::invalidURL);
 }
 
 TEST_F(TranslationServiceTest, EndpointBaseGivesOnlySchemeHostAndPort)
