@@ -131,7 +131,7 @@ void HotkeyManager::keyPressed(const KeyPress& press)
     const auto action = match(press);
     if (!action)
         return;
-    platform->scheduler().after(0, nullptr, [this, action = *action] {
+    platform->scheduler().after(0, &queueContext, [this, action = *action] {
         if (actionHandler)
             actionHandler(action);
     });

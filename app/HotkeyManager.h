@@ -6,6 +6,7 @@
 #include "Platform.h"
 #include "SettingsManager.h"
 
+#include <QObject>
 #include <QtGlobal>
 
 #include <array>
@@ -84,6 +85,8 @@ private:
 
     Platform* platform = nullptr;
     bool installed = false;
+    // Queued actions die with the manager instead of reaching a manager that is gone.
+    QObject queueContext;
 };
 
 } // namespace vorlex

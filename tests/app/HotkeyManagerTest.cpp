@@ -235,6 +235,22 @@ TEST(HotkeyManagerSharedTest, SettingsAssignLikeAField)
     EXPECT_EQ(shared.match({keyR, Ctrl | Alt}), std::nullopt);
 }
 
+TEST(HotkeyManagerLifetimeTest, QueuedActionDiesWithTheManager)
+{
+    FakePlatform platform;
+    int calls = 0;
+    {
+        HotkeyManager manager;
+        manager.actionHandler = [&calls](Action) { ++calls; };
+        manager.currentSettings = AppSettings{};
+        manager.installMonitor(platform);
+        platform.fakeInputObserver.pressKey({keyT, Ctrl | Shift});
+        EXPECT_EQ(platform.fakeScheduler.pending(), 1);
+    }
+    platform.fakeScheduler.advance(0);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST(HotkeyManagerUnavailableTest, NoKeyObservationMeansNothingFiresAndNoRetry)
 {
     FakePlatform platform;
