@@ -199,7 +199,7 @@ TEST_F(DBusServiceTest, RegistrationWithoutABusOrWithTheNameTaken)
     EXPECT_TRUE(first.isRegistered());
 }
 
-TEST(URLEventTextTest, TextQueryItemElsePathElseNothing)
+TEST(DBusServiceURLTest, TextQueryItemElsePathElseNothing)
 {
     struct Case {
         const char* url;
@@ -234,7 +234,7 @@ TEST(URLEventTextTest, TextQueryItemElsePathElseNothing)
     }
 }
 
-class SecondInstanceTest : public DBusServiceTest {
+class DBusServiceSecondInstanceTest : public DBusServiceTest {
 protected:
     // Runs the real program as a second launch while this process owns the name, answering its
     // call meanwhile. Returns its exit code, or -1 when it did not end normally in time.
@@ -255,7 +255,7 @@ protected:
     }
 };
 
-TEST_F(SecondInstanceTest, ASecondLaunchHandsItsArgumentOverAndExits)
+TEST_F(DBusServiceSecondInstanceTest, ASecondLaunchHandsItsArgumentOverAndExits)
 {
     auto delegate = launch();
     ASSERT_TRUE(delegate->services()->isRegistered());
@@ -275,6 +275,29 @@ TEST_F(SecondInstanceTest, ASecondLaunchHandsItsArgumentOverAndExits)
     EXPECT_FALSE(delegate->existingTranslationWindow()->window()->isVisible()) << "a plain second launch does nothing";
     EXPECT_FALSE(delegate->settingsWindow()->window()->isVisible());
     EXPECT_TRUE(client.interface()->isServiceRegistered(name()).value()) << "the first instance keeps the name";
+}
+
+TEST_F(DBusServiceSecondInstanceTest, WithoutASessionBusTheProgramStillRuns)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(VORLEX_BINARY_DIR "/app/vorlex"), QStringList{});
+    ASSERT_TRUE(program.waitForStarted(5000));
+
+    // Its tray icon is its first window with a class: the launch went past the missing bus.
+    const auto trayShown = [] {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^vorlex$")});
+        return search.waitForFinished(5000) && !search.readAllStandardOutput().trimmed().isEmpty();
+    };
+    EXPECT_TRUE(test::waitUntil(trayShown, 15000));
+    EXPECT_EQ(program.state(), QProcess::Running);
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(5000));
 }
 
 } // namespace
