@@ -361,8 +361,14 @@ void SettingsViewController::save()
 
 void SettingsViewController::cancel()
 {
-    saveErrorLabel->hide();
     window()->close();
+}
+
+void SettingsViewController::hideEvent(QHideEvent* event)
+{
+    // The line tells about the last attempt; it goes with the window however that is closed.
+    saveErrorLabel->hide();
+    QWidget::hideEvent(event);
 }
 
 SettingsWindowController::SettingsWindowController(Platform& platform)

@@ -77,6 +77,9 @@ public slots:
     void cancel();
     void opacityChanged();
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void buildForm();
     AppSettings recordFromControls() const;
