@@ -143,9 +143,11 @@ bool GraphemeWalker::next(qsizetype& start, qsizetype& end)
     }
 
     if (startIterator()) {
-        // position is a boundary, so the next one after it ends this cluster.
-        const int32_t following = iterator->following(int32_t(position));
+        // position is a boundary, so the next one after it ends this cluster. Where ICU already stands
+        // there (clusters that need it in a row, as in pointed Hebrew), next() goes on from its cache.
+        const int32_t following = position == icuPosition ? iterator->next() : iterator->following(int32_t(position));
         position = following == icu::BreakIterator::DONE ? size : following;
+        icuPosition = position;
     } else {
         // Without ICU's break data every code point stands alone: less exact, but nothing is lost.
         position +=

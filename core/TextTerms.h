@@ -78,6 +78,7 @@ private:
     std::unique_ptr<icu::BreakIterator> iterator;
     bool iteratorFailed = false;
     qsizetype position = 0;
+    qsizetype icuPosition = -1; // where the iterator stands, -1 before its first use
 };
 
 // Whether the first code point of text (a cluster) has the Unicode Alphabetic property.
