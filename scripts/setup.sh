@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libicu-dev
     libx11-dev libxtst-dev libxi-dev libxfixes-dev
     xvfb xauth x11-utils x11-xkb-utils xdotool dbus jwm
-    fonts-dejavu-core culmus
+    fonts-dejavu-core culmus fonts-noto-color-emoji
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl python3-tk
     imagemagick desktop-file-utils appstream dpkg-dev

@@ -5,6 +5,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <initializer_list>
+
 namespace vorlex::x11 {
 
 namespace {
@@ -68,7 +70,39 @@ public:
         XFlush(display);
     }
 
+    void showOnAllDesktops(WindowId window) override
+    {
+        if (!display || window == 0)
+            return;
+        // 0xFFFFFFFF is "all desktops". The property covers a window not mapped yet; the messages
+        // cover one the window manager already manages.
+        const Atom desktopAtom = XInternAtom(display, "_NET_WM_DESKTOP", False);
+        const unsigned long allDesktops = 0xFFFFFFFFul;
+        XChangeProperty(display, window, desktopAtom, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&allDesktops), 1);
+        sendToRoot(window, desktopAtom, {long(allDesktops), pagerSource, 0});
+        const Atom stateAtom = XInternAtom(display, "_NET_WM_STATE", False);
+        const Atom sticky = XInternAtom(display, "_NET_WM_STATE_STICKY", False);
+        constexpr long add = 1;
+        sendToRoot(window, stateAtom, {add, long(sticky), 0, pagerSource});
+        XFlush(display);
+    }
+
 private:
+    void sendToRoot(Window window, Atom messageType, std::initializer_list<long> data)
+    {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = messageType;
+        event.xclient.format = 32;
+        int i = 0;
+        for (const long value : data)
+            event.xclient.data.l[i++] = value;
+        XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                   &event);
+    }
+
     bool hasWindowManager() const
     {
         const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);

@@ -25,7 +25,7 @@ xsession_start() {
     # -displayfd picks a free display number, so parallel runs never share one.
     Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$xsession_dir/display" 2>"$xsession_dir/xvfb.log" &
     xsession_xvfb_pid=$!
-    for _ in $(seq 200); do
+    for _ in $(seq 400); do
         [ -s "$xsession_dir/display" ] && break
         sleep 0.05
     done
@@ -46,7 +46,7 @@ xsession_start() {
 JWM
     jwm -f "$xsession_dir/jwmrc" 2>"$xsession_dir/jwm.log" &
     xsession_wm_pid=$!
-    for _ in $(seq 200); do
+    for _ in $(seq 400); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
         sleep 0.05
     done
