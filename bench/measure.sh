@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Whole-program measurements, Vorlex next to the floor program (a bare Qt tray program, trayfloor)
+# where one applies, in one private session: Xvfb + jwm + one session bus.
+#   - start-up to tray icon shown and idle RSS after 2 s: RUNS (default 5) alternating runs, medians
+#   - Ctrl+Shift+K to the layout popup exposed, with selected text in a focused text field
+#     (PRESSES, default 10, median); this includes the fixed 0.3 s capture wait
+#   - CPU time Vorlex uses while KEYS (default 1000) unrelated keys are typed into another window
+#   - RSS after TRANSLATIONS (default 200) translations over D-Bus against a local server
+# The last three run vorlex-e2e (built with -DVORLEX_E2E_ENDPOINTS=ON), which takes its
+# translation endpoints from the environment; there is no internet here.
+#
+#   bench/measure.sh          BUILD_DIR selects the build (default build); MEASURE_KEEP=DIR
+#                             keeps the session's files (logs, server requests) in DIR
+set -euo pipefail
+
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
+build_dir=${BUILD_DIR:-build}
+runs=${RUNS:-5}
+translations=${TRANSLATIONS:-200}
+presses=${PRESSES:-10}
+keys=${KEYS:-1000}
+
+if [ -z "${VORLEX_MEASURE_BUS:-}" ]; then
+    cmake -S . -B "$build_dir" -DVORLEX_E2E_ENDPOINTS=ON >/dev/null
+    cmake --build "$build_dir" -j"$(nproc)" \
+        --target vorlex vorlex-e2e trayfloor startupprobe desktopprobe textfieldhelper >/dev/null
+    VORLEX_MEASURE_BUS=1 exec dbus-run-session -- "$self"
+fi
+
+# shellcheck source=scripts/lib/xsession.sh
+. scripts/lib/xsession.sh
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "${MEASURE_KEEP:-}" ] && cp -r "$xsession_dir" "$MEASURE_KEEP"
+    xsession_stop
+}
+trap cleanup EXIT
+xsession_start
+work=$xsession_dir
+bin=$PWD/$build_dir
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+json() { sed -E "s/.*\"$1\": ([0-9.-]+).*/\1/"; } # field of a one-line JSON object
+rss() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+wait_for() { # tries command...: polls every 10 ms
+    local tries=$1
+    shift
+    for _ in $(seq "$tries"); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.01
+    done
+    echo "measure: timed out waiting for: $*" >&2
+    return 1
+}
+
+# ---- start-up and idle memory ---------------------------------------------------------------
+floor_runs=""
+vorlex_runs=""
+for _ in $(seq "$runs"); do
+    floor_runs+=$("$bin/bench/startupprobe" 2000 "$bin/bench/trayfloor")$'\n'
+    vorlex_runs+=$("$bin/bench/startupprobe" 2000 "$bin/app/vorlex")$'\n'
+done
+floor_ms=$(grep . <<<"$floor_runs" | json shown_ms | median)
+floor_kib=$(grep . <<<"$floor_runs" | json rss_kib | median)
+vorlex_ms=$(grep . <<<"$vorlex_runs" | json shown_ms | median)
+vorlex_kib=$(grep . <<<"$vorlex_runs" | json rss_kib | median)
+
+# ---- a running vorlex-e2e, a local translation server, a focused text field -----------------
+# Answers /translate_a/single like Google and appends each text to the log after replying.
+cat >"$work/server.py" <<'PY'
+import json, sys, urllib.parse
+from http.server import BaseHTTPRequestHandler, HTTPServer
+
+class Google(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def do_GET(self):
+        text = urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query).get("q", [""])[0]
+        body = json.dumps([[["שלום", text, None, None, 10]], None, "en"], ensure_ascii=False).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+        self.wfile.flush()
+        with open(sys.argv[2], "a") as log:
+            print(text, file=log)
+
+    def log_message(self, *args):
+        pass
+
+server = HTTPServer(("127.0.0.1", 0), Google)
+with open(sys.argv[1], "w") as port:
+    print(server.server_address[1], file=port)
+server.serve_forever()
+PY
+touch "$work/requests"
+/usr/bin/python3 "$work/server.py" "$work/port" "$work/requests" &
+pids+=($!)
+wait_for 500 test -s "$work/port"
+
+"$bin/tests/textfieldhelper" --text "hello world" --select >"$work/field" &
+pids+=($!)
+wait_for 1000 grep -q '^ready' "$work/field"
+field_window=$(awk '/^ready/ {print $2; exit}' "$work/field")
+eval "$(xdotool getwindowgeometry --shell "$field_window" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+click_x=$((X + WIDTH / 2))
+click_y=$((Y + HEIGHT / 2))
+
+VORLEX_E2E_GOOGLE_URL="http://127.0.0.1:$(cat "$work/port")" "$bin/app/vorlex-e2e" >"$work/vorlex.log" 2>&1 &
+vorlex_pid=$!
+pids+=("$vorlex_pid")
+owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.vorlex.Vorlex | grep -q 'boolean true'
+}
+wait_for 1000 owned
+sleep 2 # idle, like after a log-in
+
+# ---- hotkey to layout popup -----------------------------------------------------------------
+hotkey=$("$bin/bench/desktopprobe" hotkey "$vorlex_pid" "$presses" "$click_x" "$click_y")
+
+# ---- CPU time while typing elsewhere --------------------------------------------------------
+typing=$("$bin/bench/desktopprobe" type "$vorlex_pid" "$keys")
+
+# ---- memory over many translations ----------------------------------------------------------
+answered_beyond() { [ "$(wc -l <"$work/requests")" -gt "$1" ]; }
+translate() { # n: one distinct text, and wait until the server has answered it
+    local before
+    before=$(wc -l <"$work/requests")
+    dbus-send --session --type=method_call --dest=org.vorlex.Vorlex /org/vorlex/Vorlex \
+        org.vorlex.Vorlex.TranslateText "string:measure text number $1"
+    wait_for 500 answered_beyond "$before"
+}
+early=5
+for n in $(seq "$early"); do translate "$n"; done
+sleep 0.5
+rss_early=$(rss "$vorlex_pid")
+for n in $(seq $((early + 1)) "$translations"); do translate "$n"; done
+sleep 0.5
+rss_late=$(rss "$vorlex_pid")
+
+# ---- the table ------------------------------------------------------------------------------
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+row() { printf '%-48s %8s %12s %6s  %s\n' "$@"; }
+exposed=$(json exposed_ms <<<"$hotkey")
+cpu=$(json cpu_ms <<<"$typing")
+echo "Vorlex whole-program measurements, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores"
+row "measure" "floor" "vorlex" "ratio" "goal"
+row "start-up to tray shown, ms (median of $runs)" "$floor_ms" "$vorlex_ms" "$(ratio "$vorlex_ms" "$floor_ms")" "ratio <= 1.3"
+row "idle RSS after 2 s, KiB (median of $runs)" "$floor_kib" "$vorlex_kib" "$(ratio "$vorlex_kib" "$floor_kib")" "ratio <= 1.15"
+row "RSS after $early translations, KiB" "-" "$rss_early" "-" ""
+row "RSS after $translations translations, KiB" "-" "$rss_late" "-" ""
+row "  growth, KiB" "-" "$((rss_late - rss_early))" "-" "<= 2048"
+row "Ctrl+Shift+K to layout popup exposed, ms" "-" "$exposed" "-" "(median of $presses)"
+row "  of which the fixed capture wait, ms" "-" "300" "-" ""
+row "  overhead, ms" "-" "$(awk -v a="$exposed" 'BEGIN {printf "%.1f", a - 300}')" "-" "< 20"
+row "  of which to the field's copy (50 ms wait), ms" "-" "$(json copied_ms <<<"$hotkey")" "-" ""
+row "  to the popup mapped, ms" "-" "$(json mapped_ms <<<"$hotkey")" "-" ""
+row "  range, ms; first press (creates the window)" "-" \
+    "$(json min_ms <<<"$hotkey")-$(json max_ms <<<"$hotkey"); $(json first_ms <<<"$hotkey")" "-" ""
+row "CPU while $keys keys are typed elsewhere, ms" "-" "$cpu" "-" "< 50"
+row "  same, from thread run times, ms" "-" "$(json cpu_run_ms <<<"$typing")" "-" ""
+kill -0 "$vorlex_pid" || { echo "measure: vorlex-e2e ended early" >&2; exit 1; }
