@@ -4,8 +4,9 @@
 //       Ctrl+A, then Ctrl+Shift+K; milliseconds from the key press until the popup (title
 //       "Vorlex") is mapped and exposed; a click at CLICK_X,CLICK_Y hides it again. The first
 //       press creates the popup window and is reported on its own.
-//   desktopprobe type PID COUNT
-//       COUNT letter key presses into the focused window; the CPU time PID used meanwhile.
+//   desktopprobe type COUNT PID...
+//       COUNT letter key presses into the focused window; the CPU time each PID used meanwhile,
+//       one line each.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -253,11 +254,13 @@ CpuTime cpuTime(long pid)
     return time;
 }
 
-int type(Display* display, long pid, int count)
+int type(Display* display, int count, const std::vector<long>& pids)
 {
     const long hz = sysconf(_SC_CLK_TCK);
     pause(500); // whatever came before settles
-    const CpuTime before = cpuTime(pid);
+    std::vector<CpuTime> before;
+    for (long pid : pids)
+        before.push_back(cpuTime(pid));
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
         const KeySym letter = XK_a + i % 26;
@@ -267,11 +270,13 @@ int type(Display* display, long pid, int count)
         pause(2);
     }
     const double typingMs = msSince(start);
-    pause(500); // the last presses reach the program
-    const CpuTime after = cpuTime(pid);
-    std::printf("{\"cpu_ms\": %.1f, \"cpu_run_ms\": %.1f, \"typing_ms\": %.0f, \"presses\": %d}\n",
-                double(after.ticks - before.ticks) * 1000.0 / double(hz), double(after.ns - before.ns) / 1e6, typingMs,
-                count);
+    pause(500); // the last presses reach the programs
+    for (size_t i = 0; i < pids.size(); ++i) {
+        const CpuTime after = cpuTime(pids[i]);
+        std::printf("{\"pid\": %ld, \"cpu_ms\": %.1f, \"cpu_run_ms\": %.1f, \"typing_ms\": %.0f, \"presses\": %d}\n",
+                    pids[i], double(after.ticks - before[i].ticks) * 1000.0 / double(hz),
+                    double(after.ns - before[i].ns) / 1e6, typingMs, count);
+    }
     return 0;
 }
 
@@ -281,8 +286,8 @@ int main(int argc, char* argv[])
 {
     const std::string mode = argc > 1 ? argv[1] : "";
     const bool hotkeyMode = mode == "hotkey" && argc == 6;
-    if (!hotkeyMode && !(mode == "type" && argc == 4)) {
-        std::fprintf(stderr, "usage: %s hotkey PID PRESSES CLICK_X CLICK_Y | type PID COUNT\n", argv[0]);
+    if (!hotkeyMode && !(mode == "type" && argc >= 4)) {
+        std::fprintf(stderr, "usage: %s hotkey PID PRESSES CLICK_X CLICK_Y | type COUNT PID...\n", argv[0]);
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -291,9 +296,12 @@ int main(int argc, char* argv[])
         return 2;
     }
     XSetErrorHandler(ignoreErrors);
-    const long pid = std::atol(argv[2]);
-    const int result = hotkeyMode ? hotkey(display, pid, std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]))
-                                  : type(display, pid, std::atoi(argv[3]));
+    std::vector<long> pids;
+    for (int i = 3; i < argc && !hotkeyMode; ++i)
+        pids.push_back(std::atol(argv[i]));
+    const int result =
+        hotkeyMode ? hotkey(display, std::atol(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]))
+                   : type(display, std::atoi(argv[2]), pids);
     XCloseDisplay(display);
     return result;
 }
