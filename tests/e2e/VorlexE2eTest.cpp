@@ -1,0 +1,391 @@
+// The whole program from outside, as a user meets it: vorlex-e2e (the real program with its
+// translation endpoints taken from the environment) runs against a local server, with a Tk entry
+// as the application that holds the selected text. Keys are typed with xdotool, windows are found
+// by their titles, and each test leaves a screenshot of the screen in the test output folder.
+
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+using vorlex::test::LocalHttpServer;
+using vorlex::test::waitUntil;
+
+namespace {
+
+const QString program = QStringLiteral(VORLEX_BINARY_DIR "/app/vorlex-e2e");
+const QString tkHelper = QStringLiteral(VORLEX_SOURCE_DIR "/tests/e2e/TkEntryHelper.py");
+const QString busName = QStringLiteral("org.vorlex.Vorlex");
+const QString hebrewText = QStringLiteral("שלום עולם");
+
+bool busNameOwned()
+{
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(busName).value();
+}
+
+// Runs a tool to its end; its standard output, or nothing when it failed or hung.
+std::optional<QByteArray> runTool(const QString& tool, const QStringList& arguments, int timeoutMs = 10000)
+{
+    QProcess process;
+    process.start(tool, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+// Visible top-level windows whose title is exactly title.
+QSet<QByteArray> visibleWindowsTitled(const QString& title)
+{
+    QSet<QByteArray> found;
+    const std::optional<QByteArray> ids =
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("Vorlex")});
+    if (!ids)
+        return found; // xdotool search fails when nothing matches
+    for (const QByteArray& id : ids->split('\n')) {
+        if (id.trimmed().isEmpty())
+            continue;
+        const std::optional<QByteArray> name =
+            runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::fromLatin1(id.trimmed())});
+        if (name && QString::fromUtf8(name->trimmed()) == title)
+            found.insert(id.trimmed());
+    }
+    return found;
+}
+
+void screenshot(const QString& name)
+{
+    const QString file = QDir(vorlex::test::outputDir()).filePath(QStringLiteral("e2e-%1.png").arg(name));
+    EXPECT_TRUE(runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file}))
+        << "screenshot " << file.toStdString();
+}
+
+// Types a key combination (xdotool syntax, "ctrl+shift+t"); xdotool releases every key it pressed.
+bool typeKeys(const QString& keys)
+{
+    return runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), keys}).has_value();
+}
+
+// The program under test, with a configuration folder of its own.
+class Vorlex {
+public:
+    explicit Vorlex(const QUrl& google)
+    {
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+        environment.insert(QStringLiteral("VORLEX_E2E_GOOGLE_URL"), google.toString());
+        environment.insert(QStringLiteral("VORLEX_E2E_DEEPL_URL"), google.toString());
+        environment.insert(QStringLiteral("VORLEX_E2E_IDLE_TIMEOUT_MS"), QStringLiteral("3000"));
+        QDir().mkpath(configDir());
+    }
+    ~Vorlex()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        waitUntil([] { return !busNameOwned(); }, 3000);
+    }
+
+    QString configHome() const { return home.filePath(QStringLiteral("config")); }
+    QString configDir() const { return configHome() + QStringLiteral("/VorlexMac"); }
+    QString settingsFile() const { return configDir() + QStringLiteral("/settings.json"); }
+
+    // Starts the program and waits until it answers on the session bus and watches the keys.
+    bool start(const QStringList& arguments = {})
+    {
+        if (busNameOwned()) {
+            ADD_FAILURE() << "another Vorlex already owns " << busName.toStdString();
+            return false;
+        }
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(program, arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        if (!waitUntil([] { return busNameOwned(); }, 15000))
+            return false;
+        // The hotkey monitor is installed right after the bus name is taken, in the same call.
+        waitUntil([] { return false; }, 300);
+        return running();
+    }
+    bool running() const { return process.state() == QProcess::Running; }
+
+    // A second launch with one argument, as from a terminal or xdg-open; its exit code.
+    int launchAgain(const QString& argument)
+    {
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.setProcessChannelMode(QProcess::ForwardedChannels);
+        second.start(program, {argument});
+        if (!second.waitForFinished(15000)) {
+            second.kill();
+            second.waitForFinished(2000);
+            return -1;
+        }
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    }
+
+    // The history as stored: the JSON array under translationHistory_v1.
+    QJsonArray history() const
+    {
+        const QString file = configDir() + QStringLiteral("/defaults.conf");
+        if (!QFileInfo::exists(file))
+            return {};
+        // QSettings caches a file by path, size and time; a copy under a new name is read afresh.
+        QTemporaryDir copyDir;
+        const QString copy = copyDir.filePath(QStringLiteral("defaults.conf"));
+        if (!QFile::copy(file, copy))
+            return {};
+        QSettings store(copy, QSettings::IniFormat);
+        return QJsonDocument::fromJson(store.value(QStringLiteral("translationHistory_v1")).toByteArray()).array();
+    }
+
+    QProcessEnvironment environment;
+
+private:
+    QTemporaryDir home;
+    QProcess process;
+};
+
+// The Tk entry helper as a child process, with what it reported so far.
+class TkEntry {
+public:
+    TkEntry(const QString& initialText, bool select)
+    {
+        QStringList arguments{tkHelper, initialText};
+        if (select)
+            arguments << QStringLiteral("--select");
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] { readLines(); });
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral("/usr/bin/python3"), arguments);
+    }
+    ~TkEntry()
+    {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+
+    bool waitFocused()
+    {
+        return waitUntil([this] { return focused; }, 10000);
+    }
+
+    bool receivedKey(const QString& keysym, unsigned modifiers) const
+    {
+        for (const auto& [name, state] : keys) {
+            if (name == keysym && (state & modifiers) == modifiers)
+                return true;
+        }
+        return false;
+    }
+
+    bool focused = false;
+    QString text;
+    std::vector<std::pair<QString, unsigned>> keys;
+
+private:
+    void readLines()
+    {
+        while (process.canReadLine()) {
+            const QList<QByteArray> parts = process.readLine().trimmed().split(' ');
+            if (parts.value(0) == "focus")
+                focused = true;
+            else if (parts.value(0) == "key")
+                keys.emplace_back(QString::fromUtf8(parts.value(1)), parts.value(2).toUInt());
+            else if (parts.value(0) == "text")
+                text = QString::fromUtf8(QByteArray::fromBase64(parts.value(1)));
+        }
+    }
+
+    QProcess process;
+};
+
+constexpr unsigned shiftMask = 1;
+constexpr unsigned controlMask = 4;
+
+class E2e : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"xdotool", "import"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
+        }
+        if (!runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import tkinter")}))
+            GTEST_SKIP() << "Debian's python3-tk is not installed (scripts/setup.sh installs it)";
+        ASSERT_TRUE(QFileInfo(program).isExecutable())
+            << program.toStdString() << " is missing: configure with -DVORLEX_E2E_ENDPOINTS=ON";
+        ASSERT_TRUE(server.listen());
+    }
+
+    LocalHttpServer server;
+};
+
+TEST_F(E2e, TranslateHotkeyShowsThePopupAndRecordsTheTranslation)
+{
+    server.setDefaultReply(
+        LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello world"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(hebrewText, true);
+    ASSERT_TRUE(field.waitFocused());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(typeKeys(QStringLiteral("ctrl+shift+t")));
+
+    ASSERT_TRUE(server.waitForRequests(1, 10000)) << "the selected text went out for translation";
+    const LocalHttpServer::Request request = server.requests().at(0);
+    EXPECT_EQ(request.path(), "/translate_a/single");
+    EXPECT_TRUE(request.query().contains(QUrl::toPercentEncoding(hebrewText))) << request.query().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000))
+        << QJsonDocument(vorlex.history()).toJson().toStdString() << " / " << server.requestCount();
+    const QJsonObject entry = vorlex.history().at(0).toObject();
+    EXPECT_EQ(entry.value(QStringLiteral("type")).toString(), QStringLiteral("translate"));
+    EXPECT_EQ(entry.value(QStringLiteral("originalText")).toString(), hebrewText);
+    EXPECT_EQ(entry.value(QStringLiteral("resultText")).toString(), QStringLiteral("Hello world"));
+    EXPECT_TRUE(waitUntil([&] { return !(visibleWindowsTitled(QStringLiteral("Vorlex")) - before).isEmpty(); }, 5000))
+        << "the popup is shown";
+    EXPECT_TRUE(field.receivedKey(QStringLiteral("T"), controlMask | shiftMask)) << "the hotkey is not swallowed";
+    EXPECT_EQ(field.text, QString()) << "the field's text is untouched";
+    screenshot(QStringLiteral("translate-hotkey"));
+    EXPECT_TRUE(vorlex.running());
+}
+
+// A call on the running program's D-Bus interface; true when it answered.
+bool callVorlex(const QString& method, const QString& argument)
+{
+    QDBusInterface vorlex(busName, QStringLiteral("/org/vorlex/Vorlex"), QStringLiteral("org.vorlex.Vorlex"));
+    vorlex.setTimeout(10000);
+    const QDBusMessage reply = vorlex.call(method, argument);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool anyRequestWithQuery(const LocalHttpServer& server, const QByteArray& part)
+{
+    const QList<LocalHttpServer::Request> requests = server.requests();
+    return std::any_of(requests.begin(), requests.end(),
+                       [&](const LocalHttpServer::Request& request) { return request.query().contains(part); });
+}
+
+TEST_F(E2e, SecondLaunchHandsItsArgumentToTheRunningInstance)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    const QString settingsTitle = QStringLiteral("הגדרות — Vorlex");
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+    ASSERT_TRUE(visibleWindowsTitled(settingsTitle).isEmpty());
+
+    EXPECT_EQ(vorlex.launchAgain(QStringLiteral("--settings")), 0);
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindowsTitled(settingsTitle).isEmpty(); }, 10000))
+        << "the running instance shows its settings window";
+    screenshot(QStringLiteral("second-launch-settings"));
+
+    EXPECT_EQ(vorlex.launchAgain(QStringLiteral("שלום")), 0);
+    EXPECT_TRUE(waitUntil(
+        [&] { return anyRequestWithQuery(server, "q=" + QUrl::toPercentEncoding(QStringLiteral("שלום"))); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return !(visibleWindowsTitled(QStringLiteral("Vorlex")) - before).isEmpty(); }, 5000))
+        << "the popup is shown";
+    screenshot(QStringLiteral("second-launch-text"));
+
+    EXPECT_EQ(vorlex.launchAgain(QStringLiteral("vorlex:?text=hello%20world")), 0);
+    EXPECT_TRUE(waitUntil([&] { return anyRequestWithQuery(server, "q=hello%20world"); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return vorlex.history().size() == 2; }, 10000)) << "both translations are recorded";
+    screenshot(QStringLiteral("second-launch-url"));
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, CorruptSettingsFileGivesTheDefaultsAndIsKept)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    const QByteArray corrupt = "{\"translationEngine\": \"deepL\", \"targetLanguage\": ";
+    {
+        QFile file(vorlex.settingsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(corrupt), corrupt.size());
+    }
+    ASSERT_TRUE(vorlex.start());
+
+    ASSERT_TRUE(callVorlex(QStringLiteral("TranslateText"), hebrewText));
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    EXPECT_EQ(server.requests().at(0).path(), "/translate_a/single") << "the default engine, Google";
+    EXPECT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000));
+    screenshot(QStringLiteral("corrupt-settings"));
+
+    QFile file(vorlex.settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), corrupt) << "the file is left as it was";
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, ServerDownShowsAnErrorAndRecordsNothing)
+{
+    QUrl down;
+    {
+        LocalHttpServer gone; // a port that was free a moment ago and has nobody listening now
+        ASSERT_TRUE(gone.listen());
+        down = gone.baseUrl();
+    }
+    Vorlex vorlex(down);
+    ASSERT_TRUE(vorlex.start());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(callVorlex(QStringLiteral("TranslateText"), hebrewText));
+    EXPECT_TRUE(waitUntil([&] { return !(visibleWindowsTitled(QStringLiteral("Vorlex")) - before).isEmpty(); }, 5000))
+        << "the popup is shown";
+    waitUntil([] { return false; }, 1000); // the refused connection has long been reported
+    screenshot(QStringLiteral("server-down"));
+    EXPECT_TRUE(vorlex.history().isEmpty()) << "a failed translation is not recorded";
+    EXPECT_TRUE(callVorlex(QStringLiteral("HandleArgument"), QStringLiteral("--settings"))) << "still answering";
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, UnwritableConfigFolderDoesNotStopTheProgram)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    // A file where the folder should be: nothing can be written under it, not even by root.
+    ASSERT_TRUE(QDir(vorlex.configDir()).removeRecursively());
+    {
+        QFile blocker(vorlex.configDir());
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(vorlex.start());
+
+    ASSERT_TRUE(callVorlex(QStringLiteral("TranslateText"), hebrewText));
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    waitUntil([] { return false; }, 1000); // the reply is shown and its history write has failed
+    screenshot(QStringLiteral("unwritable-config"));
+    EXPECT_TRUE(callVorlex(QStringLiteral("TranslateText"), QStringLiteral("עולם"))) << "still answering";
+    EXPECT_TRUE(server.waitForRequests(2, 10000));
+    EXPECT_TRUE(vorlex.running());
+}
+
+} // namespace
