@@ -4,6 +4,7 @@
 // by their titles, and each test leaves a screenshot of the screen in the test output folder.
 
 #include "LocalHttpServer.h"
+#include "SettingsManager.h"
 #include "TestSupport.h"
 
 #include <QDBusConnection>
@@ -385,6 +386,97 @@ TEST_F(E2e, UnwritableConfigFolderDoesNotStopTheProgram)
     screenshot(QStringLiteral("unwritable-config"));
     EXPECT_TRUE(callVorlex(QStringLiteral("TranslateText"), QStringLiteral("עולם"))) << "still answering";
     EXPECT_TRUE(server.waitForRequests(2, 10000));
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, LayoutHotkeyConvertsTextTypedInTheWrongLayout)
+{
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(QStringLiteral("akuo"), true);
+    ASSERT_TRUE(field.waitFocused());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(typeKeys(QStringLiteral("ctrl+shift+k")));
+
+    ASSERT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000));
+    const QJsonObject entry = vorlex.history().at(0).toObject();
+    EXPECT_EQ(entry.value(QStringLiteral("type")).toString(), QStringLiteral("layout"));
+    EXPECT_EQ(entry.value(QStringLiteral("originalText")).toString(), QStringLiteral("akuo"));
+    EXPECT_EQ(entry.value(QStringLiteral("resultText")).toString(), QStringLiteral("שלום"));
+    EXPECT_TRUE(waitUntil([&] { return !(visibleWindowsTitled(QStringLiteral("Vorlex")) - before).isEmpty(); }, 5000))
+        << "the popup is shown";
+    EXPECT_EQ(server.requestCount(), 0) << "a conversion needs no translation";
+    EXPECT_TRUE(field.receivedKey(QStringLiteral("K"), controlMask | shiftMask));
+    screenshot(QStringLiteral("layout-hotkey"));
+}
+
+TEST_F(E2e, ReplaceHotkeyFromTheSettingsFileReplacesTheSelection)
+{
+    server.setDefaultReply(
+        LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello world"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    vorlex::AppSettings settings;
+    settings.hotkeyReplaceText = {{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("R")};
+    {
+        QFile file(vorlex.settingsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(settings.toJson()).toJson());
+    }
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(hebrewText, true);
+    ASSERT_TRUE(field.waitFocused());
+
+    ASSERT_TRUE(typeKeys(QStringLiteral("ctrl+shift+r")));
+
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    EXPECT_TRUE(waitUntil([&] { return field.text == QStringLiteral("Hello world"); }, 10000))
+        << "the field holds: " << field.text.toStdString();
+    screenshot(QStringLiteral("replace-hotkey"));
+    EXPECT_TRUE(vorlex.history().isEmpty()) << "translate-and-replace records nothing";
+}
+
+TEST_F(E2e, FailedTranslateAndReplaceLeavesTheSelectionAlone)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::text("Service Unavailable", 503));
+    Vorlex vorlex(server.baseUrl());
+    vorlex::AppSettings settings;
+    settings.hotkeyReplaceText = {{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("R")};
+    {
+        QFile file(vorlex.settingsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(settings.toJson()).toJson());
+    }
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(hebrewText, true);
+    ASSERT_TRUE(field.waitFocused());
+
+    ASSERT_TRUE(typeKeys(QStringLiteral("ctrl+shift+r")));
+
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    waitUntil([] { return false; }, 1000); // long past the failed reply
+    EXPECT_EQ(field.text, QString()) << "no change reached the field";
+    screenshot(QStringLiteral("replace-failed"));
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, HungServerIsGivenUpAfterTheIdleTimeout)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::hanging());
+    Vorlex vorlex(server.baseUrl());
+    vorlex.environment.insert(QStringLiteral("VORLEX_E2E_IDLE_TIMEOUT_MS"), QStringLiteral("1000"));
+    ASSERT_TRUE(vorlex.start());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(callVorlex(QStringLiteral("TranslateText"), hebrewText));
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    EXPECT_TRUE(waitUntil([&] { return !(visibleWindowsTitled(QStringLiteral("Vorlex")) - before).isEmpty(); }, 5000))
+        << "the popup is shown";
+    EXPECT_TRUE(waitUntil([&] { return server.openConnectionCount() == 0; }, 8000))
+        << "the program gives up the hung request";
+    waitUntil([] { return false; }, 300);
+    screenshot(QStringLiteral("server-hung"));
+    EXPECT_TRUE(vorlex.history().isEmpty());
     EXPECT_TRUE(vorlex.running());
 }
 
