@@ -75,7 +75,7 @@ vorlex_kib=$(grep . <<<"$vorlex_runs" | json rss_kib | median)
 # Answers /translate_a/single like Google and appends each text to the log after replying.
 cat >"$work/server.py" <<'PY'
 import json, sys, urllib.parse
-from http.server import BaseHTTPRequestHandler, HTTPServer
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 class Google(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
@@ -95,7 +95,7 @@ class Google(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-server = HTTPServer(("127.0.0.1", 0), Google)
+server = ThreadingHTTPServer(("127.0.0.1", 0), Google)  # Qt may open a second connection
 with open(sys.argv[1], "w") as port:
     print(server.server_address[1], file=port)
 server.serve_forever()
