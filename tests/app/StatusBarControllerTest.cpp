@@ -390,17 +390,18 @@ TEST_F(StatusBarControllerTest, LeftClickOnTheTrayIconOpensTheMenu)
     ASSERT_TRUE(test::waitUntil([&] { return menu().isVisible(); })) << "the left click did not open the menu";
     EXPECT_EQ(menu().actions().size(), 8 + 2 + 3 + 1) << "opened through aboutToShow, history included";
 
-    // Wait until the menu is drawn (not one flat colour) before keeping the picture.
+    // Wait until the menu is on the screen before keeping the picture: the desktop's background
+    // beside the menu must differ from the menu's own inside, at two heights.
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = menu().geometry();
     const auto drawn = [&] {
-        const QImage image = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
-        const QRgb first = image.pixel(0, 0);
-        for (int y = 0; y < image.height(); y += 2)
-            for (int x = 0; x < image.width(); x += 2)
-                if (image.pixel(x, y) != first)
-                    return true;
-        return false;
+        const QImage image = screen->grabWindow(0).toImage();
+        const int outsideX = area.right() + 20;
+        for (const int y : {area.top() + area.height() / 4, area.top() + area.height() / 2}) {
+            if (image.pixel(area.center().x(), y) == image.pixel(outsideX, y))
+                return false;
+        }
+        return true;
     };
     EXPECT_TRUE(test::waitUntil(drawn));
     const QString file = QDir(test::outputDir()).filePath(QStringLiteral("tray-menu.png"));
