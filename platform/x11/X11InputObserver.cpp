@@ -299,12 +299,12 @@ private:
             !(perKeyRepeat[keycode / 8] & (1u << (keycode % 8))))
             return;
         repeatKey = keycode;
-        itimerspec spec{};
-        spec.it_value.tv_sec = repeatDelayMs / 1000;
-        spec.it_value.tv_nsec = long(repeatDelayMs % 1000) * 1000000;
-        spec.it_interval.tv_sec = repeatIntervalMs / 1000;
-        spec.it_interval.tv_nsec = long(repeatIntervalMs % 1000) * 1000000;
-        timerfd_settime(repeatTimer, 0, &spec, nullptr);
+        itimerspec timing{};
+        timing.it_value.tv_sec = repeatDelayMs / 1000;
+        timing.it_value.tv_nsec = long(repeatDelayMs % 1000) * 1000000;
+        timing.it_interval.tv_sec = repeatIntervalMs / 1000;
+        timing.it_interval.tv_nsec = long(repeatIntervalMs % 1000) * 1000000;
+        timerfd_settime(repeatTimer, 0, &timing, nullptr);
     }
 
     void disarmRepeat()
