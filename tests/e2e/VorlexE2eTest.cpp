@@ -131,8 +131,9 @@ public:
             return false;
         if (!waitUntil([] { return busNameOwned(); }, 15000))
             return false;
-        // The hotkey monitor is installed right after the bus name is taken, in the same call.
-        waitUntil([] { return false; }, 300);
+        // The hotkey monitor is installed right after the bus name is taken, in the same call; the
+        // margin covers a loaded machine.
+        waitUntil([] { return false; }, 500);
         return running();
     }
     bool running() const { return process.state() == QProcess::Running; }
