@@ -481,4 +481,56 @@ TEST_F(E2e, HungServerIsGivenUpAfterTheIdleTimeout)
     EXPECT_TRUE(vorlex.running());
 }
 
+// The one window titled title that is visible now and was not in before, once it is there.
+std::optional<QString> newWindowTitled(const QString& title, const QSet<QByteArray>& before)
+{
+    QSet<QByteArray> added;
+    if (!waitUntil([&] { return (added = visibleWindowsTitled(title) - before).size() == 1; }, 5000))
+        return std::nullopt;
+    return QString::fromLatin1(*added.begin());
+}
+
+TEST_F(E2e, ReplaceButtonInThePopupReplacesTheSelection)
+{
+    server.setDefaultReply(
+        LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello world"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(hebrewText, true);
+    ASSERT_TRUE(field.waitFocused());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(typeKeys(QStringLiteral("ctrl+shift+t")));
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    ASSERT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000)) << "the translation has arrived";
+    const std::optional<QString> popup = newWindowTitled(QStringLiteral("Vorlex"), before);
+    ASSERT_TRUE(popup) << "the popup is shown";
+    waitUntil([] { return false; }, 300); // the popup has painted the result and enabled its buttons
+    screenshot(QStringLiteral("replace-button-popup"));
+
+    const std::optional<QByteArray> geometry =
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), *popup});
+    ASSERT_TRUE(geometry);
+    int height = 0;
+    for (const QByteArray& line : geometry->split('\n')) {
+        if (line.startsWith("HEIGHT="))
+            height = line.mid(7).toInt();
+    }
+    ASSERT_GT(height, 100) << geometry->toStdString();
+    // Right to left, the replace button is the last of the bottom bar: at the far left, 60 px wide,
+    // in a bar 26 px high that ends 6 px above the bottom edge, 8 px in from the side.
+    const int x = 8 + 30;
+    const int y = height - 6 - 13;
+    ASSERT_TRUE(runTool(QStringLiteral("xdotool"),
+                        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), *popup,
+                         QString::number(x), QString::number(y), QStringLiteral("click"), QStringLiteral("1")}));
+
+    EXPECT_TRUE(waitUntil([&] { return field.text == QStringLiteral("Hello world"); }, 10000))
+        << "the field holds: " << field.text.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return visibleWindowsTitled(QStringLiteral("Vorlex")) == before; }, 5000))
+        << "the popup hides";
+    screenshot(QStringLiteral("replace-button"));
+    EXPECT_TRUE(vorlex.running());
+}
+
 } // namespace
