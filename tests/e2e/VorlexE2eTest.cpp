@@ -14,10 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRect>
 #include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
@@ -137,6 +139,7 @@ public:
         return running();
     }
     bool running() const { return process.state() == QProcess::Running; }
+    qint64 pid() const { return process.processId(); }
 
     // A second launch with one argument, as from a terminal or xdg-open; its exit code.
     int launchAgain(const QString& argument)
@@ -530,6 +533,148 @@ TEST_F(E2e, ReplaceButtonInThePopupReplacesTheSelection)
     EXPECT_TRUE(waitUntil([&] { return visibleWindowsTitled(QStringLiteral("Vorlex")) == before; }, 5000))
         << "the popup hides";
     screenshot(QStringLiteral("replace-button"));
+    EXPECT_TRUE(vorlex.running());
+}
+
+// The program's mapped windows, found by their _NET_WM_PID.
+QSet<QByteArray> visibleWindowsOf(qint64 pid)
+{
+    QSet<QByteArray> found;
+    const std::optional<QByteArray> ids =
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--pid"), QString::number(pid)});
+    if (!ids)
+        return found;
+    for (const QByteArray& id : ids->split('\n')) {
+        if (!id.trimmed().isEmpty())
+            found.insert(id.trimmed());
+    }
+    return found;
+}
+
+// A window's place on the screen, from xdotool.
+QRect windowGeometry(const QByteArray& id)
+{
+    const std::optional<QByteArray> shell =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(id)});
+    if (!shell)
+        return {};
+    QHash<QByteArray, int> values;
+    for (const QByteArray& line : shell->split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            values.insert(line.left(equals), line.mid(equals + 1).toInt());
+    }
+    return {values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT")};
+}
+
+// Opens the tray menu with a left click on the docked icon and picks the row reached with steps
+// presses of Down (separators and the disabled heading are skipped); true once the menu has closed.
+bool pickFromTrayMenu(const Vorlex& vorlex, int steps)
+{
+    QByteArray icon;
+    // The docked icon: a small window of the program's own in jwm's dock at the bottom of the screen.
+    const bool docked = waitUntil(
+        [&] {
+            for (const QByteArray& id : visibleWindowsOf(vorlex.pid())) {
+                const QRect area = windowGeometry(id);
+                if (area.width() > 0 && area.width() <= 64 && area.height() <= 64 && area.top() >= 600) {
+                    icon = id;
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000);
+    if (!docked) {
+        ADD_FAILURE() << "the tray icon is not in the dock";
+        return false;
+    }
+    const QSet<QByteArray> before = visibleWindowsOf(vorlex.pid());
+    const QPoint centre = windowGeometry(icon).center();
+    if (!runTool(QStringLiteral("xdotool"),
+                 {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(centre.x()),
+                  QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")})) {
+        ADD_FAILURE() << "xdotool could not click the icon";
+        return false;
+    }
+    QSet<QByteArray> menu;
+    // The menu is the new window that is taller than a tooltip.
+    const auto menuShown = [&] {
+        menu.clear();
+        for (const QByteArray& id : visibleWindowsOf(vorlex.pid()) - before) {
+            if (windowGeometry(id).height() > 100)
+                menu.insert(id);
+        }
+        return !menu.isEmpty();
+    };
+    if (!waitUntil(menuShown, 5000)) {
+        ADD_FAILURE() << "the left click did not open the menu";
+        return false;
+    }
+    // The pointer leaves the menu, so no row is under it and the first Down reaches the first row.
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("1000"), QStringLiteral("100")});
+    waitUntil([] { return false; }, 400); // the menu has its keyboard grab
+    screenshot(QStringLiteral("tray-menu-%1").arg(steps));
+    QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")};
+    for (int step = 0; step < steps; ++step)
+        keys << QStringLiteral("Down");
+    keys << QStringLiteral("Return");
+    if (!runTool(QStringLiteral("xdotool"), keys)) {
+        ADD_FAILURE() << "xdotool could not type in the menu";
+        return false;
+    }
+    return waitUntil([&] { return (visibleWindowsOf(vorlex.pid()) & menu).isEmpty(); }, 5000);
+}
+
+constexpr int dateAndTimeRow = 4;
+constexpr int firstHistoryRow = 7; // after the actions, "הגדרות..." and "יציאה"
+
+TEST_F(E2e, TrayMenuDateAndTimeOpensThePopup)
+{
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(pickFromTrayMenu(vorlex, dateAndTimeRow));
+
+    EXPECT_TRUE(newWindowTitled(QStringLiteral("Vorlex"), before)) << "the popup is shown";
+    waitUntil([] { return false; }, 300);
+    screenshot(QStringLiteral("tray-date-and-time"));
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, TrayMenuReopensAHistoryEntryAndClearsTheHistory)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+    // The popup opens by the pointer, well away from the empty place clicked below.
+    ASSERT_TRUE(runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"),
+                                                    QStringLiteral("150"), QStringLiteral("150")}));
+    ASSERT_TRUE(callVorlex(QStringLiteral("TranslateText"), hebrewText));
+    ASSERT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000));
+    ASSERT_TRUE(newWindowTitled(QStringLiteral("Vorlex"), before));
+    // A click on the empty desktop puts the popup away.
+    ASSERT_TRUE(runTool(QStringLiteral("xdotool"),
+                        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("1100"),
+                         QStringLiteral("200"), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return visibleWindowsTitled(QStringLiteral("Vorlex")) == before; }, 5000));
+
+    ASSERT_TRUE(pickFromTrayMenu(vorlex, firstHistoryRow));
+    EXPECT_TRUE(newWindowTitled(QStringLiteral("Vorlex"), before)) << "the entry is shown again";
+    waitUntil([] { return false; }, 300);
+    screenshot(QStringLiteral("tray-history-entry"));
+    EXPECT_EQ(server.requestCount(), 1) << "a history entry is shown as stored, not translated again";
+    EXPECT_EQ(vorlex.history().size(), 1);
+
+    ASSERT_TRUE(pickFromTrayMenu(vorlex, firstHistoryRow + 1));
+    EXPECT_TRUE(waitUntil([&] { return vorlex.history().isEmpty(); }, 5000)) << "the history is emptied";
+    screenshot(QStringLiteral("tray-history-cleared"));
     EXPECT_TRUE(vorlex.running());
 }
 
