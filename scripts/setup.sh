@@ -13,7 +13,7 @@ packages=(
     fonts-dejavu-core culmus fonts-noto-color-emoji
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl python3-tk
-    imagemagick desktop-file-utils appstream dpkg-dev
+    imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -115,6 +115,7 @@ public:
         waitUntil([] { return !busNameOwned(); }, 3000);
     }
 
+    QString homePath() const { return home.path(); }
     QString configHome() const { return home.filePath(QStringLiteral("config")); }
     QString configDir() const { return configHome() + QStringLiteral("/VorlexMac"); }
     QString settingsFile() const { return configDir() + QStringLiteral("/settings.json"); }
@@ -533,6 +534,59 @@ TEST_F(E2e, ReplaceButtonInThePopupReplacesTheSelection)
     EXPECT_TRUE(waitUntil([&] { return visibleWindowsTitled(QStringLiteral("Vorlex")) == before; }, 5000))
         << "the popup hides";
     screenshot(QStringLiteral("replace-button"));
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, XdgOpenOfAVorlexUrlReachesTheRunningInstance)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        GTEST_SKIP() << "xdg-open is not installed (scripts/setup.sh installs xdg-utils)";
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hola"), QStringLiteral("en")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    // A handler of the user's own, as an installed desktop entry would be, and no desktop session, so
+    // xdg-open takes its generic path through the MIME defaults.
+    const QString dataHome = vorlex.homePath() + QStringLiteral("/data");
+    ASSERT_TRUE(QDir().mkpath(dataHome + QStringLiteral("/applications")));
+    {
+        QFile entry(dataHome + QStringLiteral("/applications/vorlex-e2e-handler.desktop"));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Vorlex\nExec=" + program.toUtf8() +
+                    " %u\nMimeType=x-scheme-handler/vorlex;\nNoDisplay=true\n");
+    }
+    {
+        QFile defaults(vorlex.configHome() + QStringLiteral("/mimeapps.list"));
+        ASSERT_TRUE(defaults.open(QIODevice::WriteOnly));
+        defaults.write("[Default Applications]\nx-scheme-handler/vorlex=vorlex-e2e-handler.desktop\n");
+    }
+    QProcessEnvironment environment = vorlex.environment;
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral("/usr/share"));
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "KDE_SESSION_VERSION",
+                             "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "XDG_SESSION_DESKTOP", "BROWSER"})
+        environment.remove(QString::fromLatin1(name));
+
+    QProcess xdgOpen;
+    xdgOpen.setProcessEnvironment(environment);
+    xdgOpen.setProcessChannelMode(QProcess::ForwardedChannels);
+    xdgOpen.start(QStringLiteral("xdg-open"), {QStringLiteral("vorlex:?text=buenos%20dias")});
+    const bool finished = xdgOpen.waitForFinished(15000);
+    if (!finished) {
+        xdgOpen.kill();
+        xdgOpen.waitForFinished(2000);
+    }
+    ASSERT_TRUE(finished) << "xdg-open returns once the second launch has handed over";
+    EXPECT_EQ(xdgOpen.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(xdgOpen.exitCode(), 0) << "the second launch exits 0";
+
+    EXPECT_TRUE(waitUntil([&] { return anyRequestWithQuery(server, "q=buenos%20dias"); }, 10000))
+        << "the running instance translates the URL's text";
+    EXPECT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return !(visibleWindowsTitled(QStringLiteral("Vorlex")) - before).isEmpty(); }, 5000))
+        << "the popup is shown";
+    screenshot(QStringLiteral("xdg-open-url"));
     EXPECT_TRUE(vorlex.running());
 }
 
