@@ -732,4 +732,44 @@ TEST_F(E2e, TrayMenuReopensAHistoryEntryAndClearsTheHistory)
     EXPECT_TRUE(vorlex.running());
 }
 
+TEST_F(E2e, TrayMenuTranslatesTheSelectionOfTheFieldThatHadTheFocus)
+{
+    server.setDefaultReply(
+        LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello world"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(hebrewText, true);
+    ASSERT_TRUE(field.waitFocused());
+    const QSet<QByteArray> before = visibleWindowsTitled(QStringLiteral("Vorlex"));
+
+    ASSERT_TRUE(pickFromTrayMenu(vorlex, 1)); // "תרגם טקסט שנבחר"
+
+    ASSERT_TRUE(server.waitForRequests(1, 10000)) << "the field's selection went out for translation";
+    EXPECT_TRUE(server.requests().at(0).query().contains(QUrl::toPercentEncoding(hebrewText)));
+    EXPECT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000));
+    EXPECT_TRUE(newWindowTitled(QStringLiteral("Vorlex"), before)) << "the popup is shown";
+    waitUntil([] { return false; }, 300);
+    screenshot(QStringLiteral("tray-translate-selection"));
+    EXPECT_EQ(field.text, QString()) << "the field's text is untouched";
+    EXPECT_TRUE(vorlex.running());
+}
+
+TEST_F(E2e, TrayMenuConvertsTheLayoutOfTheFieldThatHadTheFocus)
+{
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(QStringLiteral("akuo"), true);
+    ASSERT_TRUE(field.waitFocused());
+
+    ASSERT_TRUE(pickFromTrayMenu(vorlex, 2)); // "החלף פריסת מקלדת"
+
+    ASSERT_TRUE(waitUntil([&] { return vorlex.history().size() == 1; }, 10000));
+    const QJsonObject entry = vorlex.history().at(0).toObject();
+    EXPECT_EQ(entry.value(QStringLiteral("type")).toString(), QStringLiteral("layout"));
+    EXPECT_EQ(entry.value(QStringLiteral("resultText")).toString(), QStringLiteral("שלום"));
+    waitUntil([] { return false; }, 300);
+    screenshot(QStringLiteral("tray-layout"));
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
 } // namespace
