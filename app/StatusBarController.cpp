@@ -219,10 +219,12 @@ void StatusBarController::convertLayoutSelectedText()
 
 void StatusBarController::translateAndReplaceSelectedText()
 {
-    // The first copy only proves there is a selection; the controller's own flow copies it again.
-    grabSelected([this](const QString&) {
+    // Use what this capture copied rather than copying again: an X11 application that already owns
+    // the clipboard may not announce a second copy of the same selection, and the second capture
+    // would then find nothing.
+    grabSelected([this](const QString& text) {
         if (appDelegate)
-            appDelegate->handleHotkeyAction(HotkeyManager::Action::replaceText);
+            appDelegate->translateAndReplace(text);
     });
 }
 
