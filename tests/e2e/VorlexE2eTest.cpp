@@ -754,6 +754,24 @@ TEST_F(E2e, TrayMenuTranslatesTheSelectionOfTheFieldThatHadTheFocus)
     EXPECT_TRUE(vorlex.running());
 }
 
+TEST_F(E2e, TrayMenuTranslatesAndReplacesTheSelectionOfTheFieldThatHadTheFocus)
+{
+    server.setDefaultReply(
+        LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello world"), QStringLiteral("iw")));
+    Vorlex vorlex(server.baseUrl());
+    ASSERT_TRUE(vorlex.start());
+    TkEntry field(hebrewText, true);
+    ASSERT_TRUE(field.waitFocused());
+
+    ASSERT_TRUE(pickFromTrayMenu(vorlex, 3)); // "תרגם והחלף טקסט"
+
+    ASSERT_TRUE(server.waitForRequests(1, 10000)) << "the field's selection went out for translation";
+    EXPECT_TRUE(waitUntil([&] { return field.text == QStringLiteral("Hello world"); }, 10000))
+        << "the field holds: " << field.text.toStdString();
+    screenshot(QStringLiteral("tray-translate-and-replace"));
+    EXPECT_TRUE(vorlex.history().isEmpty()) << "translate-and-replace records nothing";
+}
+
 TEST_F(E2e, TrayMenuConvertsTheLayoutOfTheFieldThatHadTheFocus)
 {
     Vorlex vorlex(server.baseUrl());
