@@ -120,6 +120,15 @@ public:
     QString configDir() const { return configHome() + QStringLiteral("/VorlexMac"); }
     QString settingsFile() const { return configDir() + QStringLiteral("/settings.json"); }
 
+    // The default settings plus Ctrl+Shift+R for translate-and-replace, which has no default key.
+    bool writeSettingsWithReplaceHotkey() const
+    {
+        vorlex::AppSettings settings;
+        settings.hotkeyReplaceText = {{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("R")};
+        QFile file(settingsFile());
+        return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(settings.toJson()).toJson()) > 0;
+    }
+
     // Starts the program and waits until it answers on the session bus and watches the keys.
     bool start(const QStringList& arguments = {})
     {
@@ -421,13 +430,7 @@ TEST_F(E2e, ReplaceHotkeyFromTheSettingsFileReplacesTheSelection)
     server.setDefaultReply(
         LocalHttpServer::Reply::googleTranslation(QStringLiteral("Hello world"), QStringLiteral("iw")));
     Vorlex vorlex(server.baseUrl());
-    vorlex::AppSettings settings;
-    settings.hotkeyReplaceText = {{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("R")};
-    {
-        QFile file(vorlex.settingsFile());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(settings.toJson()).toJson());
-    }
+    ASSERT_TRUE(vorlex.writeSettingsWithReplaceHotkey());
     ASSERT_TRUE(vorlex.start());
     TkEntry field(hebrewText, true);
     ASSERT_TRUE(field.waitFocused());
@@ -445,13 +448,7 @@ TEST_F(E2e, FailedTranslateAndReplaceLeavesTheSelectionAlone)
 {
     server.setDefaultReply(LocalHttpServer::Reply::text("Service Unavailable", 503));
     Vorlex vorlex(server.baseUrl());
-    vorlex::AppSettings settings;
-    settings.hotkeyReplaceText = {{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("R")};
-    {
-        QFile file(vorlex.settingsFile());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(settings.toJson()).toJson());
-    }
+    ASSERT_TRUE(vorlex.writeSettingsWithReplaceHotkey());
     ASSERT_TRUE(vorlex.start());
     TkEntry field(hebrewText, true);
     ASSERT_TRUE(field.waitFocused());
