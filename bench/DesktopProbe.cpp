@@ -8,6 +8,8 @@
 //       COUNT letter key presses into the focused window; the CPU time each PID used meanwhile,
 //       one line each.
 
+#include "XProbe.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -30,6 +32,9 @@
 
 namespace {
 
+using vorlex::bench::ignoreErrors;
+using vorlex::bench::windowPid;
+
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start)
@@ -40,29 +45,6 @@ double msSince(Clock::time_point start)
 void pause(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-int ignoreErrors(Display*, XErrorEvent*)
-{
-    return 0; // windows come and go while we walk the tree
-}
-
-long windowPid(Display* display, Window window, Atom pidAtom)
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    long pid = -1;
-    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        if (format == 32 && count == 1)
-            pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
-        XFree(data);
-    }
-    return pid;
 }
 
 // The popup: a viewable window of PID titled "Vorlex", wider than a tray icon.

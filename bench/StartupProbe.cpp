@@ -2,6 +2,8 @@
 // window (for a tray program: the tray icon embedded in the tray) and its resident memory after
 // an idle period. Usage: startupprobe IDLE_MS PROGRAM [ARGS...]
 
+#include "XProbe.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -18,23 +20,8 @@
 
 namespace {
 
-long windowPid(Display* display, Window window, Atom pidAtom)
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    long pid = -1;
-    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        if (type == XA_CARDINAL && format == 32 && count == 1)
-            pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
-        XFree(data);
-    }
-    return pid;
-}
+using vorlex::bench::ignoreErrors;
+using vorlex::bench::windowPid;
 
 bool hasMappedWindowOf(Display* display, Window window, Atom pidAtom, long pid)
 {
@@ -65,11 +52,6 @@ long rssKiB(pid_t pid)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     }
     return -1;
-}
-
-int ignoreErrors(Display*, XErrorEvent*)
-{
-    return 0; // windows come and go while we walk the tree
 }
 
 } // namespace
