@@ -1,7 +1,7 @@
 #pragma once
 
 // The desktop facilities the program relies on, as small interfaces. The X11 layer implements
-// them for the running program; the fake in fake/ implements them in memory for tests.
+// them for the running program; tests use an in-memory fake of their own.
 // Every method is called on the UI thread, and every callback runs on the UI thread.
 
 #include <QPoint>
@@ -67,6 +67,9 @@ public:
     virtual QString text() const = 0;
     // Replaces the clipboard's content with one plain string; this process keeps serving it.
     virtual void setText(const QString& text) = 0;
+    // Calls handler after each rise of changeCount() (the count has already moved when it runs),
+    // until context is destroyed. This is how a capture learns that its copy landed.
+    virtual void watchChanges(QObject* context, std::function<void()> handler) = 0;
 };
 
 // Synthetic keystrokes delivered to whatever window has the keyboard focus.
@@ -110,8 +113,6 @@ public:
 // The process's place on the desktop.
 class Session : public NonCopyable {
 public:
-    // Whether a system tray is there to hold the icon.
-    virtual bool trayAvailable() const = 0;
     // Checks that the desktop lets the program observe keys and send keystrokes. The answer is
     // informational: the program carries on either way.
     virtual bool checkInputAccess() = 0;

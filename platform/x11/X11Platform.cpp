@@ -94,6 +94,15 @@ public:
         ++count;
         QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
     }
+    void watchChanges(QObject* watcher, std::function<void()> handler) override
+    {
+        // Connected after the counting connection, so the count has moved when handler runs.
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, watcher,
+                         [handler = std::move(handler)](QClipboard::Mode mode) {
+                             if (mode == QClipboard::Clipboard)
+                                 handler();
+                         });
+    }
 
 private:
     QObject context;
@@ -103,15 +112,6 @@ private:
 class X11Session final : public Session {
 public:
     explicit X11Session(Display* connection) : display(connection) {}
-
-    bool trayAvailable() const override
-    {
-        if (!display)
-            return false;
-        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(display));
-        const Atom selection = XInternAtom(display, name.constData(), False);
-        return XGetSelectionOwner(display, selection) != None;
-    }
 
     bool checkInputAccess() override
     {

@@ -35,13 +35,30 @@ void FakeClipboard::setText(const QString& text)
         log->append(QStringLiteral("setText ") + text);
     writes.append(text);
     content = text;
-    ++count;
+    changed();
 }
 
 void FakeClipboard::externalCopy(const QString& text)
 {
     content = text;
+    changed();
+}
+
+void FakeClipboard::watchChanges(QObject* context, std::function<void()> handler)
+{
+    watchers.emplace_back(context, std::move(handler));
+}
+
+void FakeClipboard::changed()
+{
     ++count;
+    std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
+    // Copy first: a handler may add or drop watchers.
+    const auto current = watchers;
+    for (const auto& [context, handler] : current) {
+        if (context)
+            handler();
+    }
 }
 
 void FakeKeySender::sendCopy()
@@ -126,9 +143,14 @@ FakePlatform::FakePlatform()
     fakeSession.log = &log;
 }
 
-void FakePlatform::selectText(const QString& text)
+void FakePlatform::selectText(const QString& text, int landingMs)
 {
-    fakeKeySender.onCopy = [this, text] { fakeClipboard.externalCopy(text); };
+    fakeKeySender.onCopy = [this, text, landingMs] {
+        if (landingMs == 0)
+            fakeClipboard.externalCopy(text);
+        else
+            fakeScheduler.after(landingMs, nullptr, [this, text] { fakeClipboard.externalCopy(text); });
+    };
 }
 
 void FakePlatform::selectNothing()

@@ -43,6 +43,7 @@ public:
     quint64 changeCount() const override { return count; }
     QString text() const override { return content; }
     void setText(const QString& text) override;
+    void watchChanges(QObject* context, std::function<void()> handler) override;
 
     // Another application copied something.
     void externalCopy(const QString& text);
@@ -51,8 +52,11 @@ public:
     QStringList* log = nullptr;
 
 private:
+    void changed();
+
     quint64 count = 0;
     QString content;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
 };
 
 class FakeKeySender final : public KeySender {
@@ -102,10 +106,8 @@ private:
 
 class FakeSession final : public Session {
 public:
-    bool trayAvailable() const override { return tray; }
     bool checkInputAccess() override;
 
-    bool tray = true;
     int inputAccessChecks = 0;
     QStringList* log = nullptr;
 };
@@ -132,8 +134,9 @@ public:
     // "activate <id>", "setText <text>"): tests assert on sequences across the parts.
     QStringList log;
 
-    // A focused application whose selection is text: a synthetic copy puts it on the clipboard.
-    void selectText(const QString& text);
+    // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
+    // landingMs of virtual time later.
+    void selectText(const QString& text, int landingMs = 0);
     // A focused application with nothing selected: a synthetic copy changes nothing.
     void selectNothing();
 };
