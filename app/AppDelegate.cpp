@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "DBusService.h"
+#include "SelectionCapture.h"
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
 #include "StatusBarController.h"
@@ -43,8 +44,21 @@ void AppDelegate::applicationDidFinishLaunching()
 
     desktop.session().checkInputAccess(); // informational only: we carry on either way
 
-    if (arguments.size() >= 2)
-        handleArgument(arguments.at(1));
+    handleArguments(arguments.mid(1));
+}
+
+void AppDelegate::handleArguments(const QStringList& userArguments)
+{
+    if (userArguments.isEmpty())
+        return;
+    const QString& first = userArguments.first();
+    const QString value = userArguments.value(1);
+    if (first == QLatin1String(openUrlOption))
+        handleURLEvent(value);
+    else if (first == QLatin1String(hotkeyOption))
+        runHotkeyAction(value);
+    else
+        handleArgument(first);
 }
 
 void AppDelegate::handleArgument(const QString& argument)
@@ -122,21 +136,11 @@ void AppDelegate::translateAndReplace(const QString& text)
 
 void AppDelegate::grabSelectedText(std::function<void(std::optional<QString>)> completion)
 {
-    const quint64 countBefore = desktop.clipboard().changeCount();
-    const WindowId frontmost = desktop.windowSystem().activeWindow();
-    if (frontmost != 0)
-        desktop.windowSystem().activate(frontmost);
-
-    desktop.scheduler().after(copyDelayMs, this, [this, countBefore, completion = std::move(completion)]() mutable {
-        desktop.keySender().sendCopy();
-        desktop.scheduler().after(copySettleMs, this, [this, countBefore, completion = std::move(completion)] {
-            const QString text = desktop.clipboard().text();
-            if (desktop.clipboard().changeCount() != countBefore && !text.isEmpty())
-                completion(text);
-            else
-                completion(std::nullopt);
-        });
-    });
+    // The window the hotkey was pressed in is the active one already: nothing to activate or wait for.
+    captureSelection(desktop, this, 0, {0, copySettleMs},
+                     [completion = std::move(completion)](std::optional<QString> text) {
+                         completion(text && !text->isEmpty() ? text : std::nullopt);
+                     });
 }
 
 void AppDelegate::simulatePaste()
@@ -148,24 +152,30 @@ QString AppDelegate::extractText(const QString& argument)
 {
     if (!argument.startsWith(QLatin1String("vorlex:")))
         return argument;
-    // Read the query by hand: a "text" item without "=" has no value, and "+" stays a plus sign.
-    const qsizetype question = argument.indexOf(QLatin1Char('?'));
+    const std::optional<QString> text = urlQueryText(argument);
+    return text ? *text : argument;
+}
+
+std::optional<QString> AppDelegate::urlQueryText(const QString& url)
+{
+    // Read by hand: QUrlQuery would turn "+" into a space, and an item without "=" has no value.
+    const qsizetype question = url.indexOf(QLatin1Char('?'));
     if (question < 0)
-        return argument;
-    qsizetype end = argument.indexOf(QLatin1Char('#'), question);
+        return std::nullopt;
+    qsizetype end = url.indexOf(QLatin1Char('#'), question);
     if (end < 0)
-        end = argument.size();
-    const QString query = argument.mid(question + 1, end - question - 1);
+        end = url.size();
+    const QString query = url.mid(question + 1, end - question - 1);
     for (const QString& item : query.split(QLatin1Char('&'))) {
         const qsizetype equals = item.indexOf(QLatin1Char('='));
         const QString name = QUrl::fromPercentEncoding(item.left(equals < 0 ? item.size() : equals).toUtf8());
         if (name != QLatin1String("text"))
             continue;
         if (equals < 0)
-            return argument; // the item has no value
+            return std::nullopt; // only the first item of that name counts
         return QUrl::fromPercentEncoding(item.mid(equals + 1).toUtf8());
     }
-    return argument;
+    return std::nullopt;
 }
 
 void AppDelegate::translateText(const QString& text)
@@ -189,36 +199,39 @@ void AppDelegate::handleURLEvent(const QString& url)
 
 QString AppDelegate::urlEventText(const QString& url)
 {
-    if (url.isEmpty())
-        return {};
     const QUrl parsed(url, QUrl::TolerantMode);
-    if (!parsed.isValid())
+    if (url.isEmpty() || !parsed.isValid())
         return {};
-    QString text;
-    if (parsed.hasQuery()) {
-        // QUrlQuery would turn "+" into a space; only percent-escapes are decoded here.
-        const QString query = parsed.query(QUrl::FullyEncoded);
-        for (const QString& item : query.split(QLatin1Char('&'))) {
-            const qsizetype equals = item.indexOf(QLatin1Char('='));
-            const QString name = QUrl::fromPercentEncoding(item.left(equals < 0 ? item.size() : equals).toUtf8());
-            if (name != QLatin1String("text"))
-                continue;
-            if (equals >= 0)
-                text = QUrl::fromPercentEncoding(item.mid(equals + 1).toUtf8());
-            break; // only the first item of that name counts
-        }
-    }
-    if (text.isEmpty()) {
-        text = parsed.path(QUrl::FullyDecoded);
-        qsizetype start = 0;
-        qsizetype end = text.size();
-        while (start < end && text.at(start) == QLatin1Char('/'))
-            ++start;
-        while (end > start && text.at(end - 1) == QLatin1Char('/'))
-            --end;
-        text = text.mid(start, end - start);
-    }
-    return text;
+    const std::optional<QString> query = urlQueryText(parsed.toString(QUrl::FullyEncoded));
+    if (query && !query->isEmpty())
+        return *query;
+    QString path = parsed.path(QUrl::FullyDecoded);
+    qsizetype start = 0;
+    qsizetype end = path.size();
+    while (start < end && path.at(start) == QLatin1Char('/'))
+        ++start;
+    while (end > start && path.at(end - 1) == QLatin1Char('/'))
+        --end;
+    return path.mid(start, end - start);
+}
+
+bool AppDelegate::runHotkeyAction(const QString& name)
+{
+    const std::optional<HotkeyManager::Action> action = hotkeyActionNamed(name);
+    if (action)
+        handleHotkeyAction(*action);
+    return action.has_value();
+}
+
+std::optional<HotkeyManager::Action> AppDelegate::hotkeyActionNamed(const QString& name)
+{
+    if (name == QLatin1String("translate"))
+        return HotkeyManager::Action::translate;
+    if (name == QLatin1String("layout"))
+        return HotkeyManager::Action::layoutConvert;
+    if (name == QLatin1String("replace"))
+        return HotkeyManager::Action::replaceText;
+    return std::nullopt;
 }
 
 } // namespace vorlex

@@ -41,13 +41,26 @@ public:
     // Translates text and pastes the translation over the selection; failures do nothing.
     void translateAndReplace(const QString& text);
 
-    // Makes the focused application copy its selection and reads the clipboard about 0.3 s later.
-    // The completion runs exactly once, never before this returns, with the text or nothing, and
-    // not at all if the controller is gone by then.
+    // Makes the focused application copy its selection and reads the clipboard once the copy lands
+    // (at most 0.25 s later). The completion runs exactly once, never before this returns, with a
+    // non-empty text or nothing, and not at all if the controller is gone by then.
     void grabSelectedText(std::function<void(std::optional<QString>)> completion);
 
     // The text a vorlex: URL argument carries in its "text" query item, else the argument itself.
     static QString extractText(const QString& argument);
+    // The first "text" query item of url, only percent-escapes decoded (so "+" stays "+"); nothing
+    // when the URL has no such item or it has no "=".
+    static std::optional<QString> urlQueryText(const QString& url);
+
+    // The user's arguments (without the program path), at launch or handed over by a second launch:
+    // "--open-url URL" is an opened link, "--hotkey NAME" a hotkey, anything else handleArgument's.
+    void handleArguments(const QStringList& userArguments);
+    static constexpr const char* openUrlOption = "--open-url";
+    static constexpr const char* hotkeyOption = "--hotkey";
+    // "translate", "layout" or "replace": exactly what that hotkey does, capture included.
+    // False for any other name.
+    bool runHotkeyAction(const QString& name);
+    static std::optional<HotkeyManager::Action> hotkeyActionNamed(const QString& name);
 
     // What launch does with the first argument, and what a second launch hands over: "--settings"
     // opens the settings, any other text goes through extractText to the popup 0.1 s later.
@@ -71,7 +84,6 @@ public:
     TranslationWindowController* existingTranslationWindow() const { return translationWindowController.get(); }
     SettingsWindowController* settingsWindow() const { return settingsWindowController.get(); }
 
-    static constexpr int copyDelayMs = 50;
     static constexpr int copySettleMs = 250;
     static constexpr int launchArgumentDelayMs = 100;
 

@@ -1,6 +1,7 @@
 #include "StatusBarController.h"
 
 #include "AppDelegate.h"
+#include "SelectionCapture.h"
 #include "TextTerms.h"
 
 #include <QAction>
@@ -179,18 +180,7 @@ void StatusBarController::clearHistory()
 
 void StatusBarController::capture(std::function<void(std::optional<QString>)> done)
 {
-    const quint64 countBefore = desktop.clipboard().changeCount();
-    if (sourceApp != 0)
-        desktop.windowSystem().activate(sourceApp);
-    desktop.scheduler().after(copyDelayMs, this, [this, countBefore, done = std::move(done)]() mutable {
-        desktop.keySender().sendCopy();
-        desktop.scheduler().after(copySettleMs, this, [this, countBefore, done = std::move(done)] {
-            if (desktop.clipboard().changeCount() != countBefore)
-                done(desktop.clipboard().text());
-            else
-                done(std::nullopt);
-        });
-    });
+    captureSelection(desktop, this, sourceApp, {copyDelayMs, copySettleMs}, std::move(done));
 }
 
 void StatusBarController::grabSelected(std::function<void(const QString&)> handler)

@@ -37,7 +37,8 @@ public:
     static constexpr int clearHistoryTag = 997;
     static constexpr int firstEntryTag = 1000; // + the entry's index in the loaded list
 
-    // The menu's own capture: from activating the source window to Ctrl+C, then to reading the clipboard.
+    // The menu's own capture: from activating the source window to Ctrl+C, then the longest wait for
+    // the copy to land.
     static constexpr int copyDelayMs = 150;
     static constexpr int copySettleMs = 250;
     // Grapheme clusters of each side of a history row.
