@@ -57,10 +57,17 @@ bool DBusService::forwardToRunningInstance(QDBusConnection bus, const QStringLis
 
     // Addressed to the owner's unique name: if it has just gone, the call fails instead of reaching
     // whoever takes the name next, and this process starts in its place.
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(owner.value(), QString::fromLatin1(objectPath),
-                                       QString::fromLatin1(interfaceName), QStringLiteral("HandleArgument"));
-    call << arguments.at(1);
+    // The two options that carry a value go to their own methods; anything else is handed over whole.
+    QString method = QStringLiteral("HandleArgument");
+    QString argument = arguments.at(1);
+    if (argument == QLatin1String(AppDelegate::openUrlOption) || argument == QLatin1String(AppDelegate::hotkeyOption)) {
+        method = argument == QLatin1String(AppDelegate::openUrlOption) ? QStringLiteral("OpenURL")
+                                                                       : QStringLiteral("RunHotkeyAction");
+        argument = arguments.value(2);
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(owner.value(), QString::fromLatin1(objectPath),
+                                                       QString::fromLatin1(interfaceName), method);
+    call << argument;
     const QDBusMessage reply = bus.call(call, QDBus::Block, forwardTimeoutMs);
     if (reply.type() != QDBusMessage::ErrorMessage)
         return true;
@@ -91,6 +98,12 @@ void DBusService::OpenURL(const QString& url)
 {
     if (appDelegate)
         appDelegate->handleURLEvent(url);
+}
+
+void DBusService::RunHotkeyAction(const QString& name)
+{
+    if (appDelegate)
+        appDelegate->runHotkeyAction(name);
 }
 
 void DBusService::HandleArgument(const QString& argument)

@@ -34,7 +34,8 @@ public:
     bool isRegistered() const { return ownsName; }
 
     // What a later launch does before it shows anything: when another process owns the name it is
-    // handed the first argument (if there is one) and true comes back, meaning "exit now". False
+    // handed the first argument (if there is one; "--open-url URL" and "--hotkey NAME" go to OpenURL
+    // and RunHotkeyAction) and true comes back, meaning "exit now". False
     // when there is no bus or nobody owns the name (or the owner vanished meanwhile): start normally.
     static bool forwardToRunningInstance(QDBusConnection bus, const QStringList& arguments);
 
@@ -46,6 +47,8 @@ public Q_SLOTS:
     Q_SCRIPTABLE void TranslateAndReplace(const QString& text);
     Q_SCRIPTABLE void OpenURL(const QString& url);
     Q_SCRIPTABLE void HandleArgument(const QString& argument);
+    // "translate", "layout" or "replace": what that hotkey does, capture included.
+    Q_SCRIPTABLE void RunHotkeyAction(const QString& name);
 
 private:
     QPointer<AppDelegate> appDelegate; // weak: the controller owns this object

@@ -14,6 +14,11 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
+    if (arguments.value(1) == QLatin1String(vorlex::AppDelegate::hotkeyOption) &&
+        !vorlex::AppDelegate::hotkeyActionNamed(arguments.value(2))) {
+        std::fputs("vorlex: --hotkey takes translate, layout or replace\n", stderr);
+        return 2;
+    }
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::fputs("vorlex: no X display (DISPLAY is not set); start it inside an X11 session\n", stderr);
         return 2;
@@ -24,8 +29,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlex"));
 
-    // One instance per session: a later launch hands its argument (a vorlex: URL from xdg-open, a
-    // text, "--settings") to the running one and leaves before it shows anything.
+    // One instance per session: a later launch hands its argument (a link opened on the desktop,
+    // a hotkey, a text, "--settings") to the running one and leaves before it shows anything.
     if (vorlex::DBusService::forwardToRunningInstance(QDBusConnection::sessionBus(), arguments))
         return 0;
 
