@@ -1,5 +1,6 @@
 #include "HotkeyManager.h"
 
+#include "ModifierToken.h"
 #include "TextTerms.h"
 
 namespace vorlex {
@@ -22,6 +23,23 @@ constexpr KeyCode keyCodeMap[] = {
 };
 static_assert(std::size(keyCodeMap) == 46);
 
+// The platform reports each modifier under the name Qt gives it.
+constexpr quint32 keyModifier(Qt::KeyboardModifier modifier)
+{
+    switch (modifier) {
+    case Qt::ShiftModifier:
+        return ShiftModifier;
+    case Qt::ControlModifier:
+        return ControlModifier;
+    case Qt::AltModifier:
+        return AltModifier;
+    case Qt::MetaModifier:
+        return SuperModifier;
+    default:
+        return 0;
+    }
+}
+
 void add(HotkeyManager::Bindings& bindings, const HotkeyConfig& config, HotkeyManager::Action action)
 {
     if (config.key.isEmpty())
@@ -33,13 +51,6 @@ void add(HotkeyManager::Bindings& bindings, const HotkeyConfig& config, HotkeyMa
 }
 
 } // namespace
-
-std::optional<HotkeyManager::Action> HotkeyManager::actionFromRawValue(qint32 raw)
-{
-    if (raw < 1 || raw > 3)
-        return std::nullopt;
-    return Action(raw);
-}
 
 std::optional<quint32> HotkeyManager::keycodeForKeyName(const QString& key)
 {
@@ -62,19 +73,14 @@ std::optional<QString> HotkeyManager::keyNameForKeycode(quint32 keycode)
     return std::nullopt;
 }
 
-// "cmd" is Ctrl, "ctrl" is Super, "opt" is Alt: Qt's cross-platform naming of the same roles.
 quint32 HotkeyManager::modifierMask(const QStringList& modifiers)
 {
     quint32 mask = 0;
     for (const QString& name : modifiers) {
-        if (name == QLatin1String("cmd"))
-            mask |= ControlModifier;
-        else if (name == QLatin1String("shift"))
-            mask |= ShiftModifier;
-        else if (name == QLatin1String("opt"))
-            mask |= AltModifier;
-        else if (name == QLatin1String("ctrl"))
-            mask |= SuperModifier;
+        for (const ModifierToken& modifier : modifierTokens) {
+            if (name == QLatin1String(modifier.token))
+                mask |= keyModifier(modifier.qtModifier);
+        }
     }
     return mask;
 }

@@ -18,7 +18,6 @@ namespace vorlex {
 class HotkeyManager {
 public:
     enum class Action : qint32 { translate = 1, layoutConvert = 2, replaceText = 3 };
-    static std::optional<Action> actionFromRawValue(qint32 raw);
 
     // One binding reduced to what a key press is compared with.
     struct Binding {
@@ -58,8 +57,7 @@ public:
     // The name is lower-cased first, so "T" and "t" are the same key.
     static std::optional<quint32> keycodeForKeyName(const QString& key);
     static std::optional<QString> keyNameForKeycode(quint32 keycode);
-    // The KeyModifier bits of modifier tokens: "cmd" Ctrl, "ctrl" Super, "opt" Alt, "shift" Shift;
-    // other names are ignored.
+    // The KeyModifier bits of modifier tokens (see ModifierToken.h); other names are ignored.
     static quint32 modifierMask(const QStringList& modifiers);
     static Bindings compile(const AppSettings& settings);
     // The first binding a key press fires, with exact equality of the four modifiers.
@@ -75,7 +73,6 @@ public:
     // Starts watching through the platform's key observation. At most once per manager; when the
     // platform cannot observe keys nothing is observed until the next launch.
     void installMonitor(Platform& platform);
-    bool isInstalled() const { return installed; }
 
     // The action a key press fires under currentSettings.
     std::optional<Action> match(const KeyPress& press) const;

@@ -1,6 +1,7 @@
 #include "HotkeyRecorderField.h"
 
 #include "HotkeyManager.h"
+#include "ModifierToken.h"
 #include "TextTerms.h"
 
 #include <QFontDatabase>
@@ -53,6 +54,7 @@ HotkeyRecorderField::HotkeyRecorderField(QWidget* parent) : QWidget(parent)
     setMinimumHeight(26);
 
     label = new QLabel(emptyText, this);
+    label->setObjectName(QStringLiteral("label"));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -62,6 +64,7 @@ HotkeyRecorderField::HotkeyRecorderField(QWidget* parent) : QWidget(parent)
     label->setFont(mono);
 
     clearBtn = new QToolButton(this);
+    clearBtn->setObjectName(QStringLiteral("clearBtn"));
     clearBtn->setText(QStringLiteral("✕"));
     clearBtn->setAccessibleName(QStringLiteral("נקה"));
     clearBtn->setFixedWidth(20);
@@ -126,14 +129,10 @@ std::optional<HotkeyConfig> HotkeyRecorderField::hotkeyFromKeyEvent(const QKeyEv
 {
     const Qt::KeyboardModifiers held = event.modifiers();
     QStringList modifiers;
-    if (held & Qt::MetaModifier)
-        modifiers << QStringLiteral("ctrl");
-    if (held & Qt::AltModifier)
-        modifiers << QStringLiteral("opt");
-    if (held & Qt::ControlModifier)
-        modifiers << QStringLiteral("cmd");
-    if (held & Qt::ShiftModifier)
-        modifiers << QStringLiteral("shift");
+    for (const ModifierToken& modifier : modifierTokens) {
+        if (held.testFlag(modifier.qtModifier))
+            modifiers << QLatin1String(modifier.token);
+    }
     if (modifiers.isEmpty())
         return std::nullopt;
 

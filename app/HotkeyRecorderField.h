@@ -30,9 +30,9 @@ public:
     // Empties the hotkey; the recording state stays as it is.
     void clearHotkey();
 
-    // The hotkey a key press records: the modifiers written ctrl, opt, cmd, shift ("cmd" is Ctrl,
-    // "ctrl" is Super/Meta, "opt" is Alt) and the key's text in lower case; nothing when no modifier
-    // is held or the key gives no text.
+    // The hotkey a key press records: the modifier tokens in the order ctrl, opt, cmd, shift (see
+    // ModifierToken.h) and the key's text in lower case; nothing when no modifier is held or the key
+    // gives no text.
     static std::optional<HotkeyConfig> hotkeyFromKeyEvent(const QKeyEvent& event);
 
     static const QString emptyText;     // "— (לחץ לשינוי)"

@@ -1,5 +1,7 @@
 #include "SettingsManager.h"
 
+#include "ModifierToken.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -88,14 +90,10 @@ QString HotkeyConfig::displayLabel() const
     if (key.isEmpty())
         return QStringLiteral("\u2014");
     QString label;
-    if (modifiers.contains(QLatin1String("ctrl")))
-        label += QChar(0x2303);
-    if (modifiers.contains(QLatin1String("opt")))
-        label += QChar(0x2325);
-    if (modifiers.contains(QLatin1String("cmd")))
-        label += QChar(0x2318);
-    if (modifiers.contains(QLatin1String("shift")))
-        label += QChar(0x21E7);
+    for (const ModifierToken& modifier : modifierTokens) {
+        if (modifiers.contains(QLatin1String(modifier.token)))
+            label += QChar(modifier.symbol);
+    }
     return label + key.toUpper();
 }
 
@@ -104,15 +102,12 @@ QString HotkeyConfig::linuxLabel() const
     if (key.isEmpty())
         return {};
     QStringList parts;
-    // Qt's order for shortcut names: Ctrl, Alt, Shift, Meta; "cmd" plays Ctrl's role here.
-    if (modifiers.contains(QLatin1String("cmd")))
-        parts << QStringLiteral("Ctrl");
-    if (modifiers.contains(QLatin1String("opt")))
-        parts << QStringLiteral("Alt");
-    if (modifiers.contains(QLatin1String("shift")))
-        parts << QStringLiteral("Shift");
-    if (modifiers.contains(QLatin1String("ctrl")))
-        parts << QStringLiteral("Super");
+    for (int rank = 0; rank < int(std::size(modifierTokens)); ++rank) {
+        for (const ModifierToken& modifier : modifierTokens) {
+            if (modifier.linuxRank == rank && modifiers.contains(QLatin1String(modifier.token)))
+                parts << QLatin1String(modifier.linuxName);
+        }
+    }
     parts << key.toUpper();
     return parts.join(QLatin1Char('+'));
 }
