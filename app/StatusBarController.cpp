@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 #include "SelectionCapture.h"
 #include "TextTerms.h"
+#include "TrayMenuStyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -103,6 +104,7 @@ void StatusBarController::setupMenu()
 {
     QMenu* menu = trayMenu.get();
     menu->setAccessibleName(appName);
+    TrayMenuStyle::applyTo(menu); // right to left, like the popup and the settings window
     menu->addAction(QStringLiteral("תרגם טקסט שנבחר"), this, &StatusBarController::translateSelectedText);
     menu->addAction(QStringLiteral("החלף פריסת מקלדת"), this, &StatusBarController::convertLayoutSelectedText);
     menu->addAction(QStringLiteral("תרגם והחלף טקסט"), this, &StatusBarController::translateAndReplaceSelectedText);
