@@ -1,5 +1,7 @@
 #include "AppDelegate.h"
 #include "DBusService.h"
+#include "QtTranslations.h"
+#include "WaylandPlatform.h"
 #include "X11Platform.h"
 
 #include <QApplication>
@@ -19,12 +21,17 @@ int main(int argc, char* argv[])
         std::fputs("vorlex: --hotkey takes translate, layout or replace\n", stderr);
         return 2;
     }
+    // On a Wayland session the windows still live on XWayland (Qt cannot place a window or keep it
+    // above on Wayland); the clipboard and the keys go through the compositor.
+    const bool wayland = vorlex::isWaylandSession();
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fputs("vorlex: no X display (DISPLAY is not set); start it inside an X11 session\n", stderr);
+        std::fputs(wayland ? "vorlex: no XWayland (DISPLAY is not set); enable XWayland in the compositor\n"
+                           : "vorlex: no X display (DISPLAY is not set); start it inside an X11 session\n",
+                   stderr);
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb"); // the desktop layer speaks X11, also under XWayland
+        qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlex"));
@@ -34,7 +41,8 @@ int main(int argc, char* argv[])
     if (vorlex::DBusService::forwardToRunningInstance(QDBusConnection::sessionBus(), arguments))
         return 0;
 
-    const auto platform = vorlex::createX11Platform();
+    vorlex::QtTranslations::install(); // Qt's own texts in Hebrew too; without the catalogue they stay English
+    const auto platform = wayland ? vorlex::createWaylandPlatform() : vorlex::createX11Platform();
     vorlex::AppDelegate delegate(*platform, arguments);
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     app.exec();

@@ -2,6 +2,7 @@
 //   vorlex-cli <command> [options] [TEXT]      (without TEXT, all of standard input)
 
 #include "CliSupport.h"
+#include "QtTranslations.h"
 #include "TextCommands.h"
 #include "TranslateCommand.h"
 // Further commands declare their run function in their own header, included here.
@@ -61,6 +62,8 @@ int main(int argc, char** argv)
         args.append(*arg);
     }
     QCoreApplication app(argc, argv); // commands that wait for the network run its event loop
+    // Qt's network error texts in Hebrew, as in the tray program.
+    vorlex::QtTranslations::install();
 
     if (args.isEmpty())
         return usageError(QStringLiteral("no command given; see vorlex-cli --help"));
