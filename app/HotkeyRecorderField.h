@@ -38,9 +38,6 @@ public:
     static const QString emptyText;     // "— (לחץ לשינוי)"
     static const QString recordingText; // "⌨ לחץ קיצור..."
 
-    QLabel* label = nullptr;
-    QToolButton* clearBtn = nullptr;
-
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -51,6 +48,8 @@ private:
     void showConfig();
     void setLabelText(const QString& text);
 
+    QLabel* label = nullptr;         // object name "label"
+    QToolButton* clearBtn = nullptr; // object name "clearBtn"
     HotkeyConfig hotkey;
     bool recording = false;
 };

@@ -274,6 +274,27 @@ void SettingsViewController::buildForm()
         targetPopup->addItem(entry.name, entry.code);
     for (const LanguageEntry& entry : languages)
         sourcePopup->addItem(entry.name, entry.code);
+
+    // The names tests find the controls by.
+    const std::pair<QObject*, const char*> named[] = {
+        {engineSegment, "engineSegment"},
+        {targetPopup, "targetPopup"},
+        {sourcePopup, "sourcePopup"},
+        {deepLKeyField, "deepLKeyField"},
+        {deepLFreeCheck, "deepLFreeCheck"},
+        {positionPopup, "positionPopup"},
+        {autoCopyCheck, "autoCopyCheck"},
+        {opacitySlider, "opacitySlider"},
+        {opacityLabel, "opacityLabel"},
+        {hotkeyTranslateField, "hotkeyTranslateField"},
+        {hotkeyLayoutConvertField, "hotkeyLayoutConvertField"},
+        {hotkeyReplaceTextField, "hotkeyReplaceTextField"},
+        {saveErrorLabel, "saveErrorLabel"},
+        {saveButton, "saveButton"},
+        {cancelButton, "cancelButton"},
+    };
+    for (const auto& [object, name] : named)
+        object->setObjectName(QLatin1String(name));
 }
 
 void SettingsViewController::populateFromSettings()
