@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "DBusService.h"
+#include "HistoryManager.h"
 #include "SelectionCapture.h"
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
@@ -24,6 +25,8 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     // Tray only: closing the popup or the settings window never ends the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    // History is written in the background; what is recorded before quitting is on disk after it.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [] { HistoryManager::shared().flush(); });
 
     statusBar = std::make_unique<StatusBarController>(this);
 

@@ -1,5 +1,6 @@
 #include "HistoryManager.h"
 
+#include "PrivateFile.h"
 #include "TextTerms.h"
 
 #include <QDir>
@@ -11,10 +12,9 @@
 #include <QSettings>
 
 #include <cmath>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace vorlex {
 
@@ -41,16 +41,6 @@ QByteArray jsonValue(const QJsonValue& value)
 QByteArray member(const QString& key, const QJsonValue& value)
 {
     return jsonValue(key) + ':' + jsonValue(value);
-}
-
-// The file must never be readable by others, not even between its creation and the first chmod.
-void ensurePrivateFile(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0)
-        ::close(fd);
 }
 
 } // namespace
@@ -101,6 +91,83 @@ std::optional<HistoryEntry> HistoryEntry::fromJson(const QJsonValue& value)
     return entry;
 }
 
+// One thread that writes the store. Only the newest state waits: a write that is superseded before
+// it starts is skipped.
+struct HistoryManager::Writer {
+    struct Job {
+        QString path;
+        std::optional<QList<HistoryEntry>> entries; // nothing: the list was removed
+        std::optional<QByteArray> unreadable;       // to keep aside first
+    };
+
+    Writer() : thread([this] { run(); }) {}
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+
+    void submit(Job job)
+    {
+        {
+            std::lock_guard lock(mutex);
+            // Bytes still to be kept aside stay with whatever write replaces this one.
+            if (pending && pending->unreadable && !job.unreadable && pending->path == job.path)
+                job.unreadable = std::move(pending->unreadable);
+            pending = std::move(job);
+        }
+        wake.notify_all();
+    }
+
+    void waitIdle()
+    {
+        std::unique_lock lock(mutex);
+        idle.wait(lock, [this] { return !pending && !busy; });
+    }
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return pending || stopping; });
+            if (!pending)
+                return;
+            Job job = std::move(*pending);
+            pending.reset();
+            busy = true;
+            lock.unlock();
+            perform(job);
+            lock.lock();
+            busy = false;
+            idle.notify_all();
+        }
+    }
+
+    static void perform(const Job& job)
+    {
+        // Never replace bytes that could not be read before a copy of them is safe.
+        if (job.unreadable && !writePrivateFile(job.path + QStringLiteral(".unreadable"), *job.unreadable))
+            return;
+        QByteArray bytes = "{";
+        if (job.entries)
+            bytes += jsonValue(defaultsKey) + ':' + encode(*job.entries);
+        bytes += '}';
+        writePrivateFile(job.path, bytes);
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::optional<Job> pending;
+    bool busy = false;
+    bool stopping = false;
+    std::thread thread; // last: starts once the rest is ready
+};
+
 HistoryManager& HistoryManager::shared()
 {
     static HistoryManager instance;
@@ -113,14 +180,16 @@ HistoryManager::HistoryManager(QString storePath, Clock clock) : path(std::move(
         now = [] { return QDateTime::currentDateTimeUtc(); };
 }
 
+HistoryManager::~HistoryManager() = default;
+
 QString HistoryManager::storeURL() const
 {
-    if (!path.isEmpty())
-        return path;
-    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty())
-        configHome = QDir::home().filePath(QStringLiteral(".config"));
-    return QDir(configHome).filePath(QStringLiteral("VorlexMac/defaults.conf"));
+    return path.isEmpty() ? QDir(configFolder()).filePath(QStringLiteral("defaults.json")) : path;
+}
+
+QString HistoryManager::legacyStoreURL() const
+{
+    return QFileInfo(storeURL()).dir().filePath(QStringLiteral("defaults.conf"));
 }
 
 QByteArray HistoryManager::encode(const QList<HistoryEntry>& entries)
@@ -141,8 +210,13 @@ std::optional<QList<HistoryEntry>> HistoryManager::decode(const QByteArray& byte
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
+    return decodeList(document.array());
+}
+
+std::optional<QList<HistoryEntry>> HistoryManager::decodeList(const QJsonArray& array)
+{
     QList<HistoryEntry> entries;
-    for (const QJsonValue& element : document.array()) {
+    for (const QJsonValue& element : array) {
         std::optional<HistoryEntry> entry = HistoryEntry::fromJson(element);
         if (!entry)
             return std::nullopt;
@@ -151,81 +225,94 @@ std::optional<QList<HistoryEntry>> HistoryManager::decode(const QByteArray& byte
     return entries;
 }
 
-HistoryManager::Stored HistoryManager::read(QList<HistoryEntry>& entries, QVariant& raw) const
+QList<HistoryEntry>& HistoryManager::entries()
 {
     const QString file = storeURL();
-    if (!QFileInfo::exists(file))
-        return Stored::nothing;
-    QSettings store(file, QSettings::IniFormat);
-    if (!store.contains(defaultsKey))
-        return Stored::nothing;
-    raw = store.value(defaultsKey);
-    // The value is raw bytes; a hand-written string or list is as unreadable as broken JSON.
-    if (raw.typeId() != QMetaType::QByteArray)
-        return Stored::unreadable;
-    std::optional<QList<HistoryEntry>> decoded = decode(raw.toByteArray());
-    if (!decoded)
-        return Stored::unreadable;
-    entries = std::move(*decoded);
-    return Stored::readable;
+    if (file == loadedPath)
+        return cached;
+    flush(); // a write for another store may still be on its way
+    loadedPath = file;
+    cached.clear();
+    unreadable.reset();
+
+    QFile store(file);
+    if (store.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = store.readAll();
+        const QJsonDocument document = QJsonDocument::fromJson(bytes);
+        const QJsonValue list = document.object().value(defaultsKey);
+        std::optional<QList<HistoryEntry>> decoded;
+        if (document.isObject() && list.isUndefined())
+            decoded.emplace(); // the list was removed
+        else if (list.isArray())
+            decoded = decodeList(list.toArray());
+        if (decoded)
+            cached = std::move(*decoded);
+        else
+            unreadable = bytes; // kept aside by the next write
+        return cached;
+    }
+    if (QFileInfo::exists(file)) {
+        loadedPath.clear(); // there but unreadable: try again next time, never replace it
+        return cached;
+    }
+
+    // First start after an older version: take its list over. Its file stays as it was, so nothing
+    // is lost even when its list does not decode.
+    const QString legacy = legacyStoreURL();
+    if (QFileInfo::exists(legacy)) {
+        const QVariant raw = QSettings(legacy, QSettings::IniFormat).value(defaultsKey);
+        std::optional<QList<HistoryEntry>> decoded;
+        if (raw.typeId() == QMetaType::QByteArray)
+            decoded = decode(raw.toByteArray());
+        if (decoded && !decoded->isEmpty()) {
+            cached = std::move(*decoded);
+            write(cached);
+        }
+    }
+    return cached;
 }
 
-QList<HistoryEntry> HistoryManager::load() const
+QList<HistoryEntry> HistoryManager::load()
 {
-    QList<HistoryEntry> entries;
-    QVariant raw;
-    read(entries, raw);
-    return entries;
+    return entries();
 }
 
 void HistoryManager::add(const QString& type, const QString& original, const QString& result)
 {
     if (TextTerms::trimmed(original).isEmpty() || TextTerms::trimmed(result).isEmpty())
         return;
-
-    QList<HistoryEntry> entries;
-    QVariant raw;
-    const Stored stored = read(entries, raw);
-
+    QList<HistoryEntry>& list = entries();
     HistoryEntry entry;
     entry.id = QUuid::createUuid();
     entry.type = type;
     entry.originalText = original;
     entry.resultText = result;
     entry.timestamp = now().toUTC();
-    entries.prepend(std::move(entry));
-    if (entries.size() > maxEntries)
-        entries.resize(maxEntries);
-
-    save(entries, stored == Stored::unreadable ? std::optional<QVariant>(raw) : std::nullopt);
-}
-
-void HistoryManager::save(const QList<HistoryEntry>& entries, const std::optional<QVariant>& unreadable)
-{
-    const QString file = storeURL();
-    ensurePrivateFile(file);
-    {
-        QSettings store(file, QSettings::IniFormat);
-        // History that could not be read is kept aside instead of being overwritten and lost.
-        if (unreadable)
-            store.setValue(unreadableKey, *unreadable);
-        store.setValue(defaultsKey, encode(entries));
-        store.sync();
-    }
-    ::chmod(QFile::encodeName(file).constData(), S_IRUSR | S_IWUSR);
+    list.prepend(std::move(entry));
+    if (list.size() > maxEntries)
+        list.resize(maxEntries);
+    write(list);
 }
 
 void HistoryManager::clear()
 {
-    const QString file = storeURL();
-    if (!QFileInfo::exists(file))
-        return;
-    {
-        QSettings store(file, QSettings::IniFormat);
-        store.remove(defaultsKey);
-        store.sync();
-    }
-    ::chmod(QFile::encodeName(file).constData(), S_IRUSR | S_IWUSR);
+    entries().clear();
+    write(std::nullopt);
+}
+
+void HistoryManager::write(std::optional<QList<HistoryEntry>> list)
+{
+    if (loadedPath.isEmpty())
+        return; // the store could not be read: leave it alone
+    if (!writer)
+        writer = std::make_unique<Writer>();
+    writer->submit({loadedPath, std::move(list), std::exchange(unreadable, std::nullopt)});
+}
+
+void HistoryManager::flush()
+{
+    if (writer)
+        writer->waitIdle();
 }
 
 } // namespace vorlex

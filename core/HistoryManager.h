@@ -1,17 +1,18 @@
 #pragma once
 
 // The last results the popup produced (translations and layout conversions), newest first, kept
-// as one JSON document under one key of the per-user key-value store.
+// as one JSON list under one key of the per-user store.
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QUuid>
-#include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vorlex {
@@ -34,42 +35,58 @@ struct HistoryEntry {
     static std::optional<HistoryEntry> fromJson(const QJsonValue& value);
 };
 
+// The store is $XDG_CONFIG_HOME/VorlexMac/defaults.json, a JSON object with the list under
+// defaultsKey. Reads come from memory after the first; writes go to a background thread, coalesced,
+// each one an atomic replace, so adding never waits for the disk however large the history is.
 class HistoryManager {
 public:
     using Clock = std::function<QDateTime()>;
 
     static constexpr int maxEntries = 50;
     static inline const QString defaultsKey = QStringLiteral("translationHistory_v1");
-    // Where add() keeps stored bytes that did not decode before it replaces them.
-    static inline const QString unreadableKey = QStringLiteral("translationHistory_v1.unreadable");
 
     static HistoryManager& shared();
 
-    // A store in an explicit INI file (tests); without one the store is
-    // $XDG_CONFIG_HOME/VorlexMac/defaults.conf, looked up at every call. clock gives "now".
+    // A store in an explicit file (tests); without one the store is found from the environment at
+    // every call. clock gives "now".
     explicit HistoryManager(QString storePath = {}, Clock clock = {});
+    ~HistoryManager(); // waits for the last write
+    HistoryManager(const HistoryManager&) = delete;
+    HistoryManager& operator=(const HistoryManager&) = delete;
 
     // Records one result, newest first, capped at maxEntries. Blank texts record nothing.
     void add(const QString& type, const QString& original, const QString& result);
     // The stored list, newest first; empty when nothing is stored or the data does not decode.
-    QList<HistoryEntry> load() const;
+    QList<HistoryEntry> load();
     // Removes the stored list.
     void clear();
+    // Returns once everything recorded so far is on disk (at quit).
+    void flush();
 
-    // The file behind the store.
+    // The file behind the store, and the file an older version kept the list in (an INI file), whose
+    // list is taken over when the store does not exist yet.
     QString storeURL() const;
+    QString legacyStoreURL() const;
+    // Where the bytes of a store that could not be read are kept before the next write replaces it.
+    QString unreadableURL() const { return storeURL() + QStringLiteral(".unreadable"); }
 
     // The stored form of a list, and its strict reading.
     static QByteArray encode(const QList<HistoryEntry>& entries);
     static std::optional<QList<HistoryEntry>> decode(const QByteArray& bytes);
+    static std::optional<QList<HistoryEntry>> decodeList(const QJsonArray& array);
 
 private:
-    enum class Stored { nothing, readable, unreadable };
-    Stored read(QList<HistoryEntry>& entries, QVariant& raw) const;
-    void save(const QList<HistoryEntry>& entries, const std::optional<QVariant>& unreadable);
+    struct Writer;
+    // Loads the list of the current store into memory, once per store path.
+    QList<HistoryEntry>& entries();
+    void write(std::optional<QList<HistoryEntry>> entries);
 
     QString path;
     Clock now;
+    QString loadedPath;
+    QList<HistoryEntry> cached;
+    std::optional<QByteArray> unreadable; // the store's bytes, while they are not yet kept aside
+    std::unique_ptr<Writer> writer;
 };
 
 } // namespace vorlex

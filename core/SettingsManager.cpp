@@ -1,15 +1,12 @@
 #include "SettingsManager.h"
 
 #include "ModifierToken.h"
+#include "PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
-#include <QStandardPaths>
-
-#include <sys/stat.h>
 
 namespace vorlex {
 
@@ -50,23 +47,6 @@ std::optional<AppSettings> decode(const QByteArray& bytes)
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     return AppSettings::fromJson(document.object());
-}
-
-// Writes bytes to path atomically and readable by the owner only (the file may hold the DeepL key).
-bool writePrivateFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
-        file.cancelWriting();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 } // namespace
@@ -196,14 +176,9 @@ SettingsManager& SettingsManager::shared()
 
 SettingsManager::SettingsManager(QString settingsPath) : path(std::move(settingsPath)) {}
 
-QString SettingsManager::settingsURL()
+QString SettingsManager::settingsURL() const
 {
-    if (path.isEmpty()) {
-        const QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-        path = QDir(configHome).filePath(QStringLiteral("VorlexMac/settings.json"));
-    }
-    QDir().mkpath(QFileInfo(path).absolutePath()); // a failure shows up at the next save
-    return path;
+    return path.isEmpty() ? QDir(configFolder()).filePath(QStringLiteral("settings.json")) : path;
 }
 
 AppSettings SettingsManager::load()

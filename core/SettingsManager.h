@@ -56,7 +56,7 @@ class SettingsManager {
 public:
     static SettingsManager& shared();
 
-    // A store at an explicit path (tests); the shared one finds its path on first use.
+    // A store at an explicit path (tests); the shared one takes its path from the environment at each use.
     explicit SettingsManager(QString settingsPath = {});
 
     // The stored record, or the default record when there is no usable file. Never fails.
@@ -66,8 +66,8 @@ public:
     // settings.json.bad, so a hand-edited file with a typo is not lost.
     bool save(const AppSettings& settings);
 
-    // $XDG_CONFIG_HOME/VorlexMac/settings.json; the folder is created on first use.
-    QString settingsURL();
+    // $XDG_CONFIG_HOME/VorlexMac/settings.json; the folder is created by the first save.
+    QString settingsURL() const;
 
 private:
     QString path;
