@@ -1,8 +1,8 @@
 #include "AppDelegate.h"
 #include "FakePlatform.h"
-#include "SettingsManager.h"
+#include "HistoryManager.h"
+#include "LocalHttpServer.h"
 #include "SettingsWindowController.h"
-#include "StatusBarController.h"
 #include "TestSupport.h"
 #include "TranslationService.h"
 
@@ -16,6 +16,7 @@ namespace {
 
 class AppDelegateTest : public ::testing::Test {
 protected:
+    test::ConfigHomeGuard home;
     FakePlatform platform;
 
     std::unique_ptr<AppDelegate> launch(const QStringList& userArguments)
@@ -25,216 +26,121 @@ protected:
         return delegate;
     }
 
-    static QString popupText(AppDelegate& delegate)
+    static TranslationViewController* popup(AppDelegate& delegate)
     {
-        TranslationWindowController* popup = delegate.existingTranslationWindow();
-        return popup ? popup->translationVC->originalText : QString();
-    }
-
-    static bool settingsShown(AppDelegate& delegate)
-    {
-        return delegate.settingsWindow() && delegate.settingsWindow()->window()->isVisible();
+        TranslationWindowController* window = delegate.existingTranslationWindow();
+        return window ? window->translationVC : nullptr;
     }
 };
 
-TEST_F(AppDelegateTest, LaunchSetsUpTrayHotkeysAndAccessCheckBeforeTheArgument)
-{
-    AppSettings stored;
-    stored.hotkeyReplaceText = {{"cmd", "opt"}, "r"};
-    ASSERT_TRUE(SettingsManager::shared().save(stored));
-
-    auto delegate = launch({"hello"});
-    EXPECT_NE(delegate->statusBarController(), nullptr);
-    EXPECT_EQ(HotkeyManager::shared().currentSettings, stored);
-    EXPECT_TRUE(HotkeyManager::shared().actionHandler);
-    EXPECT_EQ(platform.fakeSession.inputAccessChecks, 1);
-    EXPECT_EQ(delegate->existingTranslationWindow(), nullptr) << "the argument waits 0.1 s";
-
-    ASSERT_TRUE(SettingsManager::shared().save(AppSettings{}));
-}
-
-TEST_F(AppDelegateTest, FirstArgumentDecidesWhatOpens)
+TEST_F(AppDelegateTest, ArgumentsDecideWhatOpens)
 {
     struct Case {
         QStringList arguments;
         QString popup; // empty: no popup
-        bool settings;
+        bool settings = false;
     };
     const Case cases[] = {
-        {{}, {}, false},
-        {{"--settings"}, {}, true},
-        {{"hello"}, "hello", false},
-        {{"-reverse"}, "-reverse", false},
-        {{""}, {}, false},
-        {{"vorlex:?text=shalom"}, "shalom", false},
-        {{"vorlex:?text="}, {}, false},
-        {{"vorlex:abc"}, "vorlex:abc", false},
-        {{"hello", "--settings"}, "hello", false},
+        {{}, {}},
         {{"--settings", "hello"}, {}, true},
+        {{"-reverse"}, "-reverse"}, // read before QApplication takes its own options out
+        {{"vorlex:?other=x&text=1+1%20a&text=b#f"}, "1+1 a"},
+        {{"vorlex:?text"}, "vorlex:?text"},
+        {{"vorlex:///hello%20world"}, "vorlex:///hello%20world"},    // typed: the first-argument rules
+        {{"--open-url", "vorlex:///hello%20world/"}, "hello world"}, // opened on the desktop
+        {{"--open-url", "vorlex:?text=&x=1"}, {}},
+        {{"--open-url", "vorlex://"}, {}},
+        {{"--open-url"}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         auto delegate = launch(c.arguments);
-        platform.fakeScheduler.advance(AppDelegate::launchArgumentDelayMs - 1);
-        EXPECT_EQ(delegate->existingTranslationWindow(), nullptr);
-        platform.fakeScheduler.advance(1);
-        EXPECT_EQ(popupText(*delegate), c.popup);
-        EXPECT_EQ(settingsShown(*delegate), c.settings);
+        platform.fakeScheduler.advance(AppDelegate::launchArgumentDelayMs);
+        EXPECT_EQ(popup(*delegate) ? popup(*delegate)->originalText : QString(), c.popup);
+        EXPECT_EQ(delegate->settingsWindow() && delegate->settingsWindow()->window()->isVisible(), c.settings);
     }
 }
 
-TEST_F(AppDelegateTest, ExtractTextReadsOnlyTheTextQueryItem)
-{
-    struct Case {
-        const char* argument;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"hello", "hello"},
-        {"vorlex:?text=hello%20world", "hello world"},
-        {"vorlex://translate?text=%D7%A9%D7%9C%D7%95%D7%9D", "שלום"},
-        {"vorlex:?text=1+1", "1+1"},
-        {"vorlex:?text=1%2B1", "1+1"},
-        {"vorlex:?other=x&text=second&text=third", "second"},
-        {"vorlex:?text=", ""},
-        {"vorlex:?text", "vorlex:?text"},
-        {"vorlex:abc", "vorlex:abc"},
-        {"vorlex:///path/only", "vorlex:///path/only"},
-        {"vorlex:?text=a#frag", "a"},
-        {"VORLEX:?text=a", "VORLEX:?text=a"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.argument);
-        EXPECT_EQ(AppDelegate::extractText(QString::fromUtf8(c.argument)), QString::fromUtf8(c.text));
-    }
-}
-
-TEST_F(AppDelegateTest, CaptureCopiesAfterActivationAndReadsAfterTheSettleTime)
+TEST_F(AppDelegateTest, CaptureReadsTheClipboardAsSoonAsTheCopyLands)
 {
     AppDelegate delegate(platform, {"vorlex"});
     platform.fakeWindowSystem.active = 42;
-    platform.selectText(QStringLiteral("  שלום  "));
-
-    std::vector<std::optional<QString>> results;
-    delegate.grabSelectedText([&](std::optional<QString> text) { results.push_back(text); });
-    EXPECT_TRUE(results.empty()) << "never before returning";
-    EXPECT_EQ(platform.log, QStringList{"activate 42"});
-
-    platform.fakeScheduler.advance(AppDelegate::copyDelayMs - 1);
-    EXPECT_TRUE(platform.fakeKeySender.sent.isEmpty());
-    platform.fakeScheduler.advance(1);
-    EXPECT_EQ(platform.fakeKeySender.sent, QStringList{"copy"});
-    platform.fakeScheduler.advance(AppDelegate::copySettleMs - 1);
-    EXPECT_TRUE(results.empty());
-    platform.fakeScheduler.advance(1);
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0], QStringLiteral("  שלום  ")) << "delivered untrimmed";
-    platform.fakeScheduler.advance(10000);
-    EXPECT_EQ(results.size(), 1u) << "exactly once";
-}
-
-TEST_F(AppDelegateTest, CaptureDeliversNothingWithoutANewNonEmptyCopy)
-{
-    AppDelegate delegate(platform, {"vorlex"});
     struct Case {
         const char* name;
-        std::function<void()> setUp;
+        std::optional<int> landingMs; // nothing: nothing is selected
+        QString text;
+        int completesAtMs;
         std::optional<QString> expected;
     };
     const Case cases[] = {
-        {"nothing selected", [&] { platform.selectNothing(); }, std::nullopt},
-        {"copy of no text", [&] { platform.selectText(QString()); }, std::nullopt},
-        {"same text as before still counts",
-         [&] {
-             platform.fakeClipboard.externalCopy("same");
-             platform.selectText("same");
-         },
-         QStringLiteral("same")},
-        {"blanks only", [&] { platform.selectText("   "); }, QStringLiteral("   ")},
+        {"at once", 0, "  שלום  ", 0, QStringLiteral("  שלום  ")},
+        {"late", 200, "x", 200, QStringLiteral("x")},
+        {"too late", 300, "x", 250, std::nullopt},
+        {"nothing selected", std::nullopt, "", 250, std::nullopt},
+        {"no text", 0, "", 0, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        c.setUp();
+        platform.fakeScheduler.advance(1000); // anything late from the row before lands now
+        if (c.landingMs)
+            platform.selectText(c.text, *c.landingMs);
+        else
+            platform.selectNothing();
+        platform.log.clear();
         int calls = 0;
-        std::optional<QString> result = QStringLiteral("unset");
+        std::optional<QString> result;
+        const qint64 start = platform.fakeScheduler.now();
         delegate.grabSelectedText([&](std::optional<QString> text) {
             ++calls;
             result = text;
+            EXPECT_EQ(platform.fakeScheduler.now() - start, c.completesAtMs);
         });
-        platform.fakeScheduler.advance(AppDelegate::copyDelayMs + AppDelegate::copySettleMs);
+        EXPECT_EQ(calls, 0) << "never before returning";
+        platform.fakeScheduler.advance(1000);
         EXPECT_EQ(calls, 1);
         EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(platform.log.first(), "copy") << "the hotkey's window is active already";
     }
 }
 
-TEST_F(AppDelegateTest, OverlappingCapturesEachKeepTheirOwnCount)
-{
-    AppDelegate delegate(platform, {"vorlex"});
-    platform.selectText("first");
-    std::optional<QString> first;
-    std::optional<QString> second;
-    delegate.grabSelectedText([&](std::optional<QString> text) { first = text; });
-    platform.fakeScheduler.advance(100);
-    platform.selectNothing();
-    delegate.grabSelectedText([&](std::optional<QString> text) { second = text; });
-    platform.fakeScheduler.advance(1000);
-    EXPECT_EQ(first, QStringLiteral("first"));
-    EXPECT_EQ(second, std::nullopt) << "the first copy happened before the second capture started";
-}
-
-TEST_F(AppDelegateTest, HotkeyActionsOpenThePopupInTheirMode)
+TEST_F(AppDelegateTest, HotkeyActionsByKeyOrByNameOpenTheirPopup)
 {
     auto delegate = launch({});
     platform.fakeWindowSystem.active = 7;
     platform.selectText("akuo");
-    delegate->handleHotkeyAction(HotkeyManager::Action::layoutConvert);
+    EXPECT_FALSE(delegate->runHotkeyAction("Layout"));
+    EXPECT_TRUE(delegate->runHotkeyAction("layout"));
     platform.fakeScheduler.advance(300);
-    ASSERT_NE(delegate->existingTranslationWindow(), nullptr);
-    TranslationViewController* content = delegate->existingTranslationWindow()->translationVC;
-    EXPECT_EQ(content->mode, TranslationMode::keyboardLayout);
-    EXPECT_EQ(content->originalText, "akuo");
-    EXPECT_EQ(content->sourceApp, 7u);
-
-    TranslationWindowController* popup = delegate->existingTranslationWindow();
-    platform.selectText("hello");
-    delegate->handleHotkeyAction(HotkeyManager::Action::translate);
-    platform.fakeScheduler.advance(300);
-    EXPECT_EQ(delegate->existingTranslationWindow(), popup) << "one popup, reused";
-    EXPECT_EQ(content->mode, TranslationMode::translate);
-    EXPECT_EQ(content->originalText, "hello");
+    ASSERT_NE(popup(*delegate), nullptr);
+    EXPECT_EQ(popup(*delegate)->mode, TranslationMode::keyboardLayout);
+    EXPECT_EQ(popup(*delegate)->originalText, "akuo");
+    EXPECT_EQ(popup(*delegate)->sourceApp, 7u);
 
     platform.selectNothing();
-    delegate->handleHotkeyAction(HotkeyManager::Action::layoutConvert);
+    delegate->handleHotkeyAction(HotkeyManager::Action::translate);
     platform.fakeScheduler.advance(300);
-    EXPECT_EQ(content->originalText, "hello") << "nothing selected: nothing happens";
+    EXPECT_EQ(popup(*delegate)->mode, TranslationMode::keyboardLayout) << "nothing selected: nothing happens";
 }
 
-TEST_F(AppDelegateTest, FailedTranslateAndReplaceTouchesNothing)
+TEST_F(AppDelegateTest, TranslateAndReplacePastesOnlyASuccessfulTranslation)
 {
+    test::LocalHttpServer server;
+    const TranslationEndpoints saved = TranslationService::endpoints();
+    TranslationService::setEndpoints({server.baseUrl(), server.baseUrl()});
     auto delegate = launch({});
-    platform.fakeClipboard.externalCopy("user's clipboard");
-    platform.log.clear();
-    delegate->translateAndReplace(QStringLiteral("   "));
-    // A second request queued behind the first: once it is answered, so is the controller's.
-    bool answered = false;
-    TranslationService::translate(QStringLiteral("   "), AppSettings{}, std::nullopt, nullptr,
-                                  [&](const TranslationOutcome&) { answered = true; });
-    ASSERT_TRUE(test::waitUntil([&] { return answered; }));
-    EXPECT_EQ(platform.fakeClipboard.text(), "user's clipboard");
-    EXPECT_TRUE(platform.fakeClipboard.writes.isEmpty());
-    EXPECT_FALSE(platform.log.contains("paste"));
-}
-
-TEST_F(AppDelegateTest, OpenSettingsTwiceShowsOneWindow)
-{
-    auto delegate = launch({});
-    delegate->openSettings();
-    SettingsWindowController* first = delegate->settingsWindow();
-    first->window()->hide();
-    delegate->openSettings();
-    EXPECT_EQ(delegate->settingsWindow(), first);
-    EXPECT_TRUE(first->window()->isVisible());
-    EXPECT_FALSE(platform.fakeWindowSystem.activations.empty()) << "brought to the front";
+    platform.selectText("שלום");
+    for (const bool succeeds : {false, true}) {
+        SCOPED_TRACE(succeeds);
+        server.enqueueReply(succeeds ? test::LocalHttpServer::Reply::googleTranslation("Hello", "he")
+                                     : test::LocalHttpServer::Reply::text("busy", 503));
+        delegate->runHotkeyAction("replace");
+        platform.fakeScheduler.advance(300);
+        ASSERT_TRUE(server.waitForRequests(succeeds ? 2 : 1));
+        ASSERT_TRUE(test::waitUntil([&] { return !succeeds || platform.log.contains("paste"); }));
+    }
+    EXPECT_EQ(platform.fakeClipboard.writes, QStringList{"Hello"});
+    EXPECT_EQ(platform.log.count("paste"), 1);
+    TranslationService::setEndpoints(saved);
 }
 
 } // namespace
