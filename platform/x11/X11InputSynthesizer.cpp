@@ -1,7 +1,5 @@
 #include "X11InputSynthesizer.h"
 
-#include "X11Parts.h"
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -9,11 +7,7 @@
 
 namespace vorlex::x11 {
 
-X11InputSynthesizer::X11InputSynthesizer()
-{
-    installErrorHandler();
-    display = XOpenDisplay(nullptr);
-}
+X11InputSynthesizer::X11InputSynthesizer() : display(XOpenDisplay(nullptr)) {}
 
 X11InputSynthesizer::~X11InputSynthesizer()
 {

@@ -1,7 +1,8 @@
 #pragma once
 
 // Plays the user on the X server through XTEST, on a connection of its own: key and button
-// presses as if typed or clicked. For tests and measurements; the program itself does not use it.
+// presses as if typed or clicked. For tests and measurements only: a target of its own that the
+// program never links.
 // Everything still held when the object goes away is released, so no key stays stuck.
 
 #include <QPoint>
@@ -38,7 +39,7 @@ public:
     void releaseAll();
 
 private:
-    Display* display = nullptr;
+    Display* display;
     std::vector<quint32> heldKeys;
     std::vector<unsigned> heldButtons;
 };

@@ -1,6 +1,10 @@
 #include "X11Platform.h"
 
-#include "X11Parts.h"
+#include "X11ErrorTrap.h"
+#include "X11InputObserver.h"
+#include "X11KeySender.h"
+#include "X11Resource.h"
+#include "X11WindowSystem.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -11,61 +15,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/record.h>
 
-#include <atomic>
-
 namespace vorlex {
-
-namespace x11 {
-
-namespace {
-
-std::atomic<int> lastError{0};
-
-int noteError(Display*, XErrorEvent* error)
-{
-    lastError = error->error_code;
-    return 0;
-}
-
-} // namespace
-
-void installErrorHandler()
-{
-    XSetErrorHandler(&noteError);
-}
-
-int takeLastError()
-{
-    return lastError.exchange(0);
-}
-
-Extensions queryExtensions(Display* display)
-{
-    Extensions found;
-    if (!display)
-        return found;
-    int event = 0;
-    int error = 0;
-    int major = 0;
-    int minor = 0;
-    found.xtest = XTestQueryExtension(display, &event, &error, &major, &minor);
-    int opcode = 0;
-    // The server's own version: XIQueryVersion would renegotiate the version this client (Qt) uses.
-    if (XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) {
-        if (XExtensionVersion* version = XGetExtensionVersion(display, "XInputExtension")) {
-            found.xinput2 = version != reinterpret_cast<XExtensionVersion*>(NoSuchExtension) && version->present &&
-                            version->major_version >= 2;
-            if (version != reinterpret_cast<XExtensionVersion*>(NoSuchExtension))
-                XFree(version);
-        }
-    }
-    found.record = XRecordQueryVersion(display, &major, &minor);
-    found.xfixes = XFixesQueryExtension(display, &event, &error);
-    found.xkb = XQueryExtension(display, "XKEYBOARD", &opcode, &event, &error);
-    return found;
-}
-
-} // namespace x11
 
 namespace {
 
@@ -109,17 +59,36 @@ private:
     quint64 count = 0;
 };
 
+// The extensions the layer relies on, as the server offers them.
 class X11Session final : public Session {
 public:
     explicit X11Session(Display* connection) : display(connection) {}
 
     bool checkInputAccess() override
     {
-        const x11::Extensions found = x11::queryExtensions(display);
-        return found.xtest && (found.xinput2 || found.record) && found.xfixes;
+        if (!display)
+            return false;
+        int event = 0;
+        int error = 0;
+        int major = 0;
+        int minor = 0;
+        const bool xtest = XTestQueryExtension(display, &event, &error, &major, &minor);
+        const bool xfixes = XFixesQueryExtension(display, &event, &error);
+        const bool record = XRecordQueryVersion(display, &major, &minor);
+        return xtest && xfixes && (record || hasXInput2());
     }
 
 private:
+    // The server's own version: XIQueryVersion would renegotiate the version this client (Qt) uses.
+    bool hasXInput2() const
+    {
+        XExtensionVersion* version = XGetExtensionVersion(display, "XInputExtension");
+        if (version == reinterpret_cast<XExtensionVersion*>(NoSuchExtension))
+            return false;
+        const x11::X11Resource<XExtensionVersion*, XFree> held{version};
+        return held && held->present && held->major_version >= 2;
+    }
+
     Display* display;
 };
 

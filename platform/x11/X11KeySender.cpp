@@ -1,12 +1,13 @@
-// Synthetic copy and paste keystrokes through XTEST.
+#include "X11KeySender.h"
 
-#include "X11Parts.h"
+#include "X11Resource.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -19,6 +20,8 @@ namespace {
 constexpr unsigned copyKeycode = 54;
 constexpr unsigned pasteKeycode = 55;
 constexpr unsigned fallbackControlKeycode = 37;
+
+using ModifierKeymap = X11Resource<XModifierKeymap*, XFreeModifiermap>;
 
 class X11KeySender final : public KeySender {
 public:
@@ -56,27 +59,18 @@ private:
         std::vector<unsigned> held;
         std::array<char, 32> keys{};
         XQueryKeymap(display, keys.data());
-        XModifierKeymap* map = XGetModifierMapping(display);
+        const ModifierKeymap map{XGetModifierMapping(display)};
         if (!map)
             return held;
         const unsigned numLock = XKeysymToKeycode(display, XK_Num_Lock);
         for (int modifier = 0; modifier < 8; ++modifier) {
-            if (modifier == LockMapIndex)
-                continue;
-            for (int i = 0; i < map->max_keypermod; ++i) {
+            for (int i = 0; modifier != LockMapIndex && i < map->max_keypermod; ++i) {
                 const unsigned key = map->modifiermap[modifier * map->max_keypermod + i];
-                if (key == 0 || key == numLock || key >= 256)
-                    continue;
-                if (!(keys[key / 8] & (1 << (key % 8))))
-                    continue;
-                bool seen = false;
-                for (unsigned other : held)
-                    seen = seen || other == key;
-                if (!seen)
+                if (key != 0 && key != numLock && key < 256 && (keys[key / 8] & (1 << (key % 8))) &&
+                    std::find(held.begin(), held.end(), key) == held.end())
                     held.push_back(key);
             }
         }
-        XFreeModifiermap(map);
         return held;
     }
 
