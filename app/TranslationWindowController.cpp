@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -98,6 +99,12 @@ void TranslationWindowController::startOutsideClickMonitor()
     // The watcher is removed before this controller goes, so it may hold the controller directly.
     outsideClickMonitor =
         desktop.inputObserver().addButtonWatcher([this](const ButtonPress& press) { outsideClick(press); });
+    if (outsideClickMonitor == 0 && !hidesWithoutClicks) {
+        // Clicks outside cannot be seen (Wayland): the popup goes when it loses the focus, or on Escape.
+        hidesWithoutClicks = true;
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel.get());
+        connect(escape, &QShortcut::activated, panel.get(), &QWidget::hide);
+    }
 }
 
 void TranslationWindowController::stopOutsideClickMonitor()
@@ -129,6 +136,13 @@ bool TranslationWindowController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == panel.get() && event->type() == QEvent::Close)
         stopOutsideClickMonitor();
+    if (watched == panel.get() && event->type() == QEvent::WindowDeactivate && hidesWithoutClicks) {
+        // Decided once the focus has settled: a menu or window of our own taking it is not leaving.
+        desktop.scheduler().after(0, panel.get(), [this] {
+            if (!QApplication::activeWindow() && !QApplication::activePopupWidget())
+                panel->hide();
+        });
+    }
     return QObject::eventFilter(watched, event);
 }
 

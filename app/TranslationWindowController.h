@@ -34,6 +34,8 @@ public:
     TranslationViewController* translationVC = nullptr;
     // The id of the outside-click watcher; 0 when none is installed.
     int outsideClickMonitor = 0;
+    // Where outside clicks cannot be observed, losing the focus or Escape hides the popup instead.
+    bool hidesWithoutClicks = false;
 
     static constexpr QSize defaultSize{480, 300};
     static constexpr QSize minimumSize{360, 240};

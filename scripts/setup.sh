@@ -14,6 +14,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl python3-tk
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
+    libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,256 @@
+#include "WaylandClipboard.h"
+
+#include "PipeTransfer.h"
+#include "WaylandConnection.h"
+
+#include "ext-data-control-v1-client.h"
+#include "wlr-data-control-unstable-v1-client.h"
+
+#include <QPointer>
+#include <QStringList>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace vorlex::wayland {
+
+namespace {
+
+// The two protocols are one contract under two names; the clipboard is written once against it.
+#define VORLEX_DATA_CONTROL(Name, p, managerVersion)                                                                   \
+    struct Name {                                                                                                      \
+        using Manager = p##_manager_v1;                                                                                \
+        using Device = p##_device_v1;                                                                                  \
+        using Source = p##_source_v1;                                                                                  \
+        using Offer = p##_offer_v1;                                                                                    \
+        using DeviceListener = p##_device_v1_listener;                                                                 \
+        using SourceListener = p##_source_v1_listener;                                                                 \
+        using OfferListener = p##_offer_v1_listener;                                                                   \
+        static const wl_interface& managerInterface() { return p##_manager_v1_interface; }                             \
+        static constexpr quint32 version = managerVersion;                                                             \
+        static Source* createSource(Manager* m) { return p##_manager_v1_create_data_source(m); }                       \
+        static Device* getDevice(Manager* m, wl_seat* seat) { return p##_manager_v1_get_data_device(m, seat); }        \
+        static void setSelection(Device* d, Source* s) { p##_device_v1_set_selection(d, s); }                          \
+        static void offer(Source* s, const char* mime) { p##_source_v1_offer(s, mime); }                               \
+        static void receive(Offer* o, const char* mime, int fd) { p##_offer_v1_receive(o, mime, fd); }                 \
+        static void listen(Device* d, const DeviceListener* l, void* data) { p##_device_v1_add_listener(d, l, data); } \
+        static void listen(Source* s, const SourceListener* l, void* data) { p##_source_v1_add_listener(s, l, data); } \
+        static void listen(Offer* o, const OfferListener* l, void* data) { p##_offer_v1_add_listener(o, l, data); }    \
+        static void destroy(Manager* m) { p##_manager_v1_destroy(m); }                                                 \
+        static void destroy(Device* d) { p##_device_v1_destroy(d); }                                                   \
+        static void destroy(Source* s) { p##_source_v1_destroy(s); }                                                   \
+        static void destroy(Offer* o) { p##_offer_v1_destroy(o); }                                                     \
+    };
+VORLEX_DATA_CONTROL(ExtDataControl, ext_data_control, 1)
+VORLEX_DATA_CONTROL(WlrDataControl, zwlr_data_control, 2)
+#undef VORLEX_DATA_CONTROL
+
+// Offered with our own selections, so the compositor's echo of them is recognised and not counted
+// twice (setText counts at once, as the capture needs).
+constexpr char ownerMime[] = "application/x-vorlex-owner";
+constexpr const char* textMimes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
+constexpr int readTimeoutMs = 1000;
+constexpr int writeTimeoutMs = 5000;
+
+template <class P> class DataControlClipboard final : public Clipboard {
+public:
+    DataControlClipboard(WaylandConnection& wayland, typename P::Manager* control)
+        : connection(wayland), manager(control), device(P::getDevice(control, wayland.seat()))
+    {
+        P::listen(device, &deviceListener, this);
+        connection.flush();
+    }
+
+    ~DataControlClipboard() override
+    {
+        if (reading)
+            reading->abort();
+        for (const auto& entry : offers)
+            P::destroy(entry.first);
+        for (typename P::Source* source : sources)
+            P::destroy(source);
+        if (device)
+            P::destroy(device);
+        P::destroy(manager);
+        connection.flush();
+    }
+
+    quint64 changeCount() const override { return count; }
+    QString text() const override { return current; }
+
+    void setText(const QString& text) override
+    {
+        ownText = text;
+        current = text;
+        if (device) {
+            // The previous source goes when the compositor cancels it, after this one took over.
+            typename P::Source* source = P::createSource(manager);
+            P::listen(source, &sourceListener, this);
+            for (const char* mime : textMimes)
+                P::offer(source, mime);
+            P::offer(source, ownerMime);
+            P::setSelection(device, source);
+            sources.push_back(source);
+            connection.flush();
+        }
+        changed();
+    }
+
+    void watchChanges(QObject* context, std::function<void()> handler) override
+    {
+        watchers.emplace_back(context, std::move(handler));
+    }
+
+private:
+    void changed()
+    {
+        ++count;
+        std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
+        const auto snapshot = watchers; // a handler may add watchers
+        for (const auto& [context, handler] : snapshot) {
+            if (context)
+                handler();
+        }
+    }
+
+    void selection(typename P::Offer* offer)
+    {
+        if (reading)
+            reading->abort();
+        const QStringList mimes = offer ? offers[offer] : QStringList();
+        std::erase_if(offers, [offer](const auto& entry) {
+            if (entry.first == offer)
+                return false;
+            P::destroy(entry.first);
+            return true;
+        });
+        const bool initial = std::exchange(initialSelection, false);
+        if (mimes.contains(QLatin1String(ownerMime))) {
+            current = ownText;
+            return;
+        }
+        const auto mime = std::find_if(std::begin(textMimes), std::end(textMimes),
+                                       [&mimes](const char* m) { return mimes.contains(QLatin1String(m)); });
+        int fds[2];
+        if (!offer || mime == std::end(textMimes) || pipe2(fds, O_CLOEXEC) != 0) {
+            landed(initial, {});
+            return;
+        }
+        P::receive(offer, *mime, fds[1]);
+        connection.flush();
+        ::close(fds[1]);
+        reading =
+            PipeTransfer::read(fds[0], readTimeoutMs, &transfers, [this, initial](std::optional<QByteArray> data) {
+                landed(initial, data ? QString::fromUtf8(*data) : QString());
+            });
+    }
+
+    void landed(bool initial, const QString& text)
+    {
+        current = text;
+        if (!initial) // the selection that was there before we started is no change
+            changed();
+    }
+
+    void send(typename P::Source* source, int fd)
+    {
+        if (!sources.empty() && source == sources.back())
+            PipeTransfer::write(fd, ownText.toUtf8(), writeTimeoutMs, &transfers);
+        else
+            ::close(fd);
+    }
+
+    void cancelled(typename P::Source* source)
+    {
+        std::erase(sources, source);
+        P::destroy(source);
+        connection.flush();
+    }
+
+    static void onDataOffer(void* data, typename P::Device*, typename P::Offer* offer)
+    {
+        static_cast<DataControlClipboard*>(data)->offers[offer];
+        P::listen(offer, &offerListener, data);
+    }
+    static void onOffer(void* data, typename P::Offer* offer, const char* mime)
+    {
+        static_cast<DataControlClipboard*>(data)->offers[offer].append(QString::fromUtf8(mime));
+    }
+    static void onSelection(void* data, typename P::Device*, typename P::Offer* offer)
+    {
+        static_cast<DataControlClipboard*>(data)->selection(offer);
+    }
+    static void onPrimarySelection(void* data, typename P::Device*, typename P::Offer* offer)
+    {
+        if (offer) { // only the regular selection matters
+            static_cast<DataControlClipboard*>(data)->offers.erase(offer);
+            P::destroy(offer);
+        }
+    }
+    static void onFinished(void* data, typename P::Device* device)
+    {
+        auto* self = static_cast<DataControlClipboard*>(data);
+        P::destroy(device);
+        self->device = nullptr;
+        std::fputs("vorlex: the compositor ended clipboard access (data-control finished)\n", stderr);
+    }
+    static void onSend(void* data, typename P::Source* source, const char*, int32_t fd)
+    {
+        static_cast<DataControlClipboard*>(data)->send(source, fd);
+    }
+    static void onCancelled(void* data, typename P::Source* source)
+    {
+        static_cast<DataControlClipboard*>(data)->cancelled(source);
+    }
+
+    static constexpr
+        typename P::DeviceListener deviceListener = {&onDataOffer, &onSelection, &onFinished, &onPrimarySelection};
+    static constexpr typename P::SourceListener sourceListener = {&onSend, &onCancelled};
+    static constexpr typename P::OfferListener offerListener = {&onOffer};
+
+    WaylandConnection& connection;
+    typename P::Manager* manager;
+    typename P::Device* device;
+    std::unordered_map<typename P::Offer*, QStringList> offers;
+    std::vector<typename P::Source*> sources; // ours, the newest last
+    QObject transfers;
+    QPointer<PipeTransfer> reading;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
+    quint64 count = 0;
+    QString current;
+    QString ownText;
+    bool initialSelection = true;
+};
+
+template <class P> std::unique_ptr<Clipboard> tryProtocol(WaylandConnection& connection)
+{
+    if (!connection.seat())
+        return nullptr;
+    auto* manager = static_cast<typename P::Manager*>(connection.bind(P::managerInterface(), P::version));
+    if (!manager)
+        return nullptr;
+    return std::make_unique<DataControlClipboard<P>>(connection, manager);
+}
+
+} // namespace
+
+std::unique_ptr<Clipboard> createDataControlClipboard(WaylandConnection& connection, QString& protocol)
+{
+    if (auto clipboard = tryProtocol<ExtDataControl>(connection)) {
+        protocol = QLatin1String(ext_data_control_manager_v1_interface.name);
+        return clipboard;
+    }
+    if (auto clipboard = tryProtocol<WlrDataControl>(connection)) {
+        protocol = QLatin1String(zwlr_data_control_manager_v1_interface.name);
+        return clipboard;
+    }
+    return nullptr;
+}
+
+} // namespace vorlex::wayland

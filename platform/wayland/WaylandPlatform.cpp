@@ -1,0 +1,228 @@
+#include "WaylandPlatform.h"
+
+#include "WaylandClipboard.h"
+#include "WaylandConnection.h"
+#include "WaylandKeySender.h"
+
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <cstdio>
+
+namespace vorlex {
+
+namespace {
+
+constexpr int connectTimeoutMs = 2000;
+constexpr int portalTimeoutMs = 2000;
+// The portals the program would use, and how far they go.
+const QStringList portalsOfInterest = {QStringLiteral("GlobalShortcuts"), QStringLiteral("RemoteDesktop")};
+
+// The X11 CLIPBOARD through XWayland, for compositors without data-control (GNOME): mutter bridges
+// it to the Wayland clipboard both ways, also while no X window has focus.
+class XWaylandClipboard final : public Clipboard {
+public:
+    XWaylandClipboard()
+    {
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &context, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                ++count;
+        });
+    }
+    quint64 changeCount() const override { return count; }
+    QString text() const override { return QGuiApplication::clipboard()->text(QClipboard::Clipboard); }
+    void setText(const QString& text) override
+    {
+        ++count; // the count must have moved when this returns
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    }
+    void watchChanges(QObject* watcher, std::function<void()> handler) override
+    {
+        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, watcher,
+                         [handler = std::move(handler)](QClipboard::Mode mode) {
+                             if (mode == QClipboard::Clipboard)
+                                 handler();
+                         });
+    }
+
+private:
+    QObject context;
+    quint64 count = 0;
+};
+
+class NoKeys final : public KeySender {
+public:
+    void sendCopy() override {}
+    void sendPaste() override {}
+};
+
+// Wayland has no global notion of the active window for clients, and activation needs a token
+// that only the focused client can ask for.
+class NoWindowSystem final : public WindowSystem {
+public:
+    WindowId activeWindow() const override { return 0; }
+    void activate(WindowId) override {}
+};
+
+// Keys and clicks of other clients are not observable on Wayland.
+class NoInputObserver final : public InputObserver {
+public:
+    bool watchKeys(KeyHandler) override { return false; }
+    int addButtonWatcher(ButtonHandler) override { return 0; }
+    void removeButtonWatcher(int) override {}
+};
+
+class WaylandSession final : public Session {
+public:
+    bool keysReachWayland = false;
+    bool clipboardReachesWayland = false;
+    bool checkInputAccess() override { return keysReachWayland && clipboardReachesWayland; }
+};
+
+bool onXWayland()
+{
+    return qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
+}
+
+// Which of the portals of interest the session bus offers, with their versions, as "Name vN"
+// words; done runs once, with "none" when there is no portal service or it does not answer.
+void queryPortals(std::function<void(const QString&)> done)
+{
+    const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+    const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        done(QStringLiteral("none (no session bus)"));
+        return;
+    }
+    auto* introspection = new QDBusPendingCallWatcher(bus.asyncCall(
+        QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                       QStringLiteral("Introspect")),
+        portalTimeoutMs));
+    QObject::connect(introspection, &QDBusPendingCallWatcher::finished, [=](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusMessage reply = call->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            done(QStringLiteral("none (%1)").arg(reply.errorName()));
+            return;
+        }
+        const QString xml = reply.arguments().value(0).toString();
+        QStringList present;
+        for (const QString& name : portalsOfInterest)
+            if (xml.contains(QStringLiteral("\"org.freedesktop.portal.%1\"").arg(name)))
+                present << name;
+        if (xml.contains(QLatin1String("\"org.freedesktop.host.portal.Registry\"")))
+            present << QStringLiteral("Registry");
+        auto found = std::make_shared<QStringList>();
+        auto pending = std::make_shared<qsizetype>(present.size());
+        auto report = [found, done] {
+            done(found->isEmpty() ? QStringLiteral("none of interest") : found->join(u' '));
+        };
+        if (present.isEmpty())
+            report();
+        for (const QString& name : present) {
+            const QString interface = name == QLatin1String("Registry")
+                                          ? QStringLiteral("org.freedesktop.host.portal.Registry")
+                                          : QStringLiteral("org.freedesktop.portal.") + name;
+            QDBusMessage get = QDBusMessage::createMethodCall(
+                service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            get << interface << QStringLiteral("version");
+            auto* version = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get, portalTimeoutMs));
+            QObject::connect(version, &QDBusPendingCallWatcher::finished, [=](QDBusPendingCallWatcher* answer) {
+                answer->deleteLater();
+                const QVariant value = answer->reply().arguments().value(0).value<QDBusVariant>().variant();
+                *found << (value.isValid() ? QStringLiteral("%1 v%2").arg(name, value.toString()) : name);
+                if (--*pending == 0)
+                    report();
+            });
+        }
+    });
+}
+
+class WaylandPlatform final : public Platform {
+public:
+    WaylandPlatform()
+    {
+        // A reader that goes away while we write our selection to it must not end the program.
+        std::signal(SIGPIPE, SIG_IGN);
+
+        connection = wayland::WaylandConnection::open(connectTimeoutMs);
+        QStringList notes;
+        QString clipboardProtocol;
+        if (connection)
+            dataControl = wayland::createDataControlClipboard(*connection, clipboardProtocol);
+        if (connection)
+            virtualKeyboard = wayland::createVirtualKeyboard(*connection);
+        const bool x = onXWayland();
+        if (!dataControl) {
+            fallbackClipboard = std::make_unique<XWaylandClipboard>();
+            notes << QStringLiteral("clipboard: no data-control, the X11 clipboard through XWayland");
+        }
+        if (!virtualKeyboard) {
+            fallbackKeys = std::make_unique<NoKeys>();
+            notes << QStringLiteral("keys: no virtual keyboard, Ctrl+C/Ctrl+V cannot be sent");
+        }
+        notes << QStringLiteral("hotkeys: bind 'vorlex --hotkey translate|layout|replace' in the compositor");
+        waylandSession.keysReachWayland = virtualKeyboard != nullptr;
+        waylandSession.clipboardReachesWayland = dataControl != nullptr;
+
+        QStringList globals;
+        if (connection)
+            for (const wayland::Global& global : connection->globals())
+                globals << QStringLiteral("%1 v%2").arg(global.interface).arg(global.version);
+        const QString start =
+            QStringLiteral("vorlex: Wayland session (%1): globals [%2]; XWayland %3; %4")
+                .arg(connection ? QStringLiteral("compositor answered") : QStringLiteral("no compositor answered"),
+                     globals.join(QStringLiteral(", ")), x ? QStringLiteral("present") : QStringLiteral("absent"),
+                     notes.join(QStringLiteral("; ")));
+        // One line, once the portal service has answered (or not, within its timeout).
+        queryPortals([start](const QString& portals) {
+            std::fprintf(stderr, "%s; portals [%s]\n", qPrintable(start), qPrintable(portals));
+        });
+    }
+
+    ~WaylandPlatform() override
+    {
+        // The protocol objects go before the connection they live on.
+        dataControl.reset();
+        virtualKeyboard.reset();
+    }
+
+    Scheduler& scheduler() override { return qtScheduler; }
+    Clipboard& clipboard() override { return dataControl ? *dataControl : *fallbackClipboard; }
+    KeySender& keySender() override { return virtualKeyboard ? *virtualKeyboard : *fallbackKeys; }
+    WindowSystem& windowSystem() override { return windows; }
+    InputObserver& inputObserver() override { return input; }
+    Session& session() override { return waylandSession; }
+
+private:
+    std::unique_ptr<wayland::WaylandConnection> connection;
+    std::unique_ptr<Clipboard> dataControl;
+    std::unique_ptr<Clipboard> fallbackClipboard;
+    std::unique_ptr<KeySender> virtualKeyboard;
+    std::unique_ptr<KeySender> fallbackKeys;
+    QtScheduler qtScheduler;
+    NoWindowSystem windows;
+    NoInputObserver input;
+    WaylandSession waylandSession;
+};
+
+} // namespace
+
+bool isWaylandSession()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qgetenv("XDG_SESSION_TYPE") == "wayland";
+}
+
+std::unique_ptr<Platform> createWaylandPlatform()
+{
+    return std::make_unique<WaylandPlatform>();
+}
+
+} // namespace vorlex

@@ -1,0 +1,128 @@
+// The program on a Wayland session: headless sway (scripts/lib/swaysession.sh runs this test inside
+// one), a Wayland-native text field as the application, vorlex-e2e on XWayland started the way a
+// compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an independent client.
+// What the X11 journeys already show (the popup's contents, the history's rules) is not repeated.
+
+#include "HistoryManager.h"
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace vorlex;
+using test::waitUntil;
+
+namespace {
+
+const QString program = QStringLiteral(VORLEX_BINARY_DIR "/app/vorlex-e2e");
+const QString busName = u"org.vorlex.Vorlex"_s;
+
+bool vorlexAnswers()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"OpenURL"_s);
+    call << QString();
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+}
+
+// The StatusNotifierItems that swaybar's watcher knows.
+QStringList trayItems()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
+                                                      u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    get << u"org.kde.StatusNotifierWatcher"_s << u"RegisteredStatusNotifierItems"_s;
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
+    return reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+}
+
+// The program's visible X windows on XWayland: the popup while it is shown (the tray icon is a
+// StatusNotifierItem here, not a window).
+int windowsOf(qint64 pid)
+{
+    const QByteArray ids =
+        test::run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)}).out.trimmed();
+    return ids.isEmpty() ? 0 : int(ids.count('\n') + 1);
+}
+
+QString clipboardOfAnotherClient()
+{
+    return QString::fromUtf8(test::run(u"wl-paste"_s, {u"--no-newline"_s}, {}, 5000).out);
+}
+
+class Wayland : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            ASSERT_NE(qgetenv("CI"), "true") << "CI runs this test inside scripts/lib/swaysession.sh";
+            GTEST_SKIP() << "no Wayland session: run it through scripts/lib/swaysession.sh";
+        }
+        ASSERT_TRUE(server.listen());
+        server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"Hello world"_s, u"iw"_s));
+        google.emplace("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
+    }
+
+    // The field first, so it has the focus when the hotkey comes, as it would for a user.
+    void start(const QString& text)
+    {
+        {
+            test::EnvGuard native("QT_QPA_PLATFORM", "wayland");
+            field.emplace(text);
+        }
+        ASSERT_TRUE(field->waitFor("ready"));
+        test::EnvGuard unset("QT_QPA_PLATFORM", {}); // the program chooses XWayland itself
+        vorlex.emplace(program, QStringList());
+        ASSERT_TRUE(waitUntil(vorlexAnswers, 15000)) << program.toStdString();
+    }
+
+    static void hotkey(const QString& name)
+    {
+        ASSERT_EQ(test::run(program, {u"--hotkey"_s, name}).exitCode, 0) << "forwarded to the running instance";
+    }
+
+    test::ConfigHomeGuard home;
+    test::LocalHttpServer server;
+    std::optional<test::EnvGuard> google;
+    std::optional<test::TextField> field;
+    std::optional<test::ChildProcess> vorlex;
+};
+
+TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
+{
+    start(u"akuo"_s);
+    EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
+
+    hotkey(u"layout"_s);
+
+    ASSERT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
+    const HistoryEntry entry = HistoryManager().load().at(0);
+    EXPECT_EQ(entry.type, u"layout"_s);
+    EXPECT_EQ(entry.originalText, u"akuo"_s);
+    EXPECT_EQ(entry.resultText, u"שלום"_s);
+    EXPECT_TRUE(waitUntil([&] { return windowsOf(vorlex->pid()) == 1; })) << "the popup is shown";
+    EXPECT_EQ(field->text(), u"akuo"_s) << "the field is left as it was";
+
+    // Clicks outside cannot be seen on Wayland: the popup goes when the focus does.
+    ASSERT_EQ(test::run(u"swaymsg"_s, {u"[title=\"text field helper\"] focus"_s}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return windowsOf(vorlex->pid()) == 0; })) << "the popup is hidden";
+}
+
+TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
+{
+    const QString hebrew = u"שלום עולם"_s;
+    start(hebrew);
+
+    hotkey(u"replace"_s);
+
+    EXPECT_TRUE(waitUntil([&] { return field->text() == u"Hello world"_s; }, 10000)) << field->text();
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_TRUE(QUrl::fromPercentEncoding(server.requests().at(0).query()).contains(hebrew))
+        << "the selection was read whole, as UTF-8";
+    EXPECT_EQ(clipboardOfAnotherClient(), u"Hello world"_s) << "the program serves what it put on the clipboard";
+}
+
+} // namespace
