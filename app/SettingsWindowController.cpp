@@ -1,11 +1,13 @@
 #include "SettingsWindowController.h"
 
+#include "AutostartEntry.h"
 #include "HotkeyManager.h"
 #include "HotkeyRecorderField.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFrame>
 #include <QGridLayout>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -211,6 +214,8 @@ void SettingsViewController::buildForm()
     opacityBox->addWidget(opacityLabel);
     labelled(QStringLiteral("שקיפות:"), opacitySlider, 22);
     form->addLayout(opacityBox, row++, 1);
+    startAtLoginCheck = new QCheckBox(QStringLiteral("הפעל עם הכניסה למערכת"), this);
+    checkRow(startAtLoginCheck);
     connect(opacitySlider, &QSlider::valueChanged, this, [this](int value) {
         opacity = double(value) / sliderScale;
         opacityChanged();
@@ -284,6 +289,7 @@ void SettingsViewController::buildForm()
         {deepLFreeCheck, "deepLFreeCheck"},
         {positionPopup, "positionPopup"},
         {autoCopyCheck, "autoCopyCheck"},
+        {startAtLoginCheck, "startAtLoginCheck"},
         {opacitySlider, "opacitySlider"},
         {opacityLabel, "opacityLabel"},
         {hotkeyTranslateField, "hotkeyTranslateField"},
@@ -370,19 +376,37 @@ void SettingsViewController::save()
     SettingsManager& store = SettingsManager::shared();
     if (!store.save(record)) {
         // The monitor keeps the bindings that are on disk, and the user keeps the edits.
-        saveErrorLabel->setText(QStringLiteral("לא ניתן לשמור את ההגדרות בקובץ ") + QChar(0x2066) +
-                                store.settingsURL() + QChar(0x2069));
-        saveErrorLabel->show();
+        showSaveFailure(store.settingsURL());
+        return;
+    }
+    HotkeyManager::shared().currentSettings = record;
+    // The entry names the program that is running now: the installed one, when started as installed.
+    if (!AutostartEntry(QCoreApplication::applicationFilePath()).setInstalled(startAtLoginCheck->isChecked())) {
+        showSaveFailure(AutostartEntry::path());
         return;
     }
     saveErrorLabel->hide();
-    HotkeyManager::shared().currentSettings = record;
     window()->close();
+}
+
+void SettingsViewController::showSaveFailure(const QString& path)
+{
+    saveErrorLabel->setText(QStringLiteral("לא ניתן לשמור את ההגדרות בקובץ ") + QChar(0x2066) + path + QChar(0x2069));
+    saveErrorLabel->show();
 }
 
 void SettingsViewController::cancel()
 {
     window()->close();
+}
+
+void SettingsViewController::showEvent(QShowEvent* event)
+{
+    // Not a setting: the entry's presence is the state, and the user may have added or removed it
+    // since the window was last open.
+    if (!event->spontaneous())
+        startAtLoginCheck->setChecked(AutostartEntry::isInstalled());
+    QWidget::showEvent(event);
 }
 
 void SettingsViewController::hideEvent(QHideEvent* event)

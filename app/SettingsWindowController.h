@@ -56,6 +56,9 @@ public:
     QCheckBox* autoCopyCheck = nullptr;
     QSlider* opacitySlider = nullptr; // thousandths, 700 to 1000
     QLabel* opacityLabel = nullptr;
+    // Start at login: not part of the record. Shows whether the autostart entry exists each time the
+    // window opens; Save writes or removes the entry.
+    QCheckBox* startAtLoginCheck = nullptr;
     HotkeyRecorderField* hotkeyTranslateField = nullptr;
     HotkeyRecorderField* hotkeyLayoutConvertField = nullptr;
     HotkeyRecorderField* hotkeyReplaceTextField = nullptr;
@@ -78,11 +81,14 @@ public slots:
     void opacityChanged();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     void buildForm();
     AppSettings recordFromControls() const;
+    // The red line under the form, naming the file that could not be written.
+    void showSaveFailure(const QString& path);
 
     double opacity = 0.98;
 };

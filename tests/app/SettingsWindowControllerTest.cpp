@@ -1,5 +1,6 @@
 #include "SettingsWindowController.h"
 
+#include "AutostartEntry.h"
 #include "FakePlatform.h"
 #include "HotkeyManager.h"
 #include "HotkeyRecorderField.h"
@@ -111,6 +112,33 @@ TEST_F(SettingsWindowTest, ReturnSavesExceptWhileAFieldRecords)
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(SettingsManager::shared().load().deepLApiKey, u"key"_s);
+}
+
+// Start at login is the autostart entry's presence, read at every opening; a file standing where
+// its folder goes makes the save fail (root too).
+TEST_F(SettingsWindowTest, StartAtLoginWritesOrRemovesTheAutostartEntry)
+{
+    struct Case {
+        bool before, checked, folderBlocked, after;
+    };
+    const Case cases[] = {{true, false, false, false}, {false, true, false, true}, {false, true, true, false}};
+    const QString folder = QFileInfo(AutostartEntry::path()).path();
+    open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        controller->window()->close();
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        ASSERT_TRUE(c.folderBlocked ? QFile(folder).open(QIODevice::WriteOnly)
+                                    : AutostartEntry(u"/v"_s).setInstalled(c.before));
+        controller->showWindow();
+        EXPECT_EQ(control<QCheckBox>("startAtLoginCheck")->isChecked(), c.before);
+        control<QCheckBox>("startAtLoginCheck")->setChecked(c.checked);
+        control<QPushButton>("saveButton")->click();
+        EXPECT_EQ(AutostartEntry::isInstalled(), c.after);
+        EXPECT_EQ(controller->window()->isVisible(), c.folderBlocked);
+        EXPECT_EQ(control<QLabel>("saveErrorLabel")->text().contains(AutostartEntry::path()), c.folderBlocked);
+    }
+    QFile::remove(folder);
 }
 
 } // namespace
