@@ -2,7 +2,8 @@
 # shellcheck disable=SC2317 # helpers below run indirectly, through wait_for and trap
 # Shows Vorlex at work on a machine without a desktop: starts a private X server (Xvfb), a window
 # manager with a tray (jwm) and a session bus, runs Vorlex on a sample Hebrew text in each popup
-# mode (translation, keyboard layout, date and time) and saves a screenshot of each.
+# mode (translation, keyboard layout, date and time), opens the tray menu, shows a translation
+# error with the server down, and saves a screenshot of each.
 #
 #   scripts/demo.sh [FOLDER]     screenshots go to FOLDER (default build/demo)
 #
@@ -224,6 +225,19 @@ else
             fail "step 3 (date and time): the menu item did not show the popup"
         fi
     fi
+fi
+
+# 4. An error in Qt's own words, from its Hebrew catalogue: the translation server is down, so the
+# connection is refused ("שגיאה: חיבור נדחה").
+shots_wanted=$((shots_wanted + 1))
+kill "$server_pid" 2>/dev/null
+wait "$server_pid" 2>/dev/null
+server_pid=""
+if call TranslateText "שלום" 2>"$work/call.log" && wait_for 10 popup_window; then
+    sleep 1 # the refusal comes at once; let the popup show it
+    shoot 4-error "$(popup_window)"
+else
+    fail "step 4 (error): TranslateText did not show the popup: $(cat "$work/call.log")"
 fi
 
 if [ "$shots_taken" -eq "$shots_wanted" ]; then
