@@ -14,13 +14,11 @@
 
 namespace vorlex {
 
-// A virtual clock: callbacks run only when the test advances time.
+// A virtual clock: callbacks run only when the test advances time, in time order (callbacks
+// scheduled while advancing run too if they fall inside the interval).
 class FakeScheduler final : public Scheduler {
 public:
     void after(int milliseconds, QObject* context, std::function<void()> callback) override;
-
-    // Moves the clock forward, running every callback that falls due, in time order
-    // (callbacks scheduled while advancing run too if they fall inside the interval).
     void advance(int milliseconds);
     qint64 now() const { return clock; }
     int pending() const { return int(queue.size()); }
@@ -38,8 +36,10 @@ private:
     std::vector<Entry> queue;
 };
 
+// Every part writes to the platform's one log: "copy", "paste", "activate <id>", "setText <text>".
 class FakeClipboard final : public Clipboard {
 public:
+    explicit FakeClipboard(QStringList& platformLog) : log(platformLog) {}
     quint64 changeCount() const override { return count; }
     QString text() const override { return content; }
     void setText(const QString& text) override;
@@ -49,11 +49,9 @@ public:
     void externalCopy(const QString& text);
 
     QStringList writes; // what this process wrote, in order
-    QStringList* log = nullptr;
 
 private:
-    void changed();
-
+    QStringList& log;
     quint64 count = 0;
     QString content;
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
@@ -61,18 +59,20 @@ private:
 
 class FakeKeySender final : public KeySender {
 public:
+    explicit FakeKeySender(QStringList& platformLog) : log(platformLog) {}
     void sendCopy() override;
     void sendPaste() override;
 
-    QStringList sent; // "copy" and "paste", in order
-    // Plays the focused application: called on each synthetic copy or paste.
-    std::function<void()> onCopy;
-    std::function<void()> onPaste;
-    QStringList* log = nullptr;
+    QStringList sent;             // "copy" and "paste", in order
+    std::function<void()> onCopy; // plays the focused application
+
+private:
+    QStringList& log;
 };
 
 class FakeWindowSystem final : public WindowSystem {
 public:
+    explicit FakeWindowSystem(QStringList& platformLog) : log(platformLog) {}
     WindowId activeWindow() const override { return active; }
     void activate(WindowId window) override;
     void showOnAllDesktops(WindowId window) override { onAllDesktops.push_back(window); }
@@ -80,23 +80,21 @@ public:
     WindowId active = 0;
     std::vector<WindowId> activations;
     std::vector<WindowId> onAllDesktops; // not in the log: it does not change the focus
-    QStringList* log = nullptr;
+
+private:
+    QStringList& log;
 };
 
 class FakeInputObserver final : public InputObserver {
 public:
     bool watchKeys(KeyHandler handler) override;
     int addButtonWatcher(ButtonHandler handler) override;
-    void removeButtonWatcher(int id) override;
+    void removeButtonWatcher(int id) override { buttonHandlers.erase(id); }
 
     // The user pressed a key / a button somewhere on the desktop.
     void pressKey(const KeyPress& press);
     void pressButton(const ButtonPress& press);
-
-    bool keysAvailable = true;
-    int watchKeysCalls = 0;
     int buttonWatcherCount() const { return int(buttonHandlers.size()); }
-    QStringList* log = nullptr;
 
 private:
     KeyHandler keyHandler;
@@ -106,16 +104,11 @@ private:
 
 class FakeSession final : public Session {
 public:
-    bool checkInputAccess() override;
-
-    int inputAccessChecks = 0;
-    QStringList* log = nullptr;
+    bool checkInputAccess() override { return true; }
 };
 
 class FakePlatform final : public Platform {
 public:
-    FakePlatform();
-
     Scheduler& scheduler() override { return fakeScheduler; }
     Clipboard& clipboard() override { return fakeClipboard; }
     KeySender& keySender() override { return fakeKeySender; }
@@ -123,22 +116,19 @@ public:
     InputObserver& inputObserver() override { return fakeInputObserver; }
     Session& session() override { return fakeSession; }
 
+    QStringList log; // every call into the platform, in order, across the parts
     FakeScheduler fakeScheduler;
-    FakeClipboard fakeClipboard;
-    FakeKeySender fakeKeySender;
-    FakeWindowSystem fakeWindowSystem;
+    FakeClipboard fakeClipboard{log};
+    FakeKeySender fakeKeySender{log};
+    FakeWindowSystem fakeWindowSystem{log};
     FakeInputObserver fakeInputObserver;
     FakeSession fakeSession;
-
-    // Every call into the platform, in order ("watchKeys", "checkInputAccess", "copy", "paste",
-    // "activate <id>", "setText <text>"): tests assert on sequences across the parts.
-    QStringList log;
 
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
     // landingMs of virtual time later.
     void selectText(const QString& text, int landingMs = 0);
     // A focused application with nothing selected: a synthetic copy changes nothing.
-    void selectNothing();
+    void selectNothing() { fakeKeySender.onCopy = nullptr; }
 };
 
 } // namespace vorlex
