@@ -1,66 +1,25 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QThread>
 
-#include <cstdlib>
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
+    *out << '"' << bytes.toStdString() << '"';
+}
+
+std::ostream& operator<<(std::ostream& out, const QString& text)
+{
+    return out << text.toStdString();
+}
 
 namespace vorlex::test {
-
-namespace {
-
-std::optional<QByteArray> current(const char* name)
-{
-    if (!qEnvironmentVariableIsSet(name))
-        return std::nullopt;
-    return qgetenv(name);
-}
-
-void restore(const char* name, const std::optional<QByteArray>& value)
-{
-    if (value)
-        qputenv(name, *value);
-    else
-        qunsetenv(name);
-}
-
-} // namespace
-
-ConfigHomeGuard::ConfigHomeGuard() : oldHome(current("HOME")), oldConfigHome(current("XDG_CONFIG_HOME"))
-{
-    qputenv("HOME", dir.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", configHome().toUtf8());
-    QDir().mkpath(configHome());
-}
-
-ConfigHomeGuard::~ConfigHomeGuard()
-{
-    restore("HOME", oldHome);
-    restore("XDG_CONFIG_HOME", oldConfigHome);
-}
-
-QString ConfigHomeGuard::configHome() const
-{
-    return dir.filePath(QStringLiteral(".config"));
-}
-
-QString ConfigHomeGuard::vorlexConfigDir() const
-{
-    return QDir(configHome()).filePath(QStringLiteral("VorlexMac"));
-}
-
-EnvGuard::EnvGuard(const char* variable, const QByteArray& value) : name(variable), old(current(variable))
-{
-    qputenv(name, value);
-}
-
-EnvGuard::~EnvGuard()
-{
-    restore(name, old);
-}
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)
 {
@@ -68,22 +27,66 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)
     while (!predicate()) {
         if (deadline.hasExpired())
             return predicate();
-        // Bounded: wakes for events or after 10 ms at most, whichever comes first.
+        // Wakes for events or after 10 ms at most, whichever comes first.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (QCoreApplication::instance() == nullptr)
-            QThread::msleep(1);
     }
     return true;
 }
 
 QString outputDir()
 {
-    QString dir = qEnvironmentVariable("VORLEX_TEST_OUTPUT");
-    if (dir.isEmpty())
-        dir = QStringLiteral(VORLEX_TEST_BINARY_DIR "/test-output");
+    QString dir = qEnvironmentVariable("VORLEX_TEST_OUTPUT", QStringLiteral(VORLEX_TEST_BINARY_DIR "/test-output"));
     QDir().mkpath(dir);
     return dir;
+}
+
+RunResult run(const QString& program, const QStringList& arguments, const QByteArray& input, int timeoutMs)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+ChildProcess::ChildProcess(const QString& program, const QStringList& arguments)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+        while (process.canReadLine())
+            received << process.readLine().trimmed();
+    });
+    process.start(program, arguments);
+}
+
+ChildProcess::~ChildProcess()
+{
+    process.kill();
+    process.waitForFinished(3000);
+}
+
+std::optional<QByteArray> ChildProcess::last(const QByteArray& word) const
+{
+    for (auto line = received.crbegin(); line != received.crend(); ++line) {
+        if (line->split(' ').first() == word)
+            return line->mid(word.size() + 1);
+    }
+    return std::nullopt;
+}
+
+TextField::TextField(const QString& text, bool select)
+    : ChildProcess(QStringLiteral(VORLEX_TEST_BINARY_DIR "/tests/textfieldhelper"),
+                   QStringList{u"--text"_s, text} + (select ? QStringList{u"--select"_s} : QStringList()))
+{
 }
 
 } // namespace vorlex::test

@@ -1,40 +1,38 @@
 #pragma once
 
-// Helpers shared by the test suites.
+// The one harness of every suite: a private config home, environment guards, bounded waiting, the
+// process runner and the child-helper protocol, and readable printing of Qt strings.
 
 #include <QByteArray>
-#include <QDeadlineTimer>
+#include <QDir>
+#include <QList>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <functional>
 #include <optional>
+#include <ostream>
+
+using namespace Qt::StringLiterals; // u"..."_s and "..."_ba in every test
+
+// gtest prints Qt strings as text instead of one character at a time (found by argument lookup),
+// and failure messages take them as they are: EXPECT_TRUE(...) << text.
+void PrintTo(const QString& text, std::ostream* out);
+void PrintTo(const QByteArray& bytes, std::ostream* out);
+std::ostream& operator<<(std::ostream& out, const QString& text);
 
 namespace vorlex::test {
-
-// Points HOME and XDG_CONFIG_HOME at a fresh temporary folder for the guard's lifetime.
-class ConfigHomeGuard {
-public:
-    ConfigHomeGuard();
-    ~ConfigHomeGuard();
-    ConfigHomeGuard(const ConfigHomeGuard&) = delete;
-    ConfigHomeGuard& operator=(const ConfigHomeGuard&) = delete;
-
-    QString path() const { return dir.path(); }
-    QString configHome() const;      // $XDG_CONFIG_HOME
-    QString vorlexConfigDir() const; // $XDG_CONFIG_HOME/VorlexMac
-
-private:
-    QTemporaryDir dir;
-    std::optional<QByteArray> oldHome;
-    std::optional<QByteArray> oldConfigHome;
-};
 
 // Sets an environment variable for the guard's lifetime (TZ, LANG, ...).
 class EnvGuard {
 public:
-    EnvGuard(const char* name, const QByteArray& value);
-    ~EnvGuard();
+    EnvGuard(const char* variable, const QByteArray& value)
+        : name(variable), old(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+    {
+        qputenv(name, value);
+    }
+    ~EnvGuard() { old ? qputenv(name, *old) : qunsetenv(name); }
     EnvGuard(const EnvGuard&) = delete;
     EnvGuard& operator=(const EnvGuard&) = delete;
 
@@ -43,11 +41,65 @@ private:
     std::optional<QByteArray> old;
 };
 
+// Points HOME, XDG_CONFIG_HOME and XDG_DATA_HOME into a fresh temporary folder for its lifetime;
+// programs the test starts meanwhile inherit it.
+class ConfigHomeGuard {
+public:
+    ConfigHomeGuard() { QDir().mkpath(configHome()); }
+    QString path() const { return dir.path(); }
+    QString configHome() const { return dir.filePath(u".config"_s); }          // $XDG_CONFIG_HOME
+    QString vorlexConfigDir() const { return configHome() + u"/VorlexMac"_s; } // the program's own folder
+    QString dataHome() const { return dir.filePath(u".local/share"_s); }       // $XDG_DATA_HOME
+
+private:
+    QTemporaryDir dir;
+    EnvGuard home{"HOME", dir.path().toUtf8()};
+    EnvGuard config{"XDG_CONFIG_HOME", configHome().toUtf8()};
+    EnvGuard data{"XDG_DATA_HOME", dataHome().toUtf8()};
+};
+
 // Runs the event loop until predicate holds or timeoutMs passes; returns the predicate's last value.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 
-// A folder for screenshots and other artifacts a person may look at: $VORLEX_TEST_OUTPUT or
-// <build>/test-output, created on demand.
+// A folder for screenshots a person may look at: $VORLEX_TEST_OUTPUT or <build>/test-output.
 QString outputDir();
+
+struct RunResult {
+    int exitCode = -1; // -1: it did not start, crashed or overran its time
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program to its end with input on its standard input. The event loop turns meanwhile, so a
+// local server of the test keeps answering it; after timeoutMs it is killed.
+RunResult run(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+              int timeoutMs = 30000);
+
+// A program running beside the test from construction to destruction (then killed), speaking the
+// protocol of every helper child: one line "WORD [VALUE]" on standard output for each event.
+class ChildProcess {
+public:
+    ChildProcess(const QString& program, const QStringList& arguments);
+    ~ChildProcess();
+
+    std::optional<QByteArray> last(const QByteArray& word) const; // the value of the latest WORD line
+    bool waitFor(const QByteArray& word, int timeoutMs = 10000)   // until a WORD line has come
+    {
+        return waitUntil([&] { return last(word).has_value(); }, timeoutMs);
+    }
+    QList<QByteArray> lines() const { return received; }
+    qint64 pid() const { return process.processId(); }
+
+private:
+    QList<QByteArray> received; // before process, which may still report while it goes
+    QProcess process;
+};
+
+// textfieldhelper: a focused text field in a window of its own (lines in TextFieldHelper.cpp).
+class TextField : public ChildProcess {
+public:
+    explicit TextField(const QString& text, bool select = true);
+    QString text() const { return QString::fromUtf8(QByteArray::fromBase64(last("text").value_or(QByteArray()))); }
+};
 
 } // namespace vorlex::test

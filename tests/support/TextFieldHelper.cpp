@@ -1,17 +1,14 @@
-// A small X client for the desktop-layer tests: one window with a text field that answers Ctrl+C
-// and Ctrl+V like any application. It reports on stdout, one line each:
-//   ready <window id>        shown, with the field focused
+// A small X client for the desktop tests: one window with a text field that answers Ctrl+C and Ctrl+V
+// like any application. Arguments: --text TEXT (initial text), --select (select all of it).
+// It reports on stdout, one line each (the helper-child protocol of test::ChildProcess):
+//   ready <window id>        shown, with the field focused (once)
+//   focus 1 | focus 0        the field has the keyboard, or lost it (a menu's keyboard grab takes it too)
 //   key <keycode> <mods>     a key press reached the field (mods: Qt modifier bits, hex)
-//   text <base64 of UTF-8>   the field's text changed
-// Arguments: --text <text> (initial text), --select (select all of it), --title <title>.
+//   text <base64 of UTF-8>   the field's text, at the start and after each change
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTimer>
-#include <QVBoxLayout>
-#include <QWidget>
 
 #include <cstdio>
 
@@ -19,12 +16,11 @@ namespace {
 
 void report(const QByteArray& line)
 {
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fputc('\n', stdout);
+    std::printf("%s\n", line.constData());
     std::fflush(stdout);
 }
 
-class KeyLogger : public QObject {
+class Reporter : public QObject {
 public:
     using QObject::QObject;
 
@@ -35,9 +31,17 @@ protected:
             const auto* key = static_cast<QKeyEvent*>(event);
             report("key " + QByteArray::number(key->nativeScanCode()) + ' ' +
                    QByteArray::number(uint(key->modifiers()), 16));
+        } else if (event->type() == QEvent::FocusIn && !ready) {
+            ready = true; // focus reaches a widget only once its window is active
+            report("ready " + QByteArray::number(quint64(static_cast<QWidget*>(watched)->winId())));
         }
-        return QObject::eventFilter(watched, event);
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            report(event->type() == QEvent::FocusIn ? "focus 1" : "focus 0");
+        return false;
     }
+
+private:
+    bool ready = false;
 };
 
 } // namespace
@@ -45,43 +49,21 @@ protected:
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption textOption(QStringLiteral("text"), QStringLiteral("initial text"), QStringLiteral("text"));
-    const QCommandLineOption selectOption(QStringLiteral("select"), QStringLiteral("select all of the text"));
-    const QCommandLineOption titleOption(QStringLiteral("title"), QStringLiteral("window title"),
-                                         QStringLiteral("title"), QStringLiteral("text field helper"));
-    parser.addOptions({textOption, selectOption, titleOption});
-    parser.process(app);
-
-    QWidget window;
-    window.setWindowTitle(parser.value(titleOption));
-    auto* layout = new QVBoxLayout(&window);
-    auto* field = new QLineEdit(&window);
-    layout->addWidget(field);
-    field->setText(parser.value(textOption));
-    KeyLogger logger;
-    field->installEventFilter(&logger);
-    QObject::connect(field, &QLineEdit::textChanged,
-                     [](const QString& text) { report("text " + text.toUtf8().toBase64()); });
-    window.resize(360, 80);
-    window.move(400, 300);
-    window.show();
-    window.raise();
-    window.activateWindow();
-    field->setFocus();
-    if (parser.isSet(selectOption))
-        field->selectAll();
-    else
-        field->deselect();
-
-    // Ready once the window manager has given the window the focus.
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (window.isActiveWindow() && field->hasFocus()) {
-            poll.stop();
-            report("ready " + QByteArray::number(quint64(window.winId())));
-        }
-    });
-    poll.start(20);
+    const QStringList arguments = QApplication::arguments();
+    QLineEdit field;
+    field.setWindowTitle(QStringLiteral("text field helper"));
+    if (const qsizetype text = arguments.indexOf(QStringLiteral("--text")); text > 0)
+        field.setText(arguments.value(text + 1));
+    if (arguments.contains(QStringLiteral("--select")))
+        field.selectAll();
+    Reporter reporter;
+    field.installEventFilter(&reporter);
+    const auto reportText = [](const QString& text) { report("text " + text.toUtf8().toBase64()); };
+    reportText(field.text());
+    QObject::connect(&field, &QLineEdit::textChanged, reportText);
+    field.setGeometry(400, 300, 360, 40);
+    field.show();
+    field.activateWindow();
+    field.setFocus();
     return app.exec();
 }
