@@ -1,6 +1,6 @@
 // vorlex-e2e: the program itself, compiled from the same main, except that it first takes the
-// translation endpoints from the environment, so the end-to-end tests and the demo can point it
-// at a local server. The shipped vorlex never reads these variables.
+// translation endpoints from the environment, so the end-to-end tests, the demo and the benchmarks
+// can point it at a local server. The shipped vorlex never reads these variables.
 //
 //   VORLEX_E2E_GOOGLE_URL        base URL of the Google endpoint (http or https)
 //   VORLEX_E2E_DEEPL_URL         base URL of both DeepL plans
@@ -9,7 +9,6 @@
 
 #include "TranslationService.h"
 
-#include <QByteArray>
 #include <QUrl>
 
 #include <cstdio>
@@ -18,36 +17,24 @@ int vorlexAppMain(int argc, char* argv[]); // app/main.cpp's main, renamed in th
 
 namespace {
 
-// A variable that is set but unusable stops the program: falling back to the real services would
-// send a test's text out to the internet.
+// An unset variable leaves the target alone; a set but unusable one stops the program, since
+// falling back to the real services would send a test's text out to the internet.
 bool readUrl(const char* name, QUrl& target)
 {
-    const QByteArray value = qgetenv(name);
-    if (value.isEmpty())
+    if (qEnvironmentVariableIsEmpty(name))
         return true;
-    const QUrl url(QString::fromUtf8(value), QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
-        std::fprintf(stderr, "vorlex-e2e: %s is not an http(s) URL: %s\n", name, value.constData());
-        return false;
-    }
-    target = url;
-    return true;
+    target = QUrl(qEnvironmentVariable(name), QUrl::StrictMode);
+    return target.isValid() && !target.host().isEmpty() &&
+           (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"));
 }
 
 bool readMilliseconds(const char* name, int& target)
 {
-    const QByteArray value = qgetenv(name);
-    if (value.isEmpty())
+    if (qEnvironmentVariableIsEmpty(name))
         return true;
     bool ok = false;
-    const int milliseconds = value.toInt(&ok);
-    if (!ok || milliseconds <= 0) {
-        std::fprintf(stderr, "vorlex-e2e: %s is not a positive number of milliseconds: %s\n", name, value.constData());
-        return false;
-    }
-    target = milliseconds;
-    return true;
+    target = qEnvironmentVariableIntValue(name, &ok);
+    return ok && target > 0;
 }
 
 } // namespace
@@ -58,8 +45,10 @@ int main(int argc, char* argv[])
     QUrl deepL;
     if (!readUrl("VORLEX_E2E_GOOGLE_URL", endpoints.google) || !readUrl("VORLEX_E2E_DEEPL_URL", deepL) ||
         !readMilliseconds("VORLEX_E2E_IDLE_TIMEOUT_MS", endpoints.idleTimeoutMs) ||
-        !readMilliseconds("VORLEX_E2E_DEEPL_TIMEOUT_MS", endpoints.deepLTimeoutMs))
+        !readMilliseconds("VORLEX_E2E_DEEPL_TIMEOUT_MS", endpoints.deepLTimeoutMs)) {
+        std::fputs("vorlex-e2e: the VORLEX_E2E_ URLs must be http(s), the timeouts positive milliseconds\n", stderr);
         return 2;
+    }
     if (!deepL.isEmpty())
         endpoints.deepLFree = endpoints.deepLPaid = deepL;
     vorlex::TranslationService::setEndpoints(endpoints);
