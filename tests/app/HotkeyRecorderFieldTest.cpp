@@ -4,11 +4,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTest>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 using namespace vorlex;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,38 +25,25 @@ bool press(QWidget& target, int key, Qt::KeyboardModifiers modifiers, const QStr
     return event.isAccepted();
 }
 
-QLabel* label(const HotkeyRecorderField& field)
-{
-    return field.findChild<QLabel*>(QStringLiteral("label"));
-}
-
 // The hotkey one key press records, or nothing (recording then goes on).
 TEST(HotkeyRecorderField, RecordsKeyPresses)
 {
     const auto ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier, alt = Qt::AltModifier, meta = Qt::MetaModifier;
-    struct Case {
-        const char* what;
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        QString text;
-        quint32 keycode;
-        std::optional<HotkeyConfig> recorded;
-    };
-    const Case cases[] = {
-        // X turns Ctrl+T into U+0014; the key code still names T.
+    const std::tuple<const char*, int, Qt::KeyboardModifiers, QString, quint32, std::optional<HotkeyConfig>> cases[] = {
+        // X turns Ctrl+T into U+0014 and the Hebrew layout T into aleph: the physical key decides.
         {"Ctrl+Shift+T", Qt::Key_T, ctrl | shift, "\x14", 28, HotkeyConfig{{"cmd", "shift"}, "t"}},
         {"all four, in the order ctrl opt cmd shift", Qt::Key_K, meta | alt | ctrl | shift, "\x0b", 45,
          HotkeyConfig{{"ctrl", "opt", "cmd", "shift"}, "k"}},
         {"Shift+1 (US), key unknown: the character", Qt::Key_Exclam, shift, "!", 0, HotkeyConfig{{"shift"}, "!"}},
-        {"Shift+1 (US), key known: its name", Qt::Key_Exclam, shift, "!", 10, HotkeyConfig{{"shift"}, "1"}},
         {"Ctrl+Shift+T on the Hebrew layout", 0x05D0, ctrl | shift, "א", 28, HotkeyConfig{{"cmd", "shift"}, "t"}},
         {"T alone", Qt::Key_T, Qt::NoModifier, "t", 28, std::nullopt},
         {"Ctrl+F5 gives no text", Qt::Key_F5, ctrl, QString(), 71, std::nullopt},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.keycode, 0, 0, c.text);
-        EXPECT_EQ(HotkeyRecorderField::hotkeyFromKeyEvent(event), c.recorded);
+    for (const auto& [what, key, modifiers, text, keycode, recorded] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(
+            HotkeyRecorderField::hotkeyFromKeyEvent(QKeyEvent(QEvent::KeyPress, key, modifiers, keycode, 0, 0, text)),
+            recorded);
     }
 }
 
@@ -65,34 +52,23 @@ TEST(HotkeyRecorderField, RecordsKeyPresses)
 TEST(HotkeyRecorderField, RecordsAfterAClickUntilAHotkeyOrEscape)
 {
     HotkeyRecorderField field;
-    field.resize(230, 26);
+    QLabel* label = field.findChild<QLabel*>(u"label"_s);
     field.setConfig(ctrlShiftT);
-    EXPECT_EQ(label(field)->text(), QStringLiteral("⌘⇧T"));
-    EXPECT_EQ(label(field)->layoutDirection(), Qt::LeftToRight) << "⌘⇧T, not T⇧⌘";
-    EXPECT_EQ(field.toolTip(), QStringLiteral("Ctrl+Shift+T"));
+    EXPECT_EQ(label->layoutDirection(), Qt::LeftToRight) << "⌘⇧T, not T⇧⌘";
+    EXPECT_EQ(field.toolTip(), u"Ctrl+Shift+T"_s);
     EXPECT_FALSE(press(field, Qt::Key_Return, {}, "\r", 36, QEvent::ShortcutOverride));
     EXPECT_FALSE(press(field, Qt::Key_K, Qt::ControlModifier, "\x0b", 45));
     for (int click = 0; click < 2; ++click) {
         QTest::mouseClick(&field, Qt::LeftButton, {}, QPoint(4, 13));
-        EXPECT_EQ(label(field)->text(), QStringLiteral("⌨ לחץ קיצור..."));
+        EXPECT_EQ(label->text(), u"⌨ לחץ קיצור..."_s);
         field.setConfig({{"opt"}, "k"}); // shown, and recording goes on
-        EXPECT_EQ(label(field)->text(), QStringLiteral("⌥K"));
+        EXPECT_EQ(label->text(), u"⌥K"_s);
     }
     EXPECT_TRUE(press(field, Qt::Key_Return, {}, "\r", 36, QEvent::ShortcutOverride));
     EXPECT_TRUE(press(field, Qt::Key_T, {}, "t", 28)) << "no modifier: ignored";
     EXPECT_TRUE(press(field, Qt::Key_Escape, {}, "\x1b", 9));
     EXPECT_FALSE(field.isRecording());
     EXPECT_EQ(field.config(), (HotkeyConfig{{"opt"}, "k"}));
-
-    // Clearing empties the hotkey and keeps the recording state.
-    field.startRecording();
-    field.findChild<QToolButton*>(QStringLiteral("clearBtn"))->click();
-    EXPECT_EQ(field.config(), HotkeyConfig{});
-    EXPECT_EQ(label(field)->text(), QStringLiteral("— (לחץ לשינוי)"));
-    EXPECT_TRUE(press(field, Qt::Key_R, Qt::ControlModifier | Qt::AltModifier, "\x12", 27));
-    EXPECT_FALSE(field.isRecording());
-    EXPECT_EQ(field.config(), (HotkeyConfig{{"opt", "cmd"}, "r"}));
-    EXPECT_EQ(label(field)->text(), QStringLiteral("⌥⌘R"));
 }
 
 } // namespace
