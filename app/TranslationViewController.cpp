@@ -273,6 +273,15 @@ void TranslationViewController::setupUI()
     root->addLayout(middle, 1);
     root->addSpacing(6);
     root->addWidget(bottomBar);
+
+    // The names tests find the views by.
+    const std::pair<QObject*, const char*> named[] = {
+        {tabControl, "tabControl"},   {textView, "textView"},     {sourceLabel, "sourceLabel"},
+        {engineLabel, "engineLabel"}, {copyButton, "copyButton"}, {replaceButton, "replaceButton"},
+        {spinner, "spinner"},
+    };
+    for (const auto& [object, name] : named)
+        object->setObjectName(QLatin1String(name));
 }
 
 void TranslationViewController::set(TranslationMode newMode, const QString& text)
