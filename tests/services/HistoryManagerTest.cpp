@@ -23,18 +23,7 @@ const QString entryJson = QStringLiteral(R"({"id":"0F6C3B0E-6D7E-4C1A-9F00-3A2B1
 class HistoryManagerTest : public testing::Test {
 protected:
     QString file(const QString& name) const { return dir.filePath(QStringLiteral("VorlexMac/") + name); }
-    QByteArray read(const QString& name) const
-    {
-        QFile stored(file(name));
-        return stored.open(QIODevice::ReadOnly) ? stored.readAll() : QByteArray("<missing>");
-    }
-    void write(const QString& name, const QByteArray& bytes) const
-    {
-        QDir().mkpath(dir.filePath(QStringLiteral("VorlexMac")));
-        QFile stored(file(name));
-        ASSERT_TRUE(stored.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        stored.write(bytes);
-    }
+    QByteArray read(const QString& name) const { return test::readFile(file(name)); }
 
     QTemporaryDir dir;
     HistoryManager history{file(QStringLiteral("defaults.json"))};
@@ -100,7 +89,7 @@ TEST_F(HistoryManagerTest, TheOlderIniStoreIsTakenOverAndNeverLost)
 
 TEST_F(HistoryManagerTest, AnUnreadableStoreIsKeptAsideBeforeTheNextWrite)
 {
-    write(QStringLiteral("defaults.json"), "{\"translationHistory_v1\":[{\"id\":1}]}");
+    ASSERT_TRUE(test::writeFile(file(QStringLiteral("defaults.json")), "{\"translationHistory_v1\":[{\"id\":1}]}"));
     EXPECT_TRUE(history.load().isEmpty());
     history.add(QStringLiteral("translate"), QStringLiteral("a"), QStringLiteral("b"));
     history.flush();

@@ -3,46 +3,25 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 using namespace vorlex;
+using test::readFile;
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-unsigned modeOf(const QString& path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
-}
+const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
 AppSettings customSettings()
 {
     AppSettings settings;
     settings.engine = TranslationEngine::deepL;
-    settings.deepLApiKey = QStringLiteral("secret-key:fx");
-    settings.windowOpacity = 0.75;
-    settings.hotkeyReplaceText = {{QStringLiteral("shift"), QStringLiteral("cmd")}, QStringLiteral("r")};
+    settings.deepLApiKey = u"secret-key:fx"_s;
+    settings.hotkeyReplaceText = {{u"shift"_s, u"cmd"_s}, u"r"_s};
     return settings;
 }
 
@@ -50,7 +29,7 @@ class SettingsManagerTest : public ::testing::Test {
 protected:
     test::ConfigHomeGuard home;
     SettingsManager& store = SettingsManager::shared(); // follows XDG_CONFIG_HOME at each use
-    QString path = QDir(home.vorlexConfigDir()).filePath(QStringLiteral("settings.json"));
+    QString path = home.vorlexConfigDir() + u"/settings.json"_s;
 };
 
 TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifiers)
@@ -63,7 +42,7 @@ TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifi
     EXPECT_LT(bytes.indexOf("\"AutoCopyToClipboard\""), bytes.indexOf("\"WindowPosition\""));
     const qsizetype replace = bytes.indexOf("\"HotkeyReplaceText\"");
     EXPECT_LT(bytes.indexOf("\"key\"", replace), bytes.indexOf("\"modifiers\"", replace));
-    EXPECT_EQ(modeOf(path), 0600u) << "the file holds the DeepL key";
+    EXPECT_EQ(QFile::permissions(path), ownerOnly) << "the file holds the DeepL key";
 }
 
 TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
@@ -88,7 +67,7 @@ TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
         SCOPED_TRACE(c.name);
         QJsonObject object = customSettings().toJson();
         c.edit(object);
-        writeFile(path, QJsonDocument(object).toJson());
+        ASSERT_TRUE(test::writeFile(path, QJsonDocument(object).toJson()));
         EXPECT_EQ(store.load(), c.loadsCustom ? customSettings() : AppSettings{});
     }
 }
@@ -96,15 +75,15 @@ TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
 TEST_F(SettingsManagerTest, AnUnusableFileIsKeptAsBackupAndAnUnwritableOneReportsFailure)
 {
     const QByteArray typo = R"({"DeepLApiKey": "precious-key",})";
-    writeFile(path, typo);
+    ASSERT_TRUE(test::writeFile(path, typo));
     ASSERT_TRUE(store.save(AppSettings{}));
     EXPECT_EQ(readFile(path + ".bad"), typo);
-    EXPECT_EQ(modeOf(path + ".bad"), 0600u);
+    EXPECT_EQ(QFile::permissions(path + ".bad"), ownerOnly);
     ASSERT_TRUE(store.save(customSettings()));
     EXPECT_EQ(readFile(path + ".bad"), typo) << "a usable file is never backed up";
 
     // settings.json as a folder: the atomic replace fails, even for root, and says so.
-    const QString blocked = QDir(home.path()).filePath("blocked/settings.json");
+    const QString blocked = home.path() + u"/blocked/settings.json"_s;
     ASSERT_TRUE(QDir().mkpath(blocked));
     EXPECT_FALSE(SettingsManager(blocked).save(customSettings()));
     EXPECT_EQ(store.load(), customSettings());
@@ -114,14 +93,11 @@ TEST(HotkeyConfigTest, LabelsUseTheFixedSymbolOrderAndLinuxKeyNames)
 {
     struct Case {
         QStringList modifiers;
-        QString key;
-        QString display;
-        QString linux;
+        QString key, display, linux;
     };
     const Case cases[] = {
-        {{"shift", "cmd"}, "t", "⌘⇧T", "Ctrl+Shift+T"},
         {{"shift", "opt", "ctrl", "cmd"}, "/", "⌃⌥⌘⇧/", "Ctrl+Alt+Shift+Super+/"},
-        {{"hyper"}, "1", "1", "1"},
+        {{"hyper"}, "t", "T", "T"},
         {{"cmd"}, "", "—", ""},
     };
     for (const Case& c : cases) {

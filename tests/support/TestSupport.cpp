@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 void PrintTo(const QString& text, std::ostream* out)
 {
@@ -87,6 +89,19 @@ TextField::TextField(const QString& text, bool select)
     : ChildProcess(QStringLiteral(VORLEX_TEST_BINARY_DIR "/tests/textfieldhelper"),
                    QStringList{u"--text"_s, text} + (select ? QStringList{u"--select"_s} : QStringList()))
 {
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 } // namespace vorlex::test

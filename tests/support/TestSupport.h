@@ -64,6 +64,10 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 // A folder for screenshots a person may look at: $VORLEX_TEST_OUTPUT or <build>/test-output.
 QString outputDir();
 
+// A file's bytes, or "<missing>"; and a file written whole, its folder created (false on failure).
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
+
 struct RunResult {
     int exitCode = -1; // -1: it did not start, crashed or overran its time
     QByteArray out;
