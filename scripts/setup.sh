@@ -12,7 +12,7 @@ packages=(
     xvfb xauth x11-utils x11-xkb-utils xdotool dbus jwm
     fonts-dejavu-core culmus fonts-noto-color-emoji
     libgtest-dev libgmock-dev libbenchmark-dev
-    hebcal openssl python3-tk
+    hebcal openssl
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
     libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland
 )
