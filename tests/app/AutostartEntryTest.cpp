@@ -1,7 +1,6 @@
 #include "AutostartEntry.h"
 
-#include <QFile>
-#include <QProcess>
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +10,10 @@ using namespace vorlex;
 // entries require when the path holds a blank, a quote, a backslash, a dollar or a percent sign.
 TEST(AutostartEntryTest, TheEntryIsValidAndItsExecNamesTheProgram)
 {
-    ASSERT_TRUE(AutostartEntry(QStringLiteral("/opt/my apps/100%/\"v\"\\x$")).setInstalled(true));
-    QFile file(AutostartEntry::path());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString exec = QStringLiteral(R"(Exec="/opt/my apps/100%%/\\"v\\"\\\\x\\$")");
-    EXPECT_TRUE(QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')).contains(exec));
-    QProcess validate;
-    validate.start(QStringLiteral("desktop-file-validate"), {file.fileName()});
-    ASSERT_TRUE(validate.waitForFinished(10000));
-    EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().toStdString();
-    EXPECT_TRUE(file.remove());
+    const AutostartEntry entry(u"/opt/my apps/100%/\"v\"\\x$"_s);
+    ASSERT_TRUE(entry.setInstalled(true));
+    const QStringList lines = QString::fromUtf8(test::readFile(AutostartEntry::path())).split(u'\n');
+    EXPECT_TRUE(lines.contains(uR"(Exec="/opt/my apps/100%%/\\"v\\"\\\\x\\$")"_s));
+    const test::RunResult validate = test::run(u"desktop-file-validate"_s, {AutostartEntry::path()});
+    EXPECT_EQ(validate.exitCode, 0) << validate.out.toStdString();
 }
