@@ -1,5 +1,7 @@
 #include "WaylandPlatform.h"
 
+#include "PortalRequest.h"
+#include "RemoteDesktopKeySender.h"
 #include "WaylandClipboard.h"
 #include "WaylandConnection.h"
 #include "WaylandKeySender.h"
@@ -7,10 +9,11 @@
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QDir>
 #include <QGuiApplication>
-#include <QRegularExpression>
 
 #include <csignal>
 #include <cstdio>
@@ -56,12 +59,6 @@ private:
     quint64 count = 0;
 };
 
-class NoKeys final : public KeySender {
-public:
-    void sendCopy() override {}
-    void sendPaste() override {}
-};
-
 // Wayland has no global notion of the active window for clients, and activation needs a token
 // that only the focused client can ask for.
 class NoWindowSystem final : public WindowSystem {
@@ -84,6 +81,26 @@ public:
     bool clipboardReachesWayland = false;
     bool checkInputAccess() override { return keysReachWayland && clipboardReachesWayland; }
 };
+
+// Next to the settings, like everything the program keeps.
+QString tokenPath()
+{
+    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (configHome.isEmpty())
+        configHome = QDir::home().filePath(QStringLiteral(".config"));
+    return QDir(configHome).filePath(QStringLiteral("VorlexMac/remote-desktop.token"));
+}
+
+// Host applications name themselves to portals before any other call (portals older than 1.19.4 have
+// no such method, which is fine: they take the name from the desktop file or not at all).
+void registerWithPortals()
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QLatin1String(wayland::portalService), QLatin1String(wayland::portalPath),
+        QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
+    message << QStringLiteral("org.vorlex.Vorlex") << QVariantMap();
+    QDBusConnection::sessionBus().asyncCall(message, portalTimeoutMs);
+}
 
 bool onXWayland()
 {
@@ -152,6 +169,7 @@ public:
         // A reader that goes away while we write our selection to it must not end the program.
         std::signal(SIGPIPE, SIG_IGN);
 
+        registerWithPortals();
         connection = wayland::WaylandConnection::open(connectTimeoutMs);
         QStringList notes;
         QString clipboardProtocol;
@@ -165,8 +183,8 @@ public:
             notes << QStringLiteral("clipboard: no data-control, the X11 clipboard through XWayland");
         }
         if (!virtualKeyboard) {
-            fallbackKeys = std::make_unique<NoKeys>();
-            notes << QStringLiteral("keys: no virtual keyboard, Ctrl+C/Ctrl+V cannot be sent");
+            fallbackKeys = wayland::createRemoteDesktopKeySender(QDBusConnection::sessionBus(), tokenPath());
+            notes << QStringLiteral("keys: no virtual keyboard, the RemoteDesktop portal (asked at first use)");
         }
         notes << QStringLiteral("hotkeys: bind 'vorlex --hotkey translate|layout|replace' in the compositor");
         waylandSession.keysReachWayland = virtualKeyboard != nullptr;

@@ -1,4 +1,4 @@
-// The program on a Wayland session: headless sway (scripts/lib/swaysession.sh runs this test inside
+// The program on a Wayland session: headless sway (scripts/lib/swaysession.sh runs these journeys in
 // one), a Wayland-native text field as the application, vorlex-e2e on XWayland started the way a
 // compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an independent client.
 // What the X11 journeys already show (the popup's contents, the history's rules) is not repeated.

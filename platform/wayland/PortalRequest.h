@@ -1,0 +1,41 @@
+#pragma once
+
+// The desktop portals' Request/Response pattern: a method returns a Request object at once, and the
+// answer comes later as that object's Response signal, which must be subscribed to before calling.
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+
+namespace vorlex::wayland {
+
+inline constexpr char portalService[] = "org.freedesktop.portal.Desktop";
+inline constexpr char portalPath[] = "/org/freedesktop/portal/desktop";
+
+// The portal's answer: 0 success, 1 cancelled by the user, 2 any other end (an error included).
+using PortalDone = std::function<void(uint response, const QVariantMap& results)>;
+
+class PortalRequest : public QObject {
+    Q_OBJECT
+public:
+    // Calls interface.method with arguments, the last of which is the options map (a handle_token
+    // is added to it). done runs once on the UI thread, then the request deletes itself.
+    static void call(const QDBusConnection& bus, const QString& interface, const QString& method,
+                     QVariantList arguments, PortalDone done);
+
+private slots:
+    void response(uint code, const QVariantMap& results);
+
+private:
+    PortalRequest(const QDBusConnection& bus, PortalDone done);
+    void listen(const QString& path);
+    void finish(uint code, const QVariantMap& results);
+
+    QDBusConnection connection;
+    QString requestPath;
+    PortalDone done;
+};
+
+} // namespace vorlex::wayland
