@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 
 using namespace vorlex;
@@ -95,27 +96,25 @@ TEST_F(SettingsWindowTest, AFailedSaveShowsTheRedLineAndKeepsTheWindowAndTheBind
 // its folder goes makes the save fail (root too).
 TEST_F(SettingsWindowTest, StartAtLoginWritesOrRemovesTheAutostartEntry)
 {
-    struct Case {
-        bool before, checked, folderBlocked, after;
-    };
-    const Case cases[] = {{true, false, false, false}, {false, true, false, true}, {false, true, true, false}};
+    // The entry is there at the opening, the box is checked, a file stands where its folder goes, the
+    // entry is there after Save.
+    using Row = std::array<bool, 4>;
     const QString folder = QFileInfo(AutostartEntry::path()).path();
     open();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
+    for (const auto& [before, checked, blocked, after] :
+         {Row{true, false, false, false}, Row{false, true, false, true}, Row{false, true, true, false}}) {
+        SCOPED_TRACE(testing::Message() << before << checked << blocked);
         controller->window()->close();
         ASSERT_TRUE(QDir(folder).removeRecursively());
-        ASSERT_TRUE(c.folderBlocked ? QFile(folder).open(QIODevice::WriteOnly)
-                                    : AutostartEntry(u"/v"_s).setInstalled(c.before));
+        ASSERT_TRUE(blocked ? QFile(folder).open(QIODevice::WriteOnly) : AutostartEntry(u"/v"_s).setInstalled(before));
         controller->showWindow();
-        EXPECT_EQ(control<QCheckBox>("startAtLoginCheck")->isChecked(), c.before);
-        control<QCheckBox>("startAtLoginCheck")->setChecked(c.checked);
+        EXPECT_EQ(control<QCheckBox>("startAtLoginCheck")->isChecked(), before);
+        control<QCheckBox>("startAtLoginCheck")->setChecked(checked);
         control<QPushButton>("saveButton")->click();
-        EXPECT_EQ(AutostartEntry::isInstalled(), c.after);
-        EXPECT_EQ(controller->window()->isVisible(), c.folderBlocked);
-        EXPECT_EQ(control<QLabel>("saveErrorLabel")->text().contains(AutostartEntry::path()), c.folderBlocked);
+        EXPECT_EQ(AutostartEntry::isInstalled(), after);
+        EXPECT_EQ(controller->window()->isVisible(), blocked);
+        EXPECT_EQ(control<QLabel>("saveErrorLabel")->text().contains(AutostartEntry::path()), blocked);
     }
-    QFile::remove(folder);
 }
 
 } // namespace
