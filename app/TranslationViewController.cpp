@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabBar>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -53,6 +54,21 @@ void setLabelColour(QLabel* label, double alpha)
     colour.setAlphaF(float(alpha));
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
+}
+
+// Where the slice that starts at from ends: after its last line feed, so a paragraph (and a
+// CR LF pair) stays in one piece, else at the length, never inside a surrogate pair.
+qsizetype sliceEnd(const QString& text, qsizetype from)
+{
+    qsizetype end = from + TranslationViewController::textSliceLength;
+    if (end >= text.size())
+        return text.size();
+    const qsizetype lineFeed = text.lastIndexOf(QLatin1Char('\n'), end - 1);
+    if (lineFeed >= from)
+        return lineFeed + 1;
+    if (text.at(end - 1).isHighSurrogate() || (text.at(end - 1) == QLatin1Char('\r') && text.at(end) == u'\n'))
+        --end;
+    return end;
 }
 
 QFont fontOfPixelSize(const QFont& base, int pixels)
@@ -236,6 +252,7 @@ void TranslationViewController::setupUI()
     bar->addWidget(replaceButton);
 
     textView->setReadOnly(true);
+    textView->setUndoRedoEnabled(false); // the view is filled a slice at a time; nothing to undo
     textView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     textView->setFont(fontOfPixelSize(font(), 15));
     textView->document()->setDocumentMargin(10);
@@ -420,7 +437,30 @@ void TranslationViewController::showText(const QString& text)
     QPalette palette = textView->palette();
     palette.setColor(QPalette::Text, this->palette().color(QPalette::Text));
     textView->setPalette(palette);
-    textView->setPlainText(text);
+    fillText(text);
+}
+
+void TranslationViewController::fillText(const QString& text)
+{
+    const quint64 fill = ++textFill;
+    const qsizetype first = sliceEnd(text, 0);
+    textView->setPlainText(first == text.size() ? text : text.first(first));
+    if (first < text.size())
+        appendSlices(text, first, fill);
+}
+
+void TranslationViewController::appendSlices(const QString& text, qsizetype from, quint64 fill)
+{
+    desktop.scheduler().after(0, this, [this, text, from, fill] {
+        if (fill != textFill)
+            return; // another text took the view
+        const qsizetype end = sliceEnd(text, from);
+        QTextCursor cursor(textView->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text.sliced(from, end - from));
+        if (end < text.size())
+            appendSlices(text, end, fill);
+    });
 }
 
 void TranslationViewController::showError(const QString& description)
@@ -429,7 +469,7 @@ void TranslationViewController::showError(const QString& description)
     QPalette palette = textView->palette();
     palette.setColor(QPalette::Text, errorColour());
     textView->setPalette(palette);
-    textView->setPlainText(QStringLiteral("שגיאה: ") + description);
+    fillText(QStringLiteral("שגיאה: ") + description);
 }
 
 void TranslationViewController::setLabels(const QString& source, const QString& engine)

@@ -105,6 +105,9 @@ public:
     static QColor errorColour();
 
     static constexpr int flashMs = 1200;
+    // Characters the result view takes in one event-loop turn (a few milliseconds): a 10 MB text
+    // fills in a few seconds while the program keeps answering.
+    static constexpr qsizetype textSliceLength = 8 * 1024;
     static constexpr int activateDelayMs = 50;
     static constexpr int pasteDelayMs = 150;
 
@@ -130,6 +133,9 @@ private:
     void showSpinner();
     void hideSpinner();
     void showText(const QString& text);
+    // Puts text into the view: the first slice at once, the rest a slice per event-loop turn.
+    void fillText(const QString& text);
+    void appendSlices(const QString& text, qsizetype from, quint64 fill);
     void showError(const QString& description);
     void setLabels(const QString& source, const QString& engine);
     void selectTab(TranslationMode tab);
@@ -139,6 +145,8 @@ private:
     // Raised whenever something new takes over the result area, so a translation that finishes
     // after a newer request does not overwrite what the popup shows now.
     quint64 displayGeneration = 0;
+    // Raised by every fillText, so the slices of a text no longer shown stop.
+    quint64 textFill = 0;
     bool errorShown = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,22 @@ TEST_F(TranslationViewControllerTest, TheNewestRequestKeepsThePopup)
     view<QTabBar>("tabControl")->setCurrentIndex(2);
     EXPECT_TRUE(shown().startsWith(u"🕐 שעון מקומי ("_s));
     EXPECT_EQ(server.requestCount(), 1);
+}
+
+// A big text goes into the view a slice per turn and ends whole, as if set at once (no slice cuts a
+// surrogate pair or a line); the buttons have all of it from the start.
+TEST_F(TranslationViewControllerTest, ABigTextFillsTheViewWhole)
+{
+    const qsizetype slice = TranslationViewController::textSliceLength;
+    const QString text = u"x"_s + u"😀"_s.repeated(slice) + u"\r\n"_s + u"שלום\r\nhello \n"_s.repeated(slice / 8);
+    vc.showEntry({QUuid(), u"layout"_s, u"x"_s, text, QDateTime()});
+    EXPECT_LT(shown().size(), slice);
+    view<QPushButton>("copyButton")->click();
+    EXPECT_EQ(platform.fakeClipboard.text(), text);
+    platform.fakeScheduler.advance(0);
+    QTextDocument whole;
+    whole.setPlainText(text);
+    EXPECT_EQ(shown(), whole.toPlainText());
 }
 
 } // namespace
