@@ -5,6 +5,7 @@
 #include "TextTerms.h"
 #include "TrayMenuStyle.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
+
+#include <memory>
 
 // The program's resources live in a static library, whose unreferenced objects the linker drops.
 // Outside any namespace, as Q_INIT_RESOURCE declares a global function.
@@ -43,6 +46,16 @@ QString titleSide(const QString& text)
     return side;
 }
 
+// The icon theme's translation icon, else its globe, else a null icon.
+QIcon themeStatusItemIcon()
+{
+    for (const QString& name : {QStringLiteral("translate"), QStringLiteral("globe")}) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return {};
+}
+
 } // namespace
 
 QKeySequence settingsShortcut()
@@ -52,12 +65,8 @@ QKeySequence settingsShortcut()
     return standard.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : standard.first();
 }
 
-QIcon statusItemIcon()
+QIcon shippedStatusItemIcon()
 {
-    for (const QString& name : {QStringLiteral("translate"), QStringLiteral("globe")}) {
-        if (QIcon::hasThemeIcon(name))
-            return QIcon::fromTheme(name);
-    }
     // Raster renderings of packaging/vorlex.svg: Qt draws SVG only with its optional svg plugin.
     initShippedResources();
     QIcon shipped;
@@ -91,7 +100,17 @@ QString StatusBarController::historyTitle(const HistoryEntry& entry)
 
 void StatusBarController::setupButton()
 {
-    trayIcon->setIcon(statusItemIcon());
+    // Looking through the icon theme costs more than the rest of the start-up together: the tray
+    // gets the shipped icon at once, and the theme's, if it has one, once the event loop first waits.
+    trayIcon->setIcon(shippedStatusItemIcon());
+    auto themeLookup = std::make_shared<QMetaObject::Connection>();
+    *themeLookup = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                           [this, themeLookup] {
+                               disconnect(*themeLookup);
+                               const QIcon themed = themeStatusItemIcon();
+                               if (!themed.isNull())
+                                   trayIcon->setIcon(themed);
+                           });
     trayIcon->setToolTip(appName);
     // The same menu on a left click as on a right click, as a menu-bar item behaves.
     connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

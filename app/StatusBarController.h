@@ -90,8 +90,9 @@ private:
     QList<HistoryEntry> historyEntries; // behind the history rows, by tag - firstEntryTag
 };
 
-// The tray image: the icon theme's translation icon, else its globe, else the one shipped with the program.
-QIcon statusItemIcon();
+// The tray image shipped with the program. The tray shows it until the icon theme has been looked
+// through, and keeps it unless the theme has a translation icon or, failing that, a globe.
+QIcon shippedStatusItemIcon();
 // The settings row's shortcut: the platform's Preferences key, else Ctrl+, .
 QKeySequence settingsShortcut();
 
