@@ -1,132 +1,83 @@
 #pragma once
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests that talk to Google or DeepL stand-ins.
-//
-// - listen() picks a free port; baseUrl() is "http://127.0.0.1:<port>" ("https://..." with TLS), ready
-//   for TranslationEndpoints.
-// - Every request is recorded exactly as it arrived: request line, headers (names as sent, in order),
-//   body bytes, and which TCP connection carried it (connection numbers start at 1).
-// - Replies come from the handler if one is set, else from the queue (one reply per request, in
-//   order), else from the default reply (200, "application/json", empty body).
-// - A reply may come late (delayMs), hang (never answer, connection kept open) or close the
-//   connection without answering.
-// - Connections are kept alive until the client closes them or a reply says closeConnection, so
-//   connection reuse shows in connectionCount().
-// - Runs on the thread that created it, through its event loop: wait for requests with
-//   waitForRequests() or test::waitUntil(), never with a sleep.
-//
-// Example:
-//   LocalHttpServer server;
-//   ASSERT_TRUE(server.listen());
-//   server.enqueueReply(LocalHttpServer::Reply::googleTranslation("שלום", "en"));
-//   endpoints.google = server.baseUrl();
-//   ... after the call: server.requests().at(0).target == "/translate_a/single?client=gtx&..."
+// A stand-in for Google and DeepL: an HTTP/1.1 server on 127.0.0.1, on a free port, from construction
+// to destruction. It records every request as it arrived and answers from the handler if one is set,
+// else from the queue (one reply per request), else with the default reply. It runs on the creating
+// thread's event loop: wait for requests with waitForRequests(), never with a sleep.
+
+#include "TestSupport.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
-#include <QObject>
-#include <QPair>
-#include <QSslConfiguration>
 #include <QString>
+#include <QTcpServer>
 #include <QUrl>
 
 #include <deque>
 #include <functional>
-#include <list>
-#include <memory>
-#include <optional>
-
-class QTcpServer;
-class QTcpSocket;
 
 namespace vorlex::test {
 
-class LocalHttpServer : public QObject {
-    Q_OBJECT
-
+class LocalHttpServer {
 public:
     struct Request {
-        QByteArray head;        // every byte before the body, the blank line's CRLF CRLF included
-        QByteArray requestLine; // "GET /path?query HTTP/1.1", without the CRLF
         QByteArray method;
-        QByteArray target;                            // path and query exactly as sent, nothing decoded
-        QList<QPair<QByteArray, QByteArray>> headers; // values without surrounding blanks; see head
+        QByteArray target; // path and query exactly as sent
+        QByteArray head;   // request line and headers exactly as sent, each line ending in CRLF
         QByteArray body;
-        int connection = 0; // 1 for the first TCP connection the server accepted, and so on
 
-        // The value of the first header of that name (case-insensitive); empty when absent.
-        QByteArray header(const QByteArray& name) const;
-        bool hasHeader(const QByteArray& name) const;
-        QByteArray path() const;  // target up to "?"
-        QByteArray query() const; // target after "?", still encoded
+        // The value as sent after "Name: " (the name as Qt writes it); empty when absent.
+        QByteArray header(const QByteArray& name) const
+        {
+            const qsizetype start = head.indexOf("\r\n" + name + ": ") + name.size() + 4;
+            return start < name.size() + 4 ? QByteArray() : head.mid(start, head.indexOf("\r\n", start) - start);
+        }
+        QByteArray query() const { return target.contains('?') ? target.mid(target.indexOf('?') + 1) : QByteArray(); }
     };
 
     struct Reply {
         int status = 200;
-        QByteArray reason; // empty: a standard phrase for the status
-        QByteArray contentType = "application/json";
         QByteArray body;
-        QList<QPair<QByteArray, QByteArray>> extraHeaders;
-        int delayMs = 0;                // answer this long after the request arrived
-        bool hang = false;              // never answer; the connection stays open until the server goes
-        bool closeWithoutReply = false; // drop the connection instead of answering
-        bool closeConnection = false;   // answer with "Connection: close" and close afterwards
+        QByteArray contentType = "application/json";
+        int delayMs = 0;
+        bool hang = false; // never answered; the connection stays open until the client gives up
 
-        static Reply json(const QByteArray& body, int status = 200);
-        static Reply text(const QByteArray& body, int status = 200, const QByteArray& contentType = "text/html");
-        static Reply hanging();
-        // A Google reply with one segment and element 2 the detected code (omitted when empty).
-        static Reply googleTranslation(const QString& translated, const QString& detected = QString());
-        // A DeepL reply with one translation (detected_source_language omitted when empty).
-        static Reply deepLTranslation(const QString& translated, const QString& detected = QString());
+        static Reply json(const QByteArray& body, int status = 200) { return {status, body}; }
+        static Reply text(const QByteArray& body, int status = 200) { return {status, body, "text/html"}; }
+        static Reply hanging() { return {200, {}, "application/json", 0, true}; }
+        // The services' reply shapes with one translation; the detected code may be empty.
+        static Reply googleTranslation(const QString& translated, const QString& detected = {});
+        static Reply deepLTranslation(const QString& translated, const QString& detected = {});
     };
 
-    using Handler = std::function<Reply(const Request&)>;
+    LocalHttpServer();
 
-    explicit LocalHttpServer(QObject* parent = nullptr);
-    ~LocalHttpServer() override;
+    bool listen() { return server.isListening() || server.listen(QHostAddress::LocalHost, 0); } // done at construction
+    QUrl baseUrl() const { return QUrl("http://127.0.0.1:" + QString::number(server.serverPort())); }
 
-    // Listens on 127.0.0.1 on a free port. With a TLS configuration (certificate and key set) the
-    // server speaks HTTPS.
-    bool listen(const std::optional<QSslConfiguration>& tls = std::nullopt);
-    quint16 port() const;
-    QUrl baseUrl() const;
-
-    void setHandler(Handler handler);
-    void enqueueReply(const Reply& reply);
-    void setDefaultReply(const Reply& reply);
+    void setHandler(std::function<Reply(const Request&)> replies) { handler = std::move(replies); }
+    void enqueueReply(const Reply& reply) { queued.push_back(reply); }
+    void setDefaultReply(const Reply& reply) { defaultReply = reply; }
 
     QList<Request> requests() const { return received; }
     int requestCount() const { return int(received.size()); }
-    int connectionCount() const { return accepted; }
-    // Connections the server currently holds open (hanging ones included).
-    int openConnectionCount() const;
-    void clearRecords();
-
-    // Runs the event loop until at least count requests arrived or timeoutMs passed.
-    bool waitForRequests(int count, int timeoutMs = 5000);
-
-signals:
-    void requestReceived(const vorlex::test::LocalHttpServer::Request& request);
+    int connectionCount() const { return accepted; } // TCP connections accepted, so reuse shows
+    void clearRecords() { received.clear(); }        // the connection count goes on
+    bool waitForRequests(int count, int timeoutMs = 5000)
+    {
+        return waitUntil([&] { return requestCount() >= count; }, timeoutMs);
+    }
 
 private:
-    struct Connection;
+    void read(QTcpSocket& socket, QByteArray& buffer);
 
-    void acceptPending();
-    void readFrom(Connection& connection);
-    // Writes the reply; false when the connection is closing.
-    bool answer(Connection& connection, const Reply& reply, const Request& request);
-    Reply replyFor(const Request& request);
-    void closeAll();
-
-    std::unique_ptr<QTcpServer> server;
-    bool secure = false;
-    Handler handler;
+    std::function<Reply(const Request&)> handler;
     std::deque<Reply> queued;
     Reply defaultReply;
     QList<Request> received;
     int accepted = 0;
-    std::list<std::unique_ptr<Connection>> connections;
+    QTcpServer server; // last, so its connections close while the records above still exist
 };
 
 } // namespace vorlex::test
