@@ -6,34 +6,24 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QThread>
 
 namespace vorlex {
 
 namespace {
 
-QMutex endpointsMutex;
 TranslationEndpoints currentEndpoints;
 
 const QString googleEngineName = QStringLiteral("Google Translate");
 const QString deepLEngineName = QStringLiteral("DeepL");
 
-// Created once, on first use from any thread, and handed to the application's thread so that one event
-// loop serves every request. Never deleted: it lives as long as the process.
+// Made on first use and never deleted: it lives as long as the process.
 QNetworkAccessManager* sharedClient()
 {
-    static QNetworkAccessManager* const client = [] {
-        auto* manager = new QNetworkAccessManager;
-        manager->setTransferTimeout(TranslationService::endpoints().idleTimeoutMs);
-        if (QCoreApplication* app = QCoreApplication::instance(); app && app->thread() != manager->thread())
-            manager->moveToThread(app->thread());
-        return manager;
-    }();
+    static QNetworkAccessManager* const client = new QNetworkAccessManager;
     return client;
 }
 
@@ -143,46 +133,14 @@ TranslationOutcome outcomeOf(QNetworkReply& reply, TranslationOutcome (*parse)(c
     return parse(reply.readAll());
 }
 
+// An outcome known inside translate() still reaches the caller later, through the event loop.
+void finishLater(const TranslationService::Completion& done, const TranslationOutcome& outcome)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [done, outcome] { done(outcome); }, Qt::QueuedConnection);
+}
+
 } // namespace
-
-// One translate() call. Lives on the calling thread and hands the outcome over there, never inside
-// translate() itself.
-class TranslationService::PendingCall : public QObject {
-public:
-    PendingCall(QObject* caller, Completion done)
-        : context(caller), hasContext(caller != nullptr), completion(std::move(done))
-    {
-    }
-
-    // Any thread; exactly once. An outcome known inside translate() goes through the event loop; a
-    // network outcome that arrives on the calling thread is already later, and is handed over at once.
-    void finish(const TranslationOutcome& outcome, bool fromNetwork = false)
-    {
-        if (fromNetwork && thread() == QThread::currentThread()) {
-            deliver(outcome);
-            delete this;
-            return;
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome] {
-                deliver(outcome);
-                deleteLater();
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    void deliver(const TranslationOutcome& outcome)
-    {
-        if ((!hasContext || context) && completion)
-            completion(outcome);
-    }
-
-    QPointer<QObject> context;
-    bool hasContext;
-    Completion completion;
-};
 
 QString TranslationError::description() const
 {
@@ -219,13 +177,11 @@ QString TranslationService::smartTargetLanguage(const QString& text)
 
 TranslationEndpoints TranslationService::endpoints()
 {
-    QMutexLocker lock(&endpointsMutex);
     return currentEndpoints;
 }
 
 void TranslationService::setEndpoints(const TranslationEndpoints& endpoints)
 {
-    QMutexLocker lock(&endpointsMutex);
     currentEndpoints = endpoints;
 }
 
@@ -233,10 +189,15 @@ void TranslationService::translate(const QString& text, const AppSettings& setti
                                    const std::optional<QString>& targetOverride, QObject* context,
                                    Completion completion)
 {
-    auto* call = new PendingCall(context, std::move(completion));
+    // The caller is held weakly: once its context object is gone, the outcome goes nowhere.
+    const Completion done = [held = QPointer<QObject>(context), hasContext = context != nullptr,
+                             completion = std::move(completion)](const TranslationOutcome& outcome) {
+        if ((!hasContext || held) && completion)
+            completion(outcome);
+    };
     const QString trimmedText = TextTerms::trimmed(text);
     if (trimmedText.isEmpty()) {
-        call->finish(error(TranslationError::Kind::emptyText));
+        finishLater(done, error(TranslationError::Kind::emptyText));
         return;
     }
     AppSettings copy = settings;
@@ -244,13 +205,13 @@ void TranslationService::translate(const QString& text, const AppSettings& setti
         copy.targetLanguage = *targetOverride;
     const TranslationEndpoints where = endpoints();
     if (copy.engine == TranslationEngine::google)
-        translateWithGoogle(trimmedText, copy, where, call);
+        translateWithGoogle(trimmedText, copy, where, done);
     else
-        translateWithDeepL(trimmedText, copy, where, call);
+        translateWithDeepL(trimmedText, copy, where, done);
 }
 
 void TranslationService::translateWithGoogle(const QString& text, const AppSettings& settings,
-                                             const TranslationEndpoints& where, PendingCall* call)
+                                             const TranslationEndpoints& where, const Completion& done)
 {
     const QString source = settings.sourceLanguage.isEmpty() ? QStringLiteral("auto") : settings.sourceLanguage;
     // The codes are encoded too: real codes pass unchanged, and a hand-edited file cannot add parameters.
@@ -259,23 +220,23 @@ void TranslationService::translateWithGoogle(const QString& text, const AppSetti
                                     "&dt=t&q=" + percentEncoded(text);
     const std::optional<QUrl> url = endpointUrl(where.google, pathAndQuery);
     if (!url) {
-        call->finish(error(TranslationError::Kind::invalidURL));
+        finishLater(done, error(TranslationError::Kind::invalidURL));
         return;
     }
-    send(call, QNetworkRequest(*url), std::nullopt, where.idleTimeoutMs, parseGoogleReply);
+    send(QNetworkRequest(*url), std::nullopt, where.idleTimeoutMs, parseGoogleReply, done);
 }
 
 void TranslationService::translateWithDeepL(const QString& text, const AppSettings& settings,
-                                            const TranslationEndpoints& where, PendingCall* call)
+                                            const TranslationEndpoints& where, const Completion& done)
 {
     if (settings.deepLApiKey.isEmpty()) {
-        call->finish(error(TranslationError::Kind::missingAPIKey));
+        finishLater(done, error(TranslationError::Kind::missingAPIKey));
         return;
     }
     const std::optional<QUrl> url =
         endpointUrl(settings.deepLUseFreeTier ? where.deepLFree : where.deepLPaid, "/v2/translate");
     if (!url) {
-        call->finish(error(TranslationError::Kind::invalidURL));
+        finishLater(done, error(TranslationError::Kind::invalidURL));
         return;
     }
     QByteArray body =
@@ -287,26 +248,20 @@ void TranslationService::translateWithDeepL(const QString& text, const AppSettin
     request.setTransferTimeout(where.deepLTimeoutMs);
     request.setRawHeader("Authorization", "DeepL-Auth-Key " + settings.deepLApiKey.toUtf8());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    send(call, request, body, where.idleTimeoutMs, parseDeepLReply);
+    send(request, body, where.idleTimeoutMs, parseDeepLReply, done);
 }
 
-void TranslationService::send(PendingCall* call, const QNetworkRequest& request, const std::optional<QByteArray>& body,
-                              int idleTimeoutMs, TranslationOutcome (*parse)(const QByteArray&))
+void TranslationService::send(const QNetworkRequest& request, const std::optional<QByteArray>& body, int idleTimeoutMs,
+                              TranslationOutcome (*parse)(const QByteArray&), const Completion& done)
 {
     QNetworkAccessManager* client = sharedClient();
-    auto start = [client, call, request, body, idleTimeoutMs, parse] {
-        if (client->transferTimeout() != idleTimeoutMs)
-            client->setTransferTimeout(idleTimeoutMs);
-        QNetworkReply* reply = body ? client->post(request, *body) : client->get(request);
-        QObject::connect(reply, &QNetworkReply::finished, client, [reply, call, parse] {
-            call->finish(outcomeOf(*reply, parse), true);
-            reply->deleteLater();
-        });
-    };
-    if (QThread::currentThread() == client->thread())
-        start();
-    else
-        QMetaObject::invokeMethod(client, start, Qt::QueuedConnection);
+    if (client->transferTimeout() != idleTimeoutMs)
+        client->setTransferTimeout(idleTimeoutMs);
+    QNetworkReply* reply = body ? client->post(request, *body) : client->get(request);
+    QObject::connect(reply, &QNetworkReply::finished, client, [reply, parse, done] {
+        reply->deleteLater();
+        done(outcomeOf(*reply, parse));
+    });
 }
 
 } // namespace vorlex

@@ -3,14 +3,13 @@
 // Translation through Google's web endpoint or the DeepL API.
 //
 // Shape: translate() starts the request and returns at once; the completion is called exactly once,
-// later, on the thread that called translate() (the UI thread in the program), with either a
-// TranslationResult or a TranslationError. It is never called before translate() returns, and not
-// at all when the context object is destroyed first (that is how a caller holds itself weakly).
+// later, through the event loop, with either a TranslationResult or a TranslationError. It is never
+// called before translate() returns, and not at all when the context object is destroyed first (that is
+// how a caller holds itself weakly).
 //
-// The requests run on one QNetworkAccessManager, created on first use and living on the
-// application's main thread until the process ends. A QCoreApplication must exist, and the calling
-// thread must run a Qt event loop: the completion reaches it through that loop (a thread without one
-// never hears back). Nothing blocks: no waiting, no nested event loop.
+// Every caller is on the application's main thread, which runs the Qt event loop: translate() and the
+// endpoints are used from there only. The requests share one QNetworkAccessManager, made on first use
+// and kept until the process ends. Nothing blocks: no waiting, no nested event loop.
 
 #include "SettingsManager.h"
 
@@ -81,15 +80,13 @@ public:
     static void setEndpoints(const TranslationEndpoints& endpoints);
 
 private:
-    class PendingCall;
-
     static void translateWithGoogle(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,
-                                    PendingCall* call);
+                                    const Completion& done);
     static void translateWithDeepL(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,
-                                   PendingCall* call);
+                                   const Completion& done);
     // With a body the request is a POST, else a GET.
-    static void send(PendingCall* call, const QNetworkRequest& request, const std::optional<QByteArray>& body,
-                     int idleTimeoutMs, TranslationOutcome (*parse)(const QByteArray&));
+    static void send(const QNetworkRequest& request, const std::optional<QByteArray>& body, int idleTimeoutMs,
+                     TranslationOutcome (*parse)(const QByteArray&), const Completion& done);
 };
 
 } // namespace vorlex
