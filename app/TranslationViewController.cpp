@@ -19,9 +19,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <unicode/timezone.h>
-#include <unicode/unistr.h>
-
 #include <cmath>
 #include <memory>
 
@@ -34,17 +31,6 @@ const QString kLayoutType = QStringLiteral("layout");
 const QString kCopyTitle = QStringLiteral("העתק");
 const QString kReplaceTitle = QStringLiteral("החלף");
 const QString kKeyboardLayoutSource = QStringLiteral("פריסת מקלדת");
-
-// The same zone DateTimeService renders local time in.
-QString currentTimeZoneIdentifier()
-{
-    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
-    if (!zone)
-        return QStringLiteral("UTC");
-    icu::UnicodeString id;
-    zone->getID(id);
-    return QString::fromUtf16(id.getBuffer(), id.length());
-}
 
 // Text colour with a given opacity over the window: the secondary and tertiary label colours.
 void setLabelColour(QLabel* label, double alpha)
@@ -407,7 +393,7 @@ void TranslationViewController::startDateTimeDisplay(const QString& text)
     ++displayGeneration;
     hideSpinner();
     const DateTimeResult reading = DateTimeService::compute(text);
-    const QString composed = QStringLiteral("🕐 שעון מקומי (") + currentTimeZoneIdentifier() + QStringLiteral("):\n") +
+    const QString composed = QStringLiteral("🕐 שעון מקומי (") + reading.timeZone + QStringLiteral("):\n") +
                              reading.localTime + QStringLiteral("\n\n🌍 לפי שעון UTC (רוחב 0):\n") + reading.utcTime +
                              QStringLiteral("\n\n✡️ לוח עברי:\n") + reading.hebrewDate;
     setResult(composed);

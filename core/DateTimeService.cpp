@@ -8,6 +8,7 @@
 #include <unicode/timezone.h>
 
 #include <QByteArray>
+#include <QMutex>
 
 #include <cstdlib>
 #include <memory>
@@ -39,8 +40,8 @@ bool isTimestamp(QStringView integerPart)
     return true;
 }
 
-// Making a he_IL formatter costs about a millisecond, so each thread keeps its own (ICU formatters and
-// calendars must not be shared between threads); only the zones change from call to call.
+// Making a he_IL formatter costs about a millisecond, so they are made once and kept; only the zones
+// change from call to call.
 struct Formatters {
     std::unique_ptr<icu::DateFormat> local; // Gregorian, full date, medium time
     std::unique_ptr<icu::DateFormat> utc;
@@ -74,12 +75,6 @@ struct Formatters {
     }
 };
 
-Formatters& formatters()
-{
-    thread_local Formatters perThread;
-    return perThread;
-}
-
 QString format(icu::DateFormat* formatter, UDate instant)
 {
     if (formatter == nullptr)
@@ -87,15 +82,6 @@ QString format(icu::DateFormat* formatter, UDate instant)
     icu::UnicodeString text;
     formatter->format(instant, text);
     return fromUnicode(text);
-}
-
-// In the system zone, read again on every call: it may change while the program runs. For the Hebrew
-// formatter this makes the date that of the local day.
-QString formatInSystemZone(icu::DateFormat* formatter, UDate instant)
-{
-    if (formatter != nullptr)
-        formatter->adoptTimeZone(icu::TimeZone::createDefault());
-    return format(formatter, instant);
 }
 
 } // namespace
@@ -121,14 +107,27 @@ DateTimeResult DateTimeService::compute(const QString& text)
         result.sourceNote = QStringLiteral("עכשיו");
     }
 
-    Formatters& cached = formatters();
+    // The system zone is read again on every call: it may change while the program runs.
+    const std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
+    icu::UnicodeString zoneId;
+    result.timeZone = fromUnicode(zone->getID(zoneId));
+
+    // ICU formatters must not be used by two threads at once: callers on different threads take turns.
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
+    static Formatters cached;
     if (!cached.isRepresentable(instant)) {
         result.localTime = result.utcTime = result.hebrewDate = outOfRange;
         return result;
     }
-    result.localTime = formatInSystemZone(cached.local.get(), instant);
+    // The Hebrew date is that of the local day.
+    for (icu::DateFormat* formatter : {cached.local.get(), cached.hebrew.get()}) {
+        if (formatter != nullptr)
+            formatter->setTimeZone(*zone);
+    }
+    result.localTime = format(cached.local.get(), instant);
     result.utcTime = format(cached.utc.get(), instant);
-    result.hebrewDate = formatInSystemZone(cached.hebrew.get(), instant);
+    result.hebrewDate = format(cached.hebrew.get(), instant);
     return result;
 }
 

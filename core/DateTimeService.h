@@ -11,6 +11,7 @@ struct DateTimeResult {
     QString utcTime;    // the same in UTC
     QString hebrewDate; // Hebrew calendar, he_IL, full date
     QString sourceNote; // "Unix timestamp: ..." or "עכשיו"
+    QString timeZone;   // the id of the system zone localTime is in, e.g. "Asia/Jerusalem"
     bool operator==(const DateTimeResult&) const = default;
 };
 
@@ -18,7 +19,7 @@ class DateTimeService {
 public:
     DateTimeService() = delete;
 
-    // Never fails. Reads the clock and the system time zone (ICU's default zone).
+    // Never fails. Reads the clock and the system time zone (ICU's default zone). Any thread.
     static DateTimeResult compute(const QString& text);
 };
 
