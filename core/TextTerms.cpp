@@ -159,11 +159,6 @@ bool GraphemeWalker::next(qsizetype& start, qsizetype& end)
     return true;
 }
 
-bool startsWithLetter(QStringView cluster)
-{
-    return !cluster.isEmpty() && isAlphabetic(codePointAt(cluster.data(), cluster.size(), 0));
-}
-
 qsizetype letterCount(const QString& text)
 {
     qsizetype count = 0;

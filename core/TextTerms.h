@@ -81,9 +81,6 @@ private:
     qsizetype icuPosition = -1; // where the iterator stands, -1 before its first use
 };
 
-// Whether the first code point of text (a cluster) has the Unicode Alphabetic property.
-bool startsWithLetter(QStringView cluster);
-
 // The number of letters: grapheme clusters whose first code point is Alphabetic.
 qsizetype letterCount(const QString& text);
 
