@@ -114,6 +114,14 @@ TranslationOutcome parseDeepLReply(const QByteArray& body)
     return *first;
 }
 
+// Qt's catalogue words for a network timeout; without the catalogue, the English text this has always been.
+QString timeoutText()
+{
+    const char* const english = "Network operation timed out";
+    const QString translated = QCoreApplication::translate("QNativeSocketEngine", english);
+    return translated == QLatin1String(english) ? QStringLiteral("Operation timed out") : translated;
+}
+
 // A finished exchange: the status first (the body of an error status is never read), then the
 // client's own failure, then the body.
 TranslationOutcome outcomeOf(QNetworkReply& reply, TranslationOutcome (*parse)(const QByteArray&))
@@ -123,9 +131,9 @@ TranslationOutcome outcomeOf(QNetworkReply& reply, TranslationOutcome (*parse)(c
         return error(TranslationError::Kind::httpError, status.toInt());
     if (reply.error() != QNetworkReply::NoError) {
         // Nothing here cancels a request, so a cancelled one is the idle timeout firing; this Qt
-        // reports that as "Operation canceled", which would mislead the reader.
-        QString detail = reply.error() == QNetworkReply::OperationCanceledError ? QStringLiteral("Operation timed out")
-                                                                                : reply.errorString();
+        // reports that as "Operation canceled", which would mislead the reader. Qt's own words for a
+        // timeout instead, in Hebrew where its catalogue is loaded.
+        QString detail = reply.error() == QNetworkReply::OperationCanceledError ? timeoutText() : reply.errorString();
         if (detail.isEmpty())
             detail = QStringLiteral("network error %1").arg(int(reply.error()));
         return error(TranslationError::Kind::transport, 0, detail);
