@@ -1,12 +1,12 @@
 #include "WaylandPlatform.h"
 
 #include "PortalRequest.h"
+#include "QtClipboard.h"
 #include "RemoteDesktopKeySender.h"
 #include "WaylandClipboard.h"
 #include "WaylandConnection.h"
 #include "WaylandKeySender.h"
 
-#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -26,38 +26,6 @@ constexpr int connectTimeoutMs = 2000;
 constexpr int portalTimeoutMs = 2000;
 // The portals the program would use, and how far they go.
 const QStringList portalsOfInterest = {QStringLiteral("GlobalShortcuts"), QStringLiteral("RemoteDesktop")};
-
-// The X11 CLIPBOARD through XWayland, for compositors without data-control (GNOME): mutter bridges
-// it to the Wayland clipboard both ways, also while no X window has focus.
-class XWaylandClipboard final : public Clipboard {
-public:
-    XWaylandClipboard()
-    {
-        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &context, [this](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                ++count;
-        });
-    }
-    quint64 changeCount() const override { return count; }
-    QString text() const override { return QGuiApplication::clipboard()->text(QClipboard::Clipboard); }
-    void setText(const QString& text) override
-    {
-        ++count; // the count must have moved when this returns
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
-    }
-    void watchChanges(QObject* watcher, std::function<void()> handler) override
-    {
-        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, watcher,
-                         [handler = std::move(handler)](QClipboard::Mode mode) {
-                             if (mode == QClipboard::Clipboard)
-                                 handler();
-                         });
-    }
-
-private:
-    QObject context;
-    quint64 count = 0;
-};
 
 // Wayland has no global notion of the active window for clients, and activation needs a token
 // that only the focused client can ask for.
@@ -179,7 +147,7 @@ public:
             virtualKeyboard = wayland::createVirtualKeyboard(*connection);
         const bool x = onXWayland();
         if (!dataControl) {
-            fallbackClipboard = std::make_unique<XWaylandClipboard>();
+            fallbackClipboard = std::make_unique<QtClipboard>();
             notes << QStringLiteral("clipboard: no data-control, the X11 clipboard through XWayland");
         }
         if (!virtualKeyboard) {

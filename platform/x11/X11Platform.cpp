@@ -1,12 +1,12 @@
 #include "X11Platform.h"
 
+#include "QtClipboard.h"
 #include "X11ErrorTrap.h"
 #include "X11InputObserver.h"
 #include "X11KeySender.h"
 #include "X11Resource.h"
 #include "X11WindowSystem.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
@@ -24,40 +24,6 @@ Display* qtDisplay()
     const auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return native ? native->display() : nullptr;
 }
-
-// The CLIPBOARD selection through Qt, which follows owner changes with XFixes and keeps serving
-// what this process wrote for as long as it runs.
-class QtClipboard final : public Clipboard {
-public:
-    QtClipboard()
-    {
-        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &context, [this](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                ++count;
-        });
-    }
-    quint64 changeCount() const override { return count; }
-    QString text() const override { return QGuiApplication::clipboard()->text(QClipboard::Clipboard); }
-    void setText(const QString& text) override
-    {
-        // Counted here as well: the count must have moved when this returns.
-        ++count;
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
-    }
-    void watchChanges(QObject* watcher, std::function<void()> handler) override
-    {
-        // Connected after the counting connection, so the count has moved when handler runs.
-        QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, watcher,
-                         [handler = std::move(handler)](QClipboard::Mode mode) {
-                             if (mode == QClipboard::Clipboard)
-                                 handler();
-                         });
-    }
-
-private:
-    QObject context;
-    quint64 count = 0;
-};
 
 // The extensions the layer relies on, as the server offers them.
 class X11Session final : public Session {
