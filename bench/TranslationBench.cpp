@@ -145,11 +145,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     LocalHttpServer localServer;
-    LocalHttpServer localFloorServer;
-    if (!localServer.listen() || !localFloorServer.listen()) {
-        std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
-        return 1;
-    }
+    LocalHttpServer localFloorServer; // each listens from construction, or the run stops there
     const auto answer = [](const LocalHttpServer::Request& request) {
         return request.method == "POST"
                    ? LocalHttpServer::Reply::deepLTranslation(QStringLiteral("טום וג'רי"))

@@ -24,7 +24,6 @@ protected:
     {
         if (!QDBusConnection::sessionBus().isConnected())
             GTEST_SKIP() << "no session bus (scripts/test.sh runs the suites under dbus-run-session)";
-        ASSERT_TRUE(server.listen());
         TranslationService::setEndpoints({server.baseUrl()});
         server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"translated"_s));
         delegate.applicationDidFinishLaunching();

@@ -22,7 +22,6 @@ class TranslationViewControllerTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.listen());
         TranslationService::setEndpoints({server.baseUrl()});
         HistoryManager::shared().clear();
     }

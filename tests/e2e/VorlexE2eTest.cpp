@@ -11,7 +11,6 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -53,13 +52,6 @@ QList<HistoryEntry> history()
     return HistoryManager().load(); // the store of this test's config home, which the program shares
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
-           file.write(bytes) == bytes.size();
-}
-
 class E2e : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,7 +60,6 @@ protected:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
         }
-        ASSERT_TRUE(server.listen());
         server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"Hello world"_s, u"iw"_s));
         google.emplace("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
         ASSERT_TRUE(waitUntil([&] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(busName); }))
@@ -125,10 +116,10 @@ TEST_F(E2e, DesktopOpenedLinkReachesTheRunningInstance)
     // The shipped desktop entry, installed for this user as the handler of vorlex: links.
     QFile shipped(QStringLiteral(VORLEX_SOURCE_DIR "/packaging/vorlex.desktop"));
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(writeFile(home.dataHome() + u"/applications/vorlex.desktop"_s,
-                          shipped.readAll().replace("\nExec=vorlex ", "\nExec=" + program.toUtf8() + ' ')));
-    ASSERT_TRUE(writeFile(home.configHome() + u"/mimeapps.list"_s,
-                          "[Default Applications]\nx-scheme-handler/vorlex=vorlex.desktop\n"));
+    ASSERT_TRUE(test::writeFile(home.dataHome() + u"/applications/vorlex.desktop"_s,
+                                shipped.readAll().replace("\nExec=vorlex ", "\nExec=" + program.toUtf8() + ' ')));
+    ASSERT_TRUE(test::writeFile(home.configHome() + u"/mimeapps.list"_s,
+                                "[Default Applications]\nx-scheme-handler/vorlex=vorlex.desktop\n"));
     // No desktop session, so xdg-open takes its generic path through the MIME defaults.
     test::EnvGuard noDesktop("XDG_CURRENT_DESKTOP", {}), noSession("DESKTOP_SESSION", {});
 

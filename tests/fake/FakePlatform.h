@@ -21,7 +21,6 @@ public:
     void after(int milliseconds, QObject* context, std::function<void()> callback) override;
     void advance(int milliseconds);
     qint64 now() const { return clock; }
-    int pending() const { return int(queue.size()); }
 
 private:
     struct Entry {
@@ -63,7 +62,6 @@ public:
     void sendCopy() override;
     void sendPaste() override;
 
-    QStringList sent;             // "copy" and "paste", in order
     std::function<void()> onCopy; // plays the focused application
 
 private:
@@ -78,7 +76,6 @@ public:
     void showOnAllDesktops(WindowId window) override { onAllDesktops.push_back(window); }
 
     WindowId active = 0;
-    std::vector<WindowId> activations;
     std::vector<WindowId> onAllDesktops; // not in the log: it does not change the focus
 
 private:

@@ -35,7 +35,8 @@ LocalHttpServer::LocalHttpServer()
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
-    listen();
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        qFatal("the test server cannot listen on 127.0.0.1");
 }
 
 void LocalHttpServer::read(QTcpSocket& socket, QByteArray& buffer)

@@ -53,7 +53,6 @@ public:
 
     LocalHttpServer();
 
-    bool listen() { return server.isListening() || server.listen(QHostAddress::LocalHost, 0); } // done at construction
     QUrl baseUrl() const { return QUrl("http://127.0.0.1:" + QString::number(server.serverPort())); }
 
     void setHandler(std::function<Reply(const Request&)> replies) { handler = std::move(replies); }

@@ -61,7 +61,6 @@ protected:
             ASSERT_NE(qgetenv("CI"), "true") << "CI runs this test inside scripts/lib/swaysession.sh";
             GTEST_SKIP() << "no Wayland session: run it through scripts/lib/swaysession.sh";
         }
-        ASSERT_TRUE(server.listen());
         server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"Hello world"_s, u"iw"_s));
         google.emplace("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
     }
