@@ -220,21 +220,10 @@ QString AppDelegate::urlEventText(const QString& url)
 
 bool AppDelegate::runHotkeyAction(const QString& name)
 {
-    const std::optional<HotkeyManager::Action> action = hotkeyActionNamed(name);
+    const std::optional<HotkeyManager::Action> action = HotkeyManager::actionNamed(name);
     if (action)
         handleHotkeyAction(*action);
     return action.has_value();
-}
-
-std::optional<HotkeyManager::Action> AppDelegate::hotkeyActionNamed(const QString& name)
-{
-    if (name == QLatin1String("translate"))
-        return HotkeyManager::Action::translate;
-    if (name == QLatin1String("layout"))
-        return HotkeyManager::Action::layoutConvert;
-    if (name == QLatin1String("replace"))
-        return HotkeyManager::Action::replaceText;
-    return std::nullopt;
 }
 
 } // namespace vorlex

@@ -60,7 +60,6 @@ public:
     // "translate", "layout" or "replace": exactly what that hotkey does, capture included.
     // False for any other name.
     bool runHotkeyAction(const QString& name);
-    static std::optional<HotkeyManager::Action> hotkeyActionNamed(const QString& name);
 
     // What launch does with the first argument, and what a second launch hands over: "--settings"
     // opens the settings, any other text goes through extractText to the popup 0.1 s later.

@@ -23,6 +23,13 @@ constexpr KeyCode keyCodeMap[] = {
 };
 static_assert(std::size(keyCodeMap) == 46);
 
+// The xkb names of the punctuation keys, as the desktop's shortcut service spells keys; a letter or
+// a digit is its own name.
+constexpr std::pair<char16_t, const char*> keysymNames[] = {
+    {u'=', "equal"},     {u'-', "minus"},      {u']', "bracketright"}, {u'[', "bracketleft"}, {u'\'', "apostrophe"},
+    {u';', "semicolon"}, {u'\\', "backslash"}, {u',', "comma"},        {u'/', "slash"},       {u'.', "period"},
+};
+
 // The platform reports each modifier under the name Qt gives it.
 constexpr quint32 keyModifier(Qt::KeyboardModifier modifier)
 {
@@ -39,6 +46,23 @@ constexpr quint32 keyModifier(Qt::KeyboardModifier modifier)
         return 0;
     }
 }
+
+// The names `vorlex --hotkey`, RunHotkeyAction and the desktop's shortcut service know the actions by,
+// with the description the desktop shows next to a shortcut (the tray menu's words).
+struct ActionName {
+    HotkeyManager::Action action;
+    const char* name;
+    const char16_t* description;
+};
+constexpr ActionName actionNames[] = {
+    {HotkeyManager::Action::translate, "translate", u"תרגם טקסט שנבחר"},
+    {HotkeyManager::Action::layoutConvert, "layout", u"החלף פריסת מקלדת"},
+    {HotkeyManager::Action::replaceText, "replace", u"תרגם והחלף טקסט"},
+};
+
+// The shortcuts specification's modifier names, in Qt's order of shortcut names.
+constexpr std::pair<KeyModifier, const char*> triggerModifiers[] = {
+    {ControlModifier, "CTRL"}, {AltModifier, "ALT"}, {ShiftModifier, "SHIFT"}, {SuperModifier, "LOGO"}};
 
 void add(HotkeyManager::Bindings& bindings, const HotkeyConfig& config, HotkeyManager::Action action)
 {
@@ -71,6 +95,37 @@ std::optional<QString> HotkeyManager::keyNameForKeycode(quint32 keycode)
             return QString(QChar(entry.name));
     }
     return std::nullopt;
+}
+
+std::optional<HotkeyManager::Action> HotkeyManager::actionNamed(const QString& name)
+{
+    for (const ActionName& entry : actionNames) {
+        if (name == QLatin1String(entry.name))
+            return entry.action;
+    }
+    return std::nullopt;
+}
+
+QList<GlobalShortcuts::Shortcut> HotkeyManager::shortcuts(const Bindings& bindings)
+{
+    QList<GlobalShortcuts::Shortcut> list;
+    for (int i = 0; i < bindings.count; ++i) {
+        const Binding& binding = bindings.entries[std::size_t(i)];
+        const ActionName& action = actionNames[std::size_t(binding.action) - 1];
+        QStringList trigger;
+        for (const auto& [modifier, name] : triggerModifiers) {
+            if (binding.modifiers & modifier)
+                trigger << QLatin1String(name);
+        }
+        QString key = keyNameForKeycode(binding.keycode).value_or(QString());
+        for (const auto& [name, keysym] : keysymNames) {
+            if (key == QChar(name))
+                key = QLatin1String(keysym);
+        }
+        trigger << key;
+        list.append({QLatin1String(action.name), QString::fromUtf16(action.description), trigger.join(u'+')});
+    }
+    return list;
 }
 
 quint32 HotkeyManager::modifierMask(const QStringList& modifiers)
@@ -108,6 +163,8 @@ HotkeyManager::Settings& HotkeyManager::Settings::operator=(std::optional<AppSet
 {
     value = std::move(settings);
     compiled = value ? compile(*value) : Bindings{};
+    if (changed)
+        changed();
     return *this;
 }
 
@@ -129,15 +186,35 @@ void HotkeyManager::installMonitor(Platform& target)
     installed = true;
     platform = &target;
     platform->inputObserver().watchKeys([this](const KeyPress& press) { keyPressed(press); });
+    if (platform->globalShortcuts()) {
+        currentSettings.changed = [this] { bindShortcuts(); };
+        bindShortcuts();
+    }
+}
+
+// The desktop is asked again only when the keys really changed: each bind may show the user a dialog.
+void HotkeyManager::bindShortcuts()
+{
+    QList<GlobalShortcuts::Shortcut> wanted = shortcuts(currentSettings.bindings());
+    if (wanted == boundShortcuts)
+        return;
+    boundShortcuts = wanted;
+    platform->globalShortcuts()->bind(wanted, [this](const QString& id) {
+        if (const auto action = actionNamed(id))
+            fire(*action);
+    });
 }
 
 // Runs for every key the user types: a few comparisons, nothing allocated unless a hotkey matched.
 void HotkeyManager::keyPressed(const KeyPress& press)
 {
-    const auto action = match(press);
-    if (!action)
-        return;
-    platform->scheduler().after(0, &queueContext, [this, action = *action] {
+    if (const auto action = match(press))
+        fire(*action);
+}
+
+void HotkeyManager::fire(Action action)
+{
+    platform->scheduler().after(0, &queueContext, [this, action] {
         if (actionHandler)
             actionHandler(action);
     });

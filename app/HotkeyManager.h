@@ -2,6 +2,7 @@
 
 // Watches every key press of the desktop and turns the three configured combinations into actions.
 // Nothing is grabbed or swallowed: every key, the matching ones included, reaches its application.
+// Where the desktop keeps the shortcuts itself (Wayland's portal), the combinations are bound there.
 
 #include "Platform.h"
 #include "SettingsManager.h"
@@ -47,8 +48,10 @@ public:
         bool operator==(const std::optional<AppSettings>& other) const { return value == other; }
 
     private:
+        friend class HotkeyManager;
         std::optional<AppSettings> value;
         Bindings compiled;
+        std::function<void()> changed;
     };
 
     static HotkeyManager& shared();
@@ -57,6 +60,10 @@ public:
     // The name is lower-cased first, so "T" and "t" are the same key.
     static std::optional<quint32> keycodeForKeyName(const QString& key);
     static std::optional<QString> keyNameForKeycode(quint32 keycode);
+    // "translate", "layout" or "replace", as `vorlex --hotkey` takes them.
+    static std::optional<Action> actionNamed(const QString& name);
+    // The bindings as the desktop's shortcut service takes them, each under its action's name.
+    static QList<GlobalShortcuts::Shortcut> shortcuts(const Bindings& bindings);
     // The KeyModifier bits of modifier tokens (see ModifierToken.h); other names are ignored.
     static quint32 modifierMask(const QStringList& modifiers);
     static Bindings compile(const AppSettings& settings);
@@ -70,8 +77,9 @@ public:
     // The bindings matched; nothing is matched while empty. A new value applies to the next key press.
     Settings currentSettings;
 
-    // Starts watching through the platform's key observation. At most once per manager; when the
-    // platform cannot observe keys nothing is observed until the next launch.
+    // Starts watching through the platform's key observation, and binds the hotkeys with the desktop's
+    // shortcut service where there is one (again whenever currentSettings changes them). At most once
+    // per manager; when the platform cannot observe keys nothing is observed until the next launch.
     void installMonitor(Platform& platform);
 
     // The action a key press fires under currentSettings.
@@ -79,9 +87,12 @@ public:
 
 private:
     void keyPressed(const KeyPress& press);
+    void bindShortcuts();
+    void fire(Action action);
 
     Platform* platform = nullptr;
     bool installed = false;
+    QList<GlobalShortcuts::Shortcut> boundShortcuts;
     // Queued actions die with the manager instead of reaching a manager that is gone.
     QObject queueContext;
 };

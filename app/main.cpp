@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
 
     if (arguments.value(1) == QLatin1String(vorlex::AppDelegate::hotkeyOption) &&
-        !vorlex::AppDelegate::hotkeyActionNamed(arguments.value(2))) {
+        !vorlex::HotkeyManager::actionNamed(arguments.value(2))) {
         std::fputs("vorlex: --hotkey takes translate, layout or replace\n", stderr);
         return 2;
     }

@@ -4,6 +4,7 @@
 // them for the running program; tests use an in-memory fake of their own.
 // Every method is called on the UI thread, and every callback runs on the UI thread.
 
+#include <QList>
 #include <QPoint>
 #include <QString>
 #include <QtGlobal>
@@ -110,6 +111,23 @@ public:
     virtual void removeButtonWatcher(int id) = 0;
 };
 
+// Shortcuts the desktop itself watches for the program and reports by id (the GlobalShortcuts portal),
+// where keys cannot be observed. The desktop has the last word on the keys: it may show them to the
+// user, who can change or refuse them.
+class GlobalShortcuts : public NonCopyable {
+public:
+    struct Shortcut {
+        QString id;               // what an activation reports
+        QString description;      // shown to the user
+        QString preferredTrigger; // "CTRL+SHIFT+t": modifiers and an xkb key name, joined by '+'
+        bool operator==(const Shortcut&) const = default;
+    };
+    using Handler = std::function<void(const QString& id)>;
+
+    // Replaces the shortcuts bound before (none unbinds them all); handler gets each later activation.
+    virtual void bind(const QList<Shortcut>& shortcuts, Handler handler) = 0;
+};
+
 // The process's place on the desktop.
 class Session : public NonCopyable {
 public:
@@ -127,6 +145,8 @@ public:
     virtual WindowSystem& windowSystem() = 0;
     virtual InputObserver& inputObserver() = 0;
     virtual Session& session() = 0;
+    // The desktop's shortcut service, or null where hotkeys are observed as keys (or not at all).
+    virtual GlobalShortcuts* globalShortcuts() { return nullptr; }
 };
 
 // The scheduler of the running program: QTimer::singleShot with a context object.

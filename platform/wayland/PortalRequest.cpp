@@ -10,6 +10,7 @@ namespace vorlex::wayland {
 namespace {
 
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 
 } // namespace
 
@@ -39,7 +40,8 @@ void PortalRequest::call(const QDBusConnection& bus, const QString& interface, c
     connect(watcher, &QDBusPendingCallWatcher::finished, request, [request](QDBusPendingCallWatcher* answer) {
         const QDBusPendingReply<QDBusObjectPath> reply = *answer;
         if (reply.isError())
-            request->finish(2, {{QStringLiteral("error"), reply.error().message()}});
+            request->finish(2, {{QStringLiteral("error"), reply.error().message()},
+                                {QStringLiteral("errorName"), reply.error().name()}});
         else if (reply.value().path() != request->requestPath) // a portal older than handle tokens
             request->listen(reply.value().path());
     });
@@ -69,6 +71,26 @@ void PortalRequest::finish(uint code, const QVariantMap& results)
     const PortalDone callback = std::exchange(done, nullptr);
     deleteLater();
     callback(code, results);
+}
+
+PortalSessionWatch::PortalSessionWatch(const QDBusConnection& bus, const QString& path, std::function<void()> callback)
+    : connection(bus), sessionPath(path), closed(std::move(callback))
+{
+    connection.connect(QLatin1String(portalService), sessionPath, sessionInterface, QStringLiteral("Closed"), this,
+                       SLOT(sessionClosed(QVariantMap)));
+}
+
+PortalSessionWatch::~PortalSessionWatch()
+{
+    connection.disconnect(QLatin1String(portalService), sessionPath, sessionInterface, QStringLiteral("Closed"), this,
+                          SLOT(sessionClosed(QVariantMap)));
+}
+
+void PortalSessionWatch::sessionClosed(const QVariantMap& details)
+{
+    Q_UNUSED(details);
+    if (closed)
+        std::exchange(closed, nullptr)();
 }
 
 } // namespace vorlex::wayland

@@ -14,7 +14,8 @@ namespace vorlex::wayland {
 inline constexpr char portalService[] = "org.freedesktop.portal.Desktop";
 inline constexpr char portalPath[] = "/org/freedesktop/portal/desktop";
 
-// The portal's answer: 0 success, 1 cancelled by the user, 2 any other end (an error included).
+// The portal's answer: 0 success, 1 cancelled by the user, 2 any other end. A failed call gives 2 with
+// "error" (its message) and "errorName" (the D-Bus error) in the results.
 using PortalDone = std::function<void(uint response, const QVariantMap& results)>;
 
 class PortalRequest : public QObject {
@@ -36,6 +37,23 @@ private:
     QDBusConnection connection;
     QString requestPath;
     PortalDone done;
+};
+
+// Runs closed when the portal ends the session at path on its own (the user revoked it, the
+// desktop went away); not when the program closes it.
+class PortalSessionWatch : public QObject {
+    Q_OBJECT
+public:
+    PortalSessionWatch(const QDBusConnection& bus, const QString& path, std::function<void()> closed);
+    ~PortalSessionWatch() override;
+
+private slots:
+    void sessionClosed(const QVariantMap& details);
+
+private:
+    QDBusConnection connection;
+    QString sessionPath;
+    std::function<void()> closed;
 };
 
 } // namespace vorlex::wayland

@@ -71,6 +71,12 @@ private:
                                 if (response != 0)
                                     return refuse(response, results);
                                 session = results.value(QStringLiteral("session_handle")).toString();
+                                // Ended by the desktop: the next keystroke opens a new one, with the token.
+                                closedWatch = std::make_unique<PortalSessionWatch>(bus, session, [this] {
+                                    session.clear();
+                                    if (state == State::open)
+                                        state = State::closed;
+                                });
                                 selectDevices(restoreToken);
                             });
     }
@@ -129,6 +135,7 @@ private:
 
     void closeSession()
     {
+        closedWatch.reset();
         if (!session.isEmpty())
             bus.asyncCall(QDBusMessage::createMethodCall(QLatin1String(portalService), session,
                                                          QStringLiteral("org.freedesktop.portal.Session"),
@@ -163,6 +170,7 @@ private:
     QString tokenPath;
     State state = State::closed;
     QString session;
+    std::unique_ptr<PortalSessionWatch> closedWatch;
     std::optional<int> pending;
     QDeadlineTimer pendingSince;
 };

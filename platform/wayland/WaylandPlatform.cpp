@@ -1,5 +1,6 @@
 #include "WaylandPlatform.h"
 
+#include "PortalGlobalShortcuts.h"
 #include "PortalRequest.h"
 #include "QtClipboard.h"
 #include "RemoteDesktopKeySender.h"
@@ -154,7 +155,9 @@ public:
             fallbackKeys = wayland::createRemoteDesktopKeySender(QDBusConnection::sessionBus(), tokenPath());
             notes << QStringLiteral("keys: no virtual keyboard, the RemoteDesktop portal (asked at first use)");
         }
-        notes << QStringLiteral("hotkeys: bind 'vorlex --hotkey translate|layout|replace' in the compositor");
+        shortcuts = wayland::createPortalGlobalShortcuts(QDBusConnection::sessionBus());
+        notes << QStringLiteral("hotkeys: the GlobalShortcuts portal where offered, else bind "
+                                "'vorlex --hotkey translate|layout|replace' in the compositor");
         waylandSession.keysReachWayland = virtualKeyboard != nullptr;
         waylandSession.clipboardReachesWayland = dataControl != nullptr;
 
@@ -186,6 +189,7 @@ public:
     WindowSystem& windowSystem() override { return windows; }
     InputObserver& inputObserver() override { return input; }
     Session& session() override { return waylandSession; }
+    GlobalShortcuts* globalShortcuts() override { return shortcuts.get(); }
 
 private:
     std::unique_ptr<wayland::WaylandConnection> connection;
@@ -193,6 +197,7 @@ private:
     std::unique_ptr<Clipboard> fallbackClipboard;
     std::unique_ptr<KeySender> virtualKeyboard;
     std::unique_ptr<KeySender> fallbackKeys;
+    std::unique_ptr<GlobalShortcuts> shortcuts;
     QtScheduler qtScheduler;
     NoWindowSystem windows;
     NoInputObserver input;

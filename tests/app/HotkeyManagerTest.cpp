@@ -67,4 +67,32 @@ TEST(HotkeyMonitorTest, QueuesMatchesForTheHandlerOfThatTime)
     EXPECT_EQ(fired, Actions(2, Action::replaceText));
 }
 
+// Where the desktop keeps the shortcuts: each bound under its --hotkey name, with the desktop's key
+// names; asked again only when the keys change (each bind may show the user a dialog).
+TEST(HotkeyMonitorTest, BindsWithTheDesktopsShortcutService)
+{
+    FakePlatform platform;
+    platform.fakeShortcuts.offered = true;
+    HotkeyManager manager;
+    Actions fired;
+    manager.actionHandler = [&fired](Action action) { fired.push_back(action); };
+    AppSettings settings;
+    settings.hotkeyReplaceText = {{"ctrl", "opt"}, "="};
+    manager.currentSettings = settings;
+    manager.installMonitor(platform);
+    const QList<GlobalShortcuts::Shortcut> bound = {{"translate", "תרגם טקסט שנבחר", "CTRL+SHIFT+t"},
+                                                    {"layout", "החלף פריסת מקלדת", "CTRL+SHIFT+k"},
+                                                    {"replace", "תרגם והחלף טקסט", "ALT+LOGO+equal"}};
+    settings.targetLanguage = "en";
+    manager.currentSettings = settings;
+    settings.hotkeyReplaceText = {};
+    manager.currentSettings = settings;
+    EXPECT_EQ(platform.fakeShortcuts.binds, (QList<QList<GlobalShortcuts::Shortcut>>{bound, bound.mid(0, 2)}));
+
+    platform.fakeShortcuts.activate("layout");
+    platform.fakeShortcuts.activate("paste");
+    platform.fakeScheduler.advance(0);
+    EXPECT_EQ(fired, Actions{Action::layoutConvert});
+}
+
 } // namespace

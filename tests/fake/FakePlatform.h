@@ -99,6 +99,19 @@ private:
     int nextButtonId = 1;
 };
 
+// The desktop's shortcut service; the platform offers it only once a test sets offered.
+class FakeGlobalShortcuts final : public GlobalShortcuts {
+public:
+    void bind(const QList<Shortcut>& shortcuts, Handler handler) override
+    {
+        binds.append(shortcuts);
+        activate = std::move(handler);
+    }
+    bool offered = false;
+    QList<QList<Shortcut>> binds;
+    Handler activate; // the user pressed a bound shortcut
+};
+
 class FakeSession final : public Session {
 public:
     bool checkInputAccess() override { return true; }
@@ -112,6 +125,7 @@ public:
     WindowSystem& windowSystem() override { return fakeWindowSystem; }
     InputObserver& inputObserver() override { return fakeInputObserver; }
     Session& session() override { return fakeSession; }
+    GlobalShortcuts* globalShortcuts() override { return fakeShortcuts.offered ? &fakeShortcuts : nullptr; }
 
     QStringList log; // every call into the platform, in order, across the parts
     FakeScheduler fakeScheduler;
@@ -120,6 +134,7 @@ public:
     FakeWindowSystem fakeWindowSystem{log};
     FakeInputObserver fakeInputObserver;
     FakeSession fakeSession;
+    FakeGlobalShortcuts fakeShortcuts;
 
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
     // landingMs of virtual time later.
