@@ -29,24 +29,6 @@ bool xdotool(const QStringList& arguments)
     return test::run(u"xdotool"_s, arguments).exitCode == 0;
 }
 
-// The program's mapped windows: the tray icon, and the popup or the menu while one is shown.
-QList<QByteArray> windowsOf(qint64 pid)
-{
-    QList<QByteArray> ids =
-        test::run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)}).out.split('\n');
-    ids.removeAll(QByteArray());
-    return ids;
-}
-
-// A call the running instance answers on its UI thread, where it also took its bus name and installed
-// the hotkey monitor in one go: an answer means the keys are watched. An empty link does nothing.
-bool vorlexAnswers()
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"OpenURL"_s);
-    call << QString();
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
-}
-
 QList<HistoryEntry> history()
 {
     return HistoryManager().load(); // the store of this test's config home, which the program shares
@@ -65,7 +47,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(busName); }))
             << "another Vorlex still owns " << busName;
         vorlex.emplace(program, QStringList());
-        ASSERT_TRUE(waitUntil(vorlexAnswers, 15000)) << program;
+        ASSERT_TRUE(waitUntil(test::vorlexAnswers, 15000)) << program;
     }
 
     test::ConfigHomeGuard home; // a fresh history and settings for each journey
@@ -86,7 +68,7 @@ TEST_F(E2e, HotkeyTranslatesTheSelectionOfAnotherApplication)
     EXPECT_EQ(entry.type, u"translate"_s);
     EXPECT_EQ(entry.originalText, hebrewText);
     EXPECT_EQ(entry.resultText, u"Hello world"_s);
-    EXPECT_TRUE(waitUntil([&] { return windowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
     EXPECT_EQ(field.text(), hebrewText) << "the field is left as it was";
     const QString screenshot = QDir(test::outputDir()).filePath(u"e2e-popup.png"_s);
     EXPECT_EQ(test::run(u"import"_s, {u"-window"_s, u"root"_s, screenshot}).exitCode, 0) << screenshot;
@@ -97,7 +79,8 @@ TEST_F(E2e, TrayMenuTranslateAndReplacePastesIntoTheField)
     test::TextField field(hebrewText);
     ASSERT_TRUE(field.waitFor("ready"));
     QList<QByteArray> icon;
-    ASSERT_TRUE(waitUntil([&] { return (icon = windowsOf(vorlex->pid())).size() == 1; }, 10000)) << "docked icon";
+    ASSERT_TRUE(waitUntil([&] { return (icon = test::visibleWindowsOf(vorlex->pid())).size() == 1; }, 10000))
+        << "docked icon";
 
     ASSERT_TRUE(xdotool({u"mousemove"_s, u"--sync"_s, u"--window"_s, QString::fromLatin1(icon.at(0)), u"8"_s, u"8"_s,
                          u"click"_s, u"1"_s}));
@@ -127,7 +110,7 @@ TEST_F(E2e, DesktopOpenedLinkReachesTheRunningInstance)
 
     ASSERT_TRUE(waitUntil([] { return history().size() == 1; }, 10000)) << "the link's text is translated";
     EXPECT_EQ(history().at(0).originalText, u"hello world"_s);
-    EXPECT_TRUE(waitUntil([&] { return windowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
 }
 
 } // namespace

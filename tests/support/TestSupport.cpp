@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -102,6 +104,22 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+bool vorlexAnswers()
+{
+    const QString name = u"org.vorlex.Vorlex"_s;
+    QDBusMessage call = QDBusMessage::createMethodCall(name, u"/org/vorlex/Vorlex"_s, name, u"OpenURL"_s);
+    call << QString();
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+}
+
+QList<QByteArray> visibleWindowsOf(qint64 pid)
+{
+    QList<QByteArray> ids =
+        run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)}).out.split('\n');
+    ids.removeAll(QByteArray());
+    return ids;
 }
 
 } // namespace vorlex::test

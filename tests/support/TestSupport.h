@@ -99,6 +99,14 @@ private:
     QProcess process;
 };
 
+// The running program answers a call on the session bus (an empty link, which does nothing). It answers
+// on its UI thread, where it also took its bus name and started watching keys in one go.
+bool vorlexAnswers();
+
+// A process's mapped X windows (xdotool): on X11 the tray icon, and the popup or the menu while one is
+// shown; on XWayland only the popup or the menu.
+QList<QByteArray> visibleWindowsOf(qint64 pid);
+
 // textfieldhelper: a focused text field in a window of its own (lines in TextFieldHelper.cpp).
 class TextField : public ChildProcess {
 public:
