@@ -14,7 +14,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
-    libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland
+    libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland mutter
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs a command inside a private headless GNOME-style Wayland session: mutter (GNOME's compositor)
+# with XWayland and a D-Bus session bus of its own, where mutter offers its remote-desktop service.
+# The command sees WAYLAND_DISPLAY, DISPLAY and XAUTHORITY (XWayland), XDG_SESSION_TYPE=wayland and
+# XDG_CURRENT_DESKTOP=GNOME. Exits with the command's status; 77 (skipped) when the session cannot
+# start, except on CI (CI=true), where that is a failure.
+#   scripts/lib/muttersession.sh COMMAND [ARGUMENTS...]
+set -u
+
+cannot_start() {
+    echo "muttersession: skipped, the Wayland session cannot start: $1" >&2
+    [ "${CI:-}" = true ] && exit 1
+    exit 77
+}
+
+if [ -z "${VORLEX_MUTTERSESSION:-}" ]; then
+    for tool in mutter dbus-run-session xprop; do
+        command -v "$tool" >/dev/null || cannot_start "$tool is not installed (scripts/setup.sh installs it)"
+    done
+    exec env VORLEX_MUTTERSESSION=1 dbus-run-session -- "$0" "$@"
+fi
+
+dir=$(mktemp -d)
+mutter_pid=""
+stop() {
+    [ -s "$dir/holder.pid" ] && kill "$(cat "$dir/holder.pid")" 2>/dev/null
+    [ -n "$mutter_pid" ] && kill "$mutter_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$dir"
+}
+trap stop EXIT
+
+export XDG_RUNTIME_DIR="$dir/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY DISPLAY XAUTHORITY
+# mutter tells only the command it starts where XWayland is: that command writes it down and waits.
+mutter --headless --wayland --virtual-monitor 1280x720 -- \
+    sh -c 'echo $$ >"$0.pid"; env >"$0.tmp" && mv "$0.tmp" "$0"; exec sleep infinity' "$dir/holder" \
+    >"$dir/mutter.log" 2>&1 &
+mutter_pid=$!
+
+for _ in $(seq 200); do
+    [ -s "$dir/holder" ] && break
+    sleep 0.05
+done
+for variable in WAYLAND_DISPLAY DISPLAY XAUTHORITY; do
+    value=$(grep "^$variable=" "$dir/holder" 2>/dev/null | cut -d= -f2-)
+    if [ -z "$value" ]; then
+        tail -n 20 "$dir/mutter.log" >&2
+        cannot_start "mutter did not start (no $variable)"
+    fi
+    export "$variable=$value"
+done
+for _ in $(seq 200); do
+    xprop -root >/dev/null 2>&1 && break
+    sleep 0.05
+done
+xprop -root >/dev/null 2>&1 || cannot_start "XWayland did not start"
+export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
+
+"$@"
