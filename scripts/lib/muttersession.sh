@@ -7,16 +7,11 @@
 #   scripts/lib/muttersession.sh COMMAND [ARGUMENTS...]
 set -u
 
-cannot_start() {
-    echo "muttersession: skipped, the Wayland session cannot start: $1" >&2
-    [ "${CI:-}" = true ] && exit 1
-    exit 77
-}
+session_name=muttersession
+. "$(dirname "$0")/waylandsession.sh"
 
 if [ -z "${VORLEX_MUTTERSESSION:-}" ]; then
-    for tool in mutter dbus-run-session xprop; do
-        command -v "$tool" >/dev/null || cannot_start "$tool is not installed (scripts/setup.sh installs it)"
-    done
+    require_tools mutter dbus-run-session xprop
     exec env VORLEX_MUTTERSESSION=1 dbus-run-session -- "$0" "$@"
 fi
 

@@ -9,16 +9,11 @@
 #   scripts/lib/swaysession.sh COMMAND [ARGUMENTS...]
 set -u
 
-cannot_start() {
-    echo "swaysession: skipped, the Wayland session cannot start: $1" >&2
-    [ "${CI:-}" = true ] && exit 1
-    exit 77
-}
+session_name=swaysession
+. "$(dirname "$0")/waylandsession.sh"
 
 if [ -z "${VORLEX_SWAYSESSION:-}" ]; then
-    for tool in sway swaymsg wtype unshare dbus-run-session xprop; do
-        command -v "$tool" >/dev/null || cannot_start "$tool is not installed (scripts/setup.sh installs it)"
-    done
+    require_tools sway swaymsg wtype unshare dbus-run-session xprop
     unshare --user --map-user=1000 --map-group=1000 true 2>/dev/null || cannot_start "no user namespaces here"
     exec unshare --user --map-user=1000 --map-group=1000 \
         env VORLEX_SWAYSESSION=1 dbus-run-session -- "$0" "$@"
