@@ -119,6 +119,10 @@ TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
     EXPECT_EQ(field->text(), u"akuo"_s) << "the field is left as it was";
 
     // Clicks outside cannot be seen on Wayland: the popup goes when the focus does.
+    // From the popup, so that it has had the focus to lose: once sway has mapped it (after X has), it
+    // takes the focus on sway's command, whenever it would have come that far on its own.
+    const QStringList focusPopup = {u"[pid=%1] focus"_s.arg(vorlex->pid())};
+    ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusPopup).exitCode == 0; }));
     ASSERT_EQ(test::run(u"swaymsg"_s, {u"[title=\"text field helper\"] focus"_s}).exitCode, 0);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "the popup is hidden";
 }
