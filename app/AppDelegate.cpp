@@ -133,7 +133,7 @@ void AppDelegate::translateAndReplace(const QString& text)
         if (!result)
             return; // the selection stays as it was
         desktop.clipboard().setText(result->translatedText);
-        simulatePaste();
+        desktop.clipboard().whenServed(this, [this] { simulatePaste(); });
     });
 }
 

@@ -71,6 +71,13 @@ public:
     // Calls handler after each rise of changeCount() (the count has already moved when it runs),
     // until context is destroyed. This is how a capture learns that its copy landed.
     virtual void watchChanges(QObject* context, std::function<void()> handler) = 0;
+    // Runs ready once what setText put here is what other applications paste: at once where they ask
+    // this process for it; later where the desktop first copies it over to its own clients.
+    virtual void whenServed(QObject* context, std::function<void()> ready)
+    {
+        Q_UNUSED(context);
+        ready();
+    }
 };
 
 // Synthetic keystrokes delivered to whatever window has the keyboard focus.
