@@ -60,7 +60,7 @@ constexpr ActionName actionNames[] = {
     {HotkeyManager::Action::replaceText, "replace", u"תרגם והחלף טקסט"},
 };
 
-// The shortcuts specification's modifier names, in Qt's order of shortcut names.
+// The modifier names the desktop's shortcut service takes (xkb's), in Qt's order of shortcut names.
 constexpr std::pair<KeyModifier, const char*> triggerModifiers[] = {
     {ControlModifier, "CTRL"}, {AltModifier, "ALT"}, {ShiftModifier, "SHIFT"}, {SuperModifier, "LOGO"}};
 

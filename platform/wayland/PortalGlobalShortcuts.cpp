@@ -45,7 +45,7 @@ public:
                     return refuse(response, results);
                 const QString opened = results.value(QStringLiteral("session_handle")).toString();
                 if (generation != binds) // bound again meanwhile
-                    return close(opened);
+                    return closePortalSession(bus, opened);
                 session = opened;
                 if (!listening)
                     listening = bus.connect(QLatin1String(portalService), QLatin1String(portalPath), globalShortcuts,
@@ -89,27 +89,16 @@ private:
         if (error.startsWith(QLatin1String("org.freedesktop.DBus.Error.Unknown")) ||
             error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
             return;
-        std::fprintf(
-            stderr,
-            "vorlex: hotkeys: the GlobalShortcuts portal %s; bind 'vorlex --hotkey NAME' in the desktop's "
-            "keyboard settings\n",
-            response == 1
-                ? "was declined"
-                : qPrintable(QStringLiteral("failed (%1)").arg(results.value(QStringLiteral("error")).toString())));
+        std::fprintf(stderr,
+                     "vorlex: hotkeys: the GlobalShortcuts portal %s; bind 'vorlex --hotkey NAME' in the desktop's "
+                     "keyboard settings\n",
+                     qPrintable(portalRefusal(response, results)));
     }
 
     void closeSession()
     {
         closedWatch.reset();
-        close(std::exchange(session, QString()));
-    }
-
-    void close(const QString& path)
-    {
-        if (!path.isEmpty())
-            bus.asyncCall(QDBusMessage::createMethodCall(QLatin1String(portalService), path,
-                                                         QStringLiteral("org.freedesktop.portal.Session"),
-                                                         QStringLiteral("Close")));
+        closePortalSession(bus, std::exchange(session, QString()));
     }
 
     QDBusConnection bus;

@@ -14,6 +14,19 @@ const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session"
 
 } // namespace
 
+void closePortalSession(const QDBusConnection& bus, const QString& path)
+{
+    if (!path.isEmpty())
+        QDBusConnection(bus).asyncCall(QDBusMessage::createMethodCall(QLatin1String(portalService), path,
+                                                                      sessionInterface, QStringLiteral("Close")));
+}
+
+QString portalRefusal(uint response, const QVariantMap& results)
+{
+    return response == 1 ? QStringLiteral("was declined")
+                         : QStringLiteral("failed (%1)").arg(results.value(QStringLiteral("error")).toString());
+}
+
 PortalRequest::PortalRequest(const QDBusConnection& bus, PortalDone callback)
     : connection(bus), done(std::move(callback))
 {

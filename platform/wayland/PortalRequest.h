@@ -18,6 +18,11 @@ inline constexpr char portalPath[] = "/org/freedesktop/portal/desktop";
 // "error" (its message) and "errorName" (the D-Bus error) in the results.
 using PortalDone = std::function<void(uint response, const QVariantMap& results)>;
 
+// Ends a session the program opened; an empty path is none.
+void closePortalSession(const QDBusConnection& bus, const QString& path);
+// How a refusal reads in its one log line: "was declined" or "failed (<the error>)".
+QString portalRefusal(uint response, const QVariantMap& results);
+
 class PortalRequest : public QObject {
     Q_OBJECT
 public:

@@ -147,21 +147,14 @@ private:
     {
         state = State::refused;
         pending.reset();
-        std::fprintf(
-            stderr, "vorlex: keys: the RemoteDesktop portal %s; Ctrl+C/Ctrl+V are not sent this session\n",
-            response == 1
-                ? "was declined"
-                : qPrintable(QStringLiteral("failed (%1)").arg(results.value(QStringLiteral("error")).toString())));
+        std::fprintf(stderr, "vorlex: keys: the RemoteDesktop portal %s; Ctrl+C/Ctrl+V are not sent this session\n",
+                     qPrintable(portalRefusal(response, results)));
     }
 
     void closeSession()
     {
         closedWatch.reset();
-        if (!session.isEmpty())
-            bus.asyncCall(QDBusMessage::createMethodCall(QLatin1String(portalService), session,
-                                                         QStringLiteral("org.freedesktop.portal.Session"),
-                                                         QStringLiteral("Close")));
-        session.clear();
+        closePortalSession(bus, std::exchange(session, QString()));
     }
 
     QString readToken() const

@@ -15,29 +15,19 @@ if [ -z "${VORLEX_MUTTERSESSION:-}" ]; then
     exec env VORLEX_MUTTERSESSION=1 dbus-run-session -- "$0" "$@"
 fi
 
-dir=$(mktemp -d)
-mutter_pid=""
-stop() {
-    [ -s "$dir/holder.pid" ] && kill "$(cat "$dir/holder.pid")" 2>/dev/null
-    [ -n "$mutter_pid" ] && kill "$mutter_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$dir"
-}
-trap stop EXIT
-
-export XDG_RUNTIME_DIR="$dir/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_session_dir
 unset WAYLAND_DISPLAY DISPLAY XAUTHORITY
 # mutter tells only the command it starts where XWayland is: that command writes it down and waits.
 mutter --headless --wayland --virtual-monitor 1280x720 -- \
     sh -c 'echo $$ >"$0.pid"; env >"$0.tmp" && mv "$0.tmp" "$0"; exec sleep infinity' "$dir/holder" \
     >"$dir/mutter.log" 2>&1 &
-mutter_pid=$!
+session_pids+=($!)
 
 for _ in $(seq 200); do
     [ -s "$dir/holder" ] && break
     sleep 0.05
 done
+[ -s "$dir/holder.pid" ] && session_pids+=("$(cat "$dir/holder.pid")")
 for variable in WAYLAND_DISPLAY DISPLAY XAUTHORITY; do
     value=$(grep "^$variable=" "$dir/holder" 2>/dev/null | cut -d= -f2-)
     if [ -z "$value" ]; then

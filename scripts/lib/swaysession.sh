@@ -19,19 +19,7 @@ if [ -z "${VORLEX_SWAYSESSION:-}" ]; then
         env VORLEX_SWAYSESSION=1 dbus-run-session -- "$0" "$@"
 fi
 
-dir=$(mktemp -d)
-sway_pid=""
-keyboard_pid=""
-stop() {
-    [ -n "$keyboard_pid" ] && kill "$keyboard_pid" 2>/dev/null
-    [ -n "$sway_pid" ] && kill "$sway_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$dir"
-}
-trap stop EXIT
-
-export XDG_RUNTIME_DIR="$dir/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+start_session_dir
 cat >"$dir/config" <<'SWAY'
 xwayland force
 output HEADLESS-1 resolution 1280x800
@@ -41,7 +29,7 @@ bar {
 SWAY
 unset WAYLAND_DISPLAY DISPLAY
 WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$dir/config" >"$dir/sway.log" 2>&1 &
-sway_pid=$!
+session_pids+=($!)
 
 for _ in $(seq 200); do
     SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2>/dev/null | head -n1)
@@ -67,6 +55,6 @@ DISPLAY=$(cat "$dir/display")
 export DISPLAY
 
 wtype -s 3600000 -k Shift_L 2>/dev/null &
-keyboard_pid=$!
+session_pids+=($!)
 
 "$@"

@@ -14,3 +14,13 @@ require_tools() {
         command -v "$tool" >/dev/null || cannot_start "$tool is not installed (scripts/setup.sh installs it)"
     done
 }
+
+# A private folder holding the session's runtime directory. When the script ends, the processes
+# listed in session_pids are stopped and the folder goes.
+session_pids=()
+start_session_dir() {
+    dir=$(mktemp -d)
+    trap 'kill "${session_pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
+    export XDG_RUNTIME_DIR="$dir/runtime"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
