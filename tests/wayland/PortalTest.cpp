@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,7 +78,10 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
             wayland::PortalSessionWatch watch(QDBusConnection::sessionBus(), session, [&] { closed = true; });
             portal.emitSignal(session, u"org.freedesktop.portal.Session"_s, u"Closed"_s, {QVariantMap()});
             EXPECT_TRUE(waitUntil([&] { return closed; }));
-            QCoreApplication::processEvents(); // the sender's watch heard it in the same dispatch
+            // A round trip on the sender's connection, where the signal came first: by the time the reply
+            // is here the sender's delivery is queued too.
+            QDBusConnection::sessionBus().interface()->serviceOwner(u"org.freedesktop.DBus"_s);
+            QCoreApplication::processEvents();
         }
         keys->sendPaste();
         const QStringList all = first + c.reopen + (c.open ? pasteKeys : QStringList());
