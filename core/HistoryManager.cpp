@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
+#include <QTimeZone>
 
 #include <cmath>
 #include <condition_variable>
@@ -87,7 +88,7 @@ std::optional<HistoryEntry> HistoryEntry::fromJson(const QJsonValue& value)
     entry.type = type.toString();
     entry.originalText = original.toString();
     entry.resultText = result.toString();
-    entry.timestamp = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+    entry.timestamp = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
     return entry;
 }
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QTimeZone>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -66,7 +67,7 @@ TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
             EXPECT_EQ(entries->first().timestamp.toMSecsSinceEpoch(), 0);
         }
     }
-    HistoryEntry entry{{}, "layout", "a \"q\"", "<b>", QDateTime::fromMSecsSinceEpoch(978307201500, Qt::UTC)};
+    HistoryEntry entry{{}, "layout", "a \"q\"", "<b>", QDateTime::fromMSecsSinceEpoch(978307201500, QTimeZone::utc())};
     EXPECT_EQ(entry.toJson(), R"({"id":"00000000-0000-0000-0000-000000000000","type":"layout",)"
                               R"("originalText":"a \"q\"","resultText":"<b>","timestamp":1.5})");
 }
