@@ -1,9 +1,10 @@
 #include "AutostartEntry.h"
 
+#include "PrivateFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -47,10 +48,7 @@ AutostartEntry::AutostartEntry(QString programPath) : program(std::move(programP
 
 QString AutostartEntry::path()
 {
-    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty())
-        configHome = QDir::home().filePath(QStringLiteral(".config"));
-    return QDir(configHome).filePath(QStringLiteral("autostart/vorlex-autostart.desktop"));
+    return QDir(configHome()).filePath(QStringLiteral("autostart/vorlex-autostart.desktop"));
 }
 
 bool AutostartEntry::isInstalled()
@@ -80,10 +78,7 @@ bool AutostartEntry::setInstalled(bool installed) const
     if (isInstalled())
         return true;
     const QByteArray bytes = contents();
-    if (bytes.isEmpty() || !QDir().mkpath(QFileInfo(file).path()))
-        return false;
-    QSaveFile save(file);
-    return save.open(QIODevice::WriteOnly) && save.write(bytes) == bytes.size() && save.commit();
+    return !bytes.isEmpty() && writePrivateFile(file, bytes);
 }
 
 } // namespace vorlex

@@ -18,8 +18,9 @@ public:
     static QString path();
     static bool isInstalled();
 
-    // Writes the entry atomically (creating the folder) or removes it. False when the file could not
-    // be written or removed; an entry that is already there, or already gone, is left alone.
+    // Writes the entry atomically and owner-only (creating the folder), or removes it. False when the
+    // file could not be written or removed; an entry that is already there, or already gone, is left
+    // alone.
     bool setInstalled(bool installed) const;
 
     // The shipped entry with Exec set to program, quoted as desktop entries require.

@@ -196,7 +196,7 @@ bool SettingsManager::save(const AppSettings& settings)
     if (existing.open(QIODevice::ReadOnly)) {
         const QByteArray old = existing.readAll();
         existing.close();
-        if (!decode(old) && !writePrivateFile(target + QStringLiteral(".bad"), old))
+        if (!decode(old) && !keepAside(target + QStringLiteral(".bad"), old))
             return false; // never replace what we could not keep a copy of
     } else if (existing.exists()) {
         return false; // there but unreadable: replacing it would lose it

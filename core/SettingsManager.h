@@ -61,12 +61,12 @@ public:
 
     // The stored record, or the default record when there is no usable file. Never fails.
     AppSettings load();
-    // Writes the whole record atomically, owner-only. Returns false on any failure; never throws,
-    // never shows anything. An existing file that could not be read as settings is kept first as
-    // settings.json.bad, so a hand-edited file with a typo is not lost.
+    // Writes the whole record atomically, owner-only. Returns false on any failure (the old file
+    // stays); never throws, never shows anything. An existing file that could not be read as settings
+    // is kept first as settings.json.bad (keepAside), so a hand-edited file with a typo is not lost.
     bool save(const AppSettings& settings);
 
-    // $XDG_CONFIG_HOME/VorlexMac/settings.json; the folder is created by the first save.
+    // $XDG_CONFIG_HOME/VorlexMac/settings.json; the folder is created at the first use (configFolder).
     QString settingsURL() const;
 
 private:
