@@ -12,10 +12,15 @@
 #include <QSettings>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorlex {
 
@@ -42,6 +47,23 @@ QByteArray jsonValue(const QJsonValue& value)
 QByteArray member(const QString& key, const QJsonValue& value)
 {
     return jsonValue(key) + ':' + jsonValue(value);
+}
+
+std::optional<QList<HistoryEntry>> decodeList(const QJsonArray& array)
+{
+    QList<HistoryEntry> entries;
+    for (const QJsonValue& element : array) {
+        std::optional<HistoryEntry> entry = HistoryEntry::fromJson(element);
+        if (!entry)
+            return std::nullopt;
+        entries.append(std::move(*entry));
+    }
+    return entries;
+}
+
+QString legacyPathOf(const QString& store)
+{
+    return QFileInfo(store).dir().filePath(QStringLiteral("defaults.conf"));
 }
 
 } // namespace
@@ -99,6 +121,19 @@ struct HistoryManager::Writer {
         QString path;
         std::optional<QList<HistoryEntry>> entries; // nothing: the list was removed
         std::optional<QByteArray> unreadable;       // to keep aside first
+        bool clearLegacy = false;                   // empty the older version's list after
+    };
+
+    // What the file at path holds as this thread last wrote it, read through its own descriptor (a
+    // file put in its place later does not change it): the entries' ids, where the list starts and
+    // where each entry ends.
+    struct Written {
+        QString path;
+        int fd = -1;
+        struct stat status {};
+        QList<QUuid> ids;
+        qint64 start = 0;
+        QList<qint64> ends;
     };
 
     Writer() : thread([this] { run(); }) {}
@@ -110,15 +145,16 @@ struct HistoryManager::Writer {
         }
         wake.notify_all();
         thread.join();
+        if (last.fd >= 0)
+            ::close(last.fd);
     }
 
     void submit(Job job)
     {
         {
             std::lock_guard lock(mutex);
-            // Bytes still to be kept aside stay with whatever write replaces this one.
-            if (pending && pending->unreadable && !job.unreadable && pending->path == job.path)
-                job.unreadable = std::move(pending->unreadable);
+            if (pending)
+                inherit(job, *pending);
             pending = std::move(job);
         }
         wake.notify_all();
@@ -141,23 +177,120 @@ struct HistoryManager::Writer {
             pending.reset();
             busy = true;
             lock.unlock();
-            perform(job);
+            perform(std::move(job));
             lock.lock();
             busy = false;
             idle.notify_all();
         }
     }
 
-    static void perform(const Job& job)
+    // Bytes still to be kept aside, and an older list still to be emptied, stay with the write that
+    // replaces the one they came with.
+    static void inherit(Job& job, Job& earlier)
     {
-        // Never replace bytes that could not be read before a copy of them is safe.
-        if (job.unreadable && !writePrivateFile(job.path + QStringLiteral(".unreadable"), *job.unreadable))
+        if (earlier.path != job.path)
             return;
-        QByteArray bytes = "{";
-        if (job.entries)
-            bytes += jsonValue(defaultsKey) + ':' + encode(*job.entries);
-        bytes += '}';
-        writePrivateFile(job.path, bytes);
+        if (!job.unreadable)
+            job.unreadable = std::move(earlier.unreadable);
+        job.clearLegacy = job.clearLegacy || earlier.clearLegacy;
+    }
+
+    void perform(Job job)
+    {
+        if (unfinished)
+            inherit(job, *unfinished);
+        unfinished.reset();
+        QString why;
+        // Never replace bytes that could not be read before a copy of them is safe.
+        bool saved = !job.unreadable || keepAside(job.path + QStringLiteral(".unreadable"), *job.unreadable, &why);
+        if (saved)
+            job.unreadable.reset();
+        saved = saved && writeStore(job, why);
+        if (saved && job.clearLegacy) {
+            QSettings legacy(legacyPathOf(job.path), QSettings::IniFormat);
+            if (legacy.contains(defaultsKey)) {
+                legacy.remove(defaultsKey); // the file stays: an older version may still use it
+                legacy.sync();
+                saved = legacy.status() == QSettings::NoError;
+                why = legacy.fileName() + QStringLiteral(" could not be written");
+            }
+            job.clearLegacy = !saved;
+        }
+        if (job.unreadable || job.clearLegacy) {
+            job.entries.reset();
+            unfinished = std::move(job);
+        }
+        if (!saved && !reported)
+            std::fprintf(
+                stderr,
+                "vorlex: the history could not be saved (%s); it is kept in memory and saved with the next result\n",
+                qPrintable(why));
+        reported = !saved;
+    }
+
+    // The number of entries at the front of list that the last written file does not hold in the
+    // same order right after them; list.size() when none of it can be copied.
+    qsizetype freshEntries(const Job& job) const
+    {
+        const QList<HistoryEntry>& list = *job.entries;
+        struct stat now {};
+        if (last.path != job.path || last.ids.isEmpty() || ::fstat(last.fd, &now) != 0 ||
+            now.st_size != last.status.st_size || now.st_mtim.tv_sec != last.status.st_mtim.tv_sec ||
+            now.st_mtim.tv_nsec != last.status.st_mtim.tv_nsec)
+            return list.size(); // nothing written yet, or changed by someone else since
+        qsizetype fresh = 0;
+        while (fresh < list.size() && list.at(fresh).id != last.ids.first())
+            ++fresh;
+        const qsizetype kept = list.size() - fresh;
+        if (kept == 0 || kept > last.ids.size())
+            return list.size();
+        for (qsizetype i = 0; i < kept; ++i) {
+            if (list.at(fresh + i).id != last.ids.at(i))
+                return list.size();
+        }
+        return fresh;
+    }
+
+    bool writeStore(const Job& job, QString& why)
+    {
+        PrivateFile file(job.path);
+        Written now;
+        now.path = job.path;
+        file.write("{");
+        if (job.entries) {
+            const QList<HistoryEntry>& list = *job.entries;
+            const qsizetype fresh = freshEntries(job);
+            file.write(jsonValue(defaultsKey) + ":[");
+            now.start = file.size();
+            for (qsizetype i = 0; i < fresh; ++i) {
+                file.write(i > 0 ? "," : "");
+                file.write(list.at(i).toJson());
+                now.ids.append(list.at(i).id);
+                now.ends.append(file.size());
+            }
+            if (fresh < list.size()) {
+                file.write(fresh > 0 ? "," : "");
+                const qsizetype kept = list.size() - fresh;
+                const qint64 shift = file.size() - last.start;
+                file.copy(last.fd, last.start, last.ends.at(kept - 1) - last.start);
+                now.ids += last.ids.first(kept);
+                for (qsizetype i = 0; i < kept; ++i)
+                    now.ends.append(last.ends.at(i) + shift);
+            }
+            file.write("]");
+        }
+        file.write("}");
+        if (!file.commit()) {
+            why = file.errorString();
+            return false;
+        }
+        now.fd = ::dup(file.handle());
+        if (now.fd < 0 || ::fstat(now.fd, &now.status) != 0)
+            now.ids.clear(); // the next write encodes everything
+        if (last.fd >= 0)
+            ::close(last.fd);
+        last = std::move(now);
+        return true;
     }
 
     std::mutex mutex;
@@ -166,7 +299,11 @@ struct HistoryManager::Writer {
     std::optional<Job> pending;
     bool busy = false;
     bool stopping = false;
-    std::thread thread; // last: starts once the rest is ready
+    // The writer thread's own.
+    Written last;
+    std::optional<Job> unfinished; // what a failed write left to do
+    bool reported = false;         // the failure is said once, until a write succeeds
+    std::thread thread;            // last: starts once the rest is ready
 };
 
 HistoryManager& HistoryManager::shared()
@@ -190,19 +327,7 @@ QString HistoryManager::storeURL() const
 
 QString HistoryManager::legacyStoreURL() const
 {
-    return QFileInfo(storeURL()).dir().filePath(QStringLiteral("defaults.conf"));
-}
-
-QByteArray HistoryManager::encode(const QList<HistoryEntry>& entries)
-{
-    QByteArray json = "[";
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (i > 0)
-            json += ',';
-        json += entries.at(i).toJson();
-    }
-    json += ']';
-    return json;
+    return legacyPathOf(storeURL());
 }
 
 std::optional<QList<HistoryEntry>> HistoryManager::decode(const QByteArray& bytes)
@@ -212,18 +337,6 @@ std::optional<QList<HistoryEntry>> HistoryManager::decode(const QByteArray& byte
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
     return decodeList(document.array());
-}
-
-std::optional<QList<HistoryEntry>> HistoryManager::decodeList(const QJsonArray& array)
-{
-    QList<HistoryEntry> entries;
-    for (const QJsonValue& element : array) {
-        std::optional<HistoryEntry> entry = HistoryEntry::fromJson(element);
-        if (!entry)
-            return std::nullopt;
-        entries.append(std::move(*entry));
-    }
-    return entries;
 }
 
 QList<HistoryEntry>& HistoryManager::entries()
@@ -237,40 +350,56 @@ QList<HistoryEntry>& HistoryManager::entries()
     unreadable.reset();
 
     QFile store(file);
-    if (store.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = store.readAll();
-        const QJsonDocument document = QJsonDocument::fromJson(bytes);
-        const QJsonValue list = document.object().value(defaultsKey);
-        std::optional<QList<HistoryEntry>> decoded;
-        if (document.isObject() && list.isUndefined())
-            decoded.emplace(); // the list was removed
-        else if (list.isArray())
-            decoded = decodeList(list.toArray());
-        if (decoded)
-            cached = std::move(*decoded);
+    if (!store.open(QIODevice::ReadOnly)) {
+        if (QFileInfo::exists(file))
+            loadedPath.clear(); // there but unreadable: try again next time, never replace it
         else
-            unreadable = bytes; // kept aside by the next write
+            takeOverLegacy(std::nullopt); // the first start after an older version
         return cached;
     }
-    if (QFileInfo::exists(file)) {
-        loadedPath.clear(); // there but unreadable: try again next time, never replace it
-        return cached;
-    }
-
-    // First start after an older version: take its list over. Its file stays as it was, so nothing
-    // is lost even when its list does not decode.
-    const QString legacy = legacyStoreURL();
-    if (QFileInfo::exists(legacy)) {
-        const QVariant raw = QSettings(legacy, QSettings::IniFormat).value(defaultsKey);
-        std::optional<QList<HistoryEntry>> decoded;
-        if (raw.typeId() == QMetaType::QByteArray)
-            decoded = decode(raw.toByteArray());
-        if (decoded && !decoded->isEmpty()) {
-            cached = std::move(*decoded);
-            write(cached);
-        }
-    }
+    const QByteArray bytes = store.readAll();
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    const QJsonValue list = document.object().value(defaultsKey);
+    std::optional<QList<HistoryEntry>> decoded;
+    if (document.isObject() && list.isUndefined())
+        decoded.emplace(); // the list was removed
+    else if (list.isArray())
+        decoded = decodeList(list.toArray());
+    if (decoded)
+        cached = std::move(*decoded);
+    else
+        unreadable = bytes; // kept aside by the next write
+    // What an older version added since: newer than the newest entry, or than the clearing.
+    QDateTime newest = store.fileTime(QFileDevice::FileModificationTime);
+    if (!cached.isEmpty())
+        newest = std::max_element(cached.cbegin(), cached.cend(), [](const auto& a, const auto& b) {
+                     return a.timestamp < b.timestamp;
+                 })->timestamp;
+    takeOverLegacy(newest);
     return cached;
+}
+
+void HistoryManager::takeOverLegacy(const std::optional<QDateTime>& after)
+{
+    const QString legacy = legacyStoreURL();
+    if (!QFileInfo::exists(legacy))
+        return;
+    const QVariant raw = QSettings(legacy, QSettings::IniFormat).value(defaultsKey);
+    const auto old = raw.typeId() == QMetaType::QByteArray ? decode(raw.toByteArray()) : std::nullopt;
+    if (!old)
+        return; // its file stays as it was, so nothing is lost
+    QList<HistoryEntry> taken;
+    for (const HistoryEntry& entry : *old) {
+        if ((!after || entry.timestamp > *after) &&
+            std::none_of(cached.cbegin(), cached.cend(), [&](const auto& mine) { return mine.id == entry.id; }))
+            taken.append(entry);
+    }
+    if (taken.isEmpty())
+        return;
+    cached = taken + cached;
+    if (cached.size() > maxEntries)
+        cached.resize(maxEntries);
+    write(cached);
 }
 
 QList<HistoryEntry> HistoryManager::load()
@@ -298,16 +427,16 @@ void HistoryManager::add(const QString& type, const QString& original, const QSt
 void HistoryManager::clear()
 {
     entries().clear();
-    write(std::nullopt);
+    write(std::nullopt, true); // else a downgrade would bring the cleared texts back
 }
 
-void HistoryManager::write(std::optional<QList<HistoryEntry>> list)
+void HistoryManager::write(std::optional<QList<HistoryEntry>> list, bool clearLegacy)
 {
     if (loadedPath.isEmpty())
         return; // the store could not be read: leave it alone
     if (!writer)
         writer = std::make_unique<Writer>();
-    writer->submit({loadedPath, std::move(list), std::exchange(unreadable, std::nullopt)});
+    writer->submit({loadedPath, std::move(list), std::exchange(unreadable, std::nullopt), clearLegacy});
 }
 
 void HistoryManager::flush()

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QJsonArray>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
@@ -37,7 +36,10 @@ struct HistoryEntry {
 
 // The store is $XDG_CONFIG_HOME/VorlexMac/defaults.json, a JSON object with the list under
 // defaultsKey. Reads come from memory after the first; writes go to a background thread, coalesced,
-// each one an atomic replace, so adding never waits for the disk however large the history is.
+// each one an atomic replace, so adding never waits for the disk however large the history is. The
+// entries a write keeps from the one before are copied from its file, not encoded again. A write
+// that fails leaves the file as it was and is said once on standard error; the list stays in memory
+// and the next result writes it again.
 class HistoryManager {
 public:
     using Clock = std::function<QDateTime()>;
@@ -58,28 +60,27 @@ public:
     void add(const QString& type, const QString& original, const QString& result);
     // The stored list, newest first; empty when nothing is stored or the data does not decode.
     QList<HistoryEntry> load();
-    // Removes the stored list.
+    // Removes the stored list, and the older version's list too.
     void clear();
     // Returns once everything recorded so far is on disk (at quit).
     void flush();
 
-    // The file behind the store, and the file an older version kept the list in (an INI file), whose
-    // list is taken over when the store does not exist yet.
+    // The file behind the store, and the file an older version keeps the list in (an INI file). At
+    // the first load its entries newer than the store's newest are taken over (all of them when
+    // there is no store yet); the file itself is never removed. A store that cannot be read is kept
+    // aside as defaults.json.unreadable (keepAside) before the next write replaces it.
     QString storeURL() const;
     QString legacyStoreURL() const;
-    // Where the bytes of a store that could not be read are kept before the next write replaces it.
-    QString unreadableURL() const { return storeURL() + QStringLiteral(".unreadable"); }
 
-    // The stored form of a list, and its strict reading.
-    static QByteArray encode(const QList<HistoryEntry>& entries);
+    // A stored list (a JSON array of entries), read strictly.
     static std::optional<QList<HistoryEntry>> decode(const QByteArray& bytes);
-    static std::optional<QList<HistoryEntry>> decodeList(const QJsonArray& array);
 
 private:
     struct Writer;
     // Loads the list of the current store into memory, once per store path.
     QList<HistoryEntry>& entries();
-    void write(std::optional<QList<HistoryEntry>> entries);
+    void takeOverLegacy(const std::optional<QDateTime>& after);
+    void write(std::optional<QList<HistoryEntry>> entries, bool clearLegacy = false);
 
     QString path;
     Clock now;

@@ -2,17 +2,11 @@
 
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
-#include <QTimeZone>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace vorlex;
 
@@ -23,38 +17,36 @@ const QString entryJson = QStringLiteral(R"({"id":"0F6C3B0E-6D7E-4C1A-9F00-3A2B1
 
 class HistoryManagerTest : public testing::Test {
 protected:
-    QString file(const QString& name) const { return dir.filePath(QStringLiteral("VorlexMac/") + name); }
+    QString file(const QString& name) const { return dir.filePath(u"VorlexMac/"_s + name); }
     QByteArray read(const QString& name) const { return test::readFile(file(name)); }
 
     QTemporaryDir dir;
-    HistoryManager history{file(QStringLiteral("defaults.json"))};
+    HistoryManager history{file(u"defaults.json"_s)};
 };
 
-TEST_F(HistoryManagerTest, KeepsTheNewestFiftyOnDiskAsCompactUtf8OwnerOnly)
+TEST_F(HistoryManagerTest, KeepsTheNewestFiftyNonBlankResultsOnDiskAsCompactUtf8)
 {
-    history.add(QStringLiteral("layout"), QStringLiteral("  "), QStringLiteral("x")); // blank: nothing
     for (int i = 1; i <= 51; ++i)
-        history.add(QStringLiteral("translate"), QStringLiteral("שלום %1").arg(i), QStringLiteral("r"));
+        history.add(u"translate"_s, u"שלום %1"_s.arg(i), u"r"_s);
+    history.add(u"layout"_s, u" \n"_s, u"x"_s); // blank: nothing
+    history.add(u"layout"_s, u"x"_s, u"\t "_s);
+    history.add(u"translate"_s, u"שלום 51"_s, u"r"_s); // twice: two entries
     history.flush();
 
-    const QList<HistoryEntry> entries = HistoryManager(file(QStringLiteral("defaults.json"))).load();
+    const QList<HistoryEntry> entries = HistoryManager(file(u"defaults.json"_s)).load();
     ASSERT_EQ(entries.size(), 50);
-    EXPECT_EQ(entries.first().originalText, QStringLiteral("שלום 51"));
+    EXPECT_EQ(entries.at(1).originalText, u"שלום 51"_s);
     EXPECT_EQ(entries, history.load());
-    const QByteArray bytes = read(QStringLiteral("defaults.json"));
-    EXPECT_TRUE(bytes.startsWith("{\"translationHistory_v1\":[{\"id\":\""));
-    EXPECT_TRUE(bytes.contains(QStringLiteral("\"originalText\":\"שלום 51\"").toUtf8())) << "text, not escapes";
-    EXPECT_EQ(QFile::permissions(file(QStringLiteral("defaults.json"))),
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_TRUE(read(u"defaults.json"_s).startsWith("{\"translationHistory_v1\":[{\"id\":\""));
+    EXPECT_TRUE(read(u"defaults.json"_s).contains(u"\"originalText\":\"שלום 51\""_s.toUtf8())) << "text, not escapes";
 }
 
 TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
 {
-    struct Case {
+    const struct Case {
         QString from, to;
         bool decodes;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"12.25", "-978307200", true}, // 1970-01-01
         {",\"timestamp\":12.25", "", false}, {"12.25", "\"12.25\"", false}, {"0F6C3B0E-6D7E", "{0F6C3B0E-6D7E", false},
         {"\"Hello\"", "null", false},
@@ -72,49 +64,26 @@ TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
                               R"("originalText":"a \"q\"","resultText":"<b>","timestamp":1.5})");
 }
 
-TEST_F(HistoryManagerTest, TheOlderIniStoreIsTakenOverAndNeverLost)
+// An older version keeps its list in an INI file, and may run again after a downgrade.
+TEST_F(HistoryManagerTest, TheOlderVersionsNewerEntriesAreTakenOverAndClearingEmptiesItsList)
 {
-    {
-        QDir().mkpath(dir.filePath(QStringLiteral("VorlexMac")));
-        QSettings legacy(file(QStringLiteral("defaults.conf")), QSettings::IniFormat);
-        legacy.setValue(HistoryManager::defaultsKey, ("[" + entryJson + "," + entryJson + "]").toUtf8());
-    }
-    ASSERT_EQ(history.load().size(), 2);
-    history.add(QStringLiteral("layout"), QStringLiteral("akuo"), QStringLiteral("שלום"));
-    history.clear();
-    history.flush();
-    EXPECT_TRUE(HistoryManager(file(QStringLiteral("defaults.json"))).load().isEmpty()) << "not taken over twice";
-    EXPECT_TRUE(
-        QSettings(file(QStringLiteral("defaults.conf")), QSettings::IniFormat).contains(HistoryManager::defaultsKey));
-}
-
-TEST_F(HistoryManagerTest, AnUnreadableStoreIsKeptAsideBeforeTheNextWrite)
-{
-    ASSERT_TRUE(test::writeFile(file(QStringLiteral("defaults.json")), "{\"translationHistory_v1\":[{\"id\":1}]}"));
-    EXPECT_TRUE(history.load().isEmpty());
-    history.add(QStringLiteral("translate"), QStringLiteral("a"), QStringLiteral("b"));
-    history.flush();
-    EXPECT_EQ(read(QStringLiteral("defaults.json.unreadable")), "{\"translationHistory_v1\":[{\"id\":1}]}");
-    EXPECT_EQ(HistoryManager(file(QStringLiteral("defaults.json"))).load().size(), 1);
-}
-
-TEST_F(HistoryManagerTest, AProcessKilledWhileWritingLeavesAReadableStore)
-{
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        HistoryManager writer(file(QStringLiteral("defaults.json")));
-        const QString big(200000, QChar(0x05D0));
-        for (int i = 0;; ++i) {
-            writer.add(QStringLiteral("translate"), big + QString::number(i), big);
-            writer.flush();
-        }
-    }
-    ASSERT_TRUE(test::waitUntil([&] { return read(QStringLiteral("defaults.json")).size() > 2000000; }, 20000));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    const QByteArray bytes = read(QStringLiteral("defaults.json"));
-    EXPECT_TRUE(HistoryManager::decode(bytes.mid(25, bytes.size() - 26)).has_value());
+    const auto olderVersionKeeps = [&](const QString& list) {
+        QSettings(file(u"defaults.conf"_s), QSettings::IniFormat)
+            .setValue(HistoryManager::defaultsKey, '[' + list.toUtf8() + ']');
+    };
+    const QString later = QString(entryJson).replace("12.25", "9e8").replace("0F6C", "1F6C").replace("שלום", "later");
+    olderVersionKeeps(entryJson);
+    history.add(u"layout"_s, u"akuo"_s, u"שלום"_s);
+    history.flush(); // with the older entry: no store yet, so all of it
+    olderVersionKeeps(later + "," + entryJson + "," + QString(entryJson).replace("0F6C", "2F6C")); // one let go since
+    HistoryManager again(file(u"defaults.json"_s));
+    EXPECT_EQ(again.load().size(), 3) << "and now only the newer one";
+    EXPECT_EQ(again.load().value(0).originalText, u"later"_s);
+    again.clear();
+    again.flush();
+    EXPECT_EQ(read(u"defaults.conf"_s).replace("[General]", "").trimmed(), "") << "its list emptied, the file kept";
+    olderVersionKeeps(entryJson); // as versions before this one left it at clearing
+    EXPECT_TRUE(HistoryManager(file(u"defaults.json"_s)).load().isEmpty()) << "nothing older";
 }
 
 } // namespace
