@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "DBusService.h"
 #include "QtTranslations.h"
+#include "TerminationSignals.h"
 #include "WaylandPlatform.h"
 #include "X11Platform.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char* argv[])
     const auto platform = wayland ? vorlex::createWaylandPlatform() : vorlex::createX11Platform();
     vorlex::AppDelegate delegate(*platform, arguments);
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+    const vorlex::TerminationSignals termination; // logout, Ctrl+C, a closed terminal: quit as from the menu
     app.exec();
     return 0;
 }

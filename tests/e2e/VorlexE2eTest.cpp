@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using namespace vorlex;
 using test::waitUntil;
 
@@ -111,6 +113,25 @@ TEST_F(E2e, DesktopOpenedLinkReachesTheRunningInstance)
     ASSERT_TRUE(waitUntil([] { return history().size() == 1; }, 10000)) << "the link's text is translated";
     EXPECT_EQ(history().at(0).originalText, u"hello world"_s);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+}
+
+// A desktop ends its session with SIGTERM: the program ends as by its Quit, with the result it showed
+// last on disk, though the store is large enough that writing it is still under way.
+TEST_F(E2e, SigtermQuitsWithTheLastResultSaved)
+{
+    const QByteArray entry = R"({"id":"0F6C3B0E-6D7E-4C1A-9F00-3A2B1C0D9E8F","type":"layout","originalText":")" +
+                             QByteArray(200000, 'a') + R"(","resultText":"b","timestamp":0})";
+    ASSERT_TRUE(test::writeFile(home.vorlexConfigDir() + u"/defaults.json"_s,
+                                "{\"translationHistory_v1\":[" + QByteArrayList(49, entry).join(',') + "]}"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"ConvertKeyboardLayout"_s);
+    ASSERT_EQ(QDBusConnection::sessionBus().call(call << u"akuo"_s).type(), QDBusMessage::ReplyMessage);
+    ASSERT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+
+    ::kill(vorlex->pid(), SIGTERM);
+    EXPECT_EQ(vorlex->exitCode(), 0);
+    EXPECT_EQ(history().value(0).resultText, u"שלום"_s);
+    EXPECT_EQ(history().size(), 50);
 }
 
 } // namespace

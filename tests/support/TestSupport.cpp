@@ -78,6 +78,13 @@ ChildProcess::~ChildProcess()
     process.waitForFinished(3000);
 }
 
+int ChildProcess::exitCode(int timeoutMs)
+{
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs))
+        return -1;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
 std::optional<QByteArray> ChildProcess::last(const QByteArray& word) const
 {
     for (auto line = received.crbegin(); line != received.crend(); ++line) {

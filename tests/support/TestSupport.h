@@ -93,6 +93,8 @@ public:
     }
     QList<QByteArray> lines() const { return received; }
     qint64 pid() const { return process.processId(); }
+    // Its exit code once it has ended by itself, or -1 (a crash, a signal, still running after timeoutMs).
+    int exitCode(int timeoutMs = 10000);
 
 private:
     QList<QByteArray> received; // before process, which may still report while it goes
