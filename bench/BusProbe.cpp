@@ -10,12 +10,17 @@
 //       COUNT conversions of distinct texts of BYTES bytes each, one after another.
 //   busprobe small COUNT
 //       COUNT conversions of a short text, one after another; the median time to the answer.
+//   busprobe saved COUNT STORE
+//       COUNT conversions of a short distinct text; for each, the time from the answer until the
+//       file STORE holds it at its start (polled every millisecond): median and slowest.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -134,6 +139,30 @@ int main(int argc, char* argv[])
                     *std::max_element(times.begin(), times.end()));
         return 0;
     }
-    std::fprintf(stderr, "usage: busprobe big BYTES | fill COUNT BYTES | small COUNT\n");
+    if (command == QLatin1String("saved") && argc == 4) {
+        std::vector<double> times;
+        for (int i = 1; i <= arguments.at(2).toInt(); ++i) {
+            const QString probe =
+                QStringLiteral("saved probe %1 ").arg(i) + QString::number(QCoreApplication::applicationPid());
+            blockingCallMs(QStringLiteral("ConvertKeyboardLayout"), probe);
+            QElapsedTimer clock;
+            clock.start();
+            for (;;) {
+                QFile store(arguments.at(3));
+                if (store.open(QIODevice::ReadOnly) && store.read(4096).contains(probe.toUtf8())) // newest first
+                    break;
+                if (clock.elapsed() > 60000) {
+                    std::fprintf(stderr, "busprobe: %s never reached the store\n", qPrintable(probe));
+                    return 1;
+                }
+                QThread::msleep(1);
+            }
+            times.push_back(double(clock.nsecsElapsed()) / 1e6);
+        }
+        std::printf("{\"median_ms\": %.2f, \"max_ms\": %.2f}\n", median(times),
+                    *std::max_element(times.begin(), times.end()));
+        return 0;
+    }
+    std::fprintf(stderr, "usage: busprobe big BYTES | fill COUNT BYTES | small COUNT | saved COUNT STORE\n");
     return 2;
 }
