@@ -42,6 +42,7 @@ TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
     const QByteArray epoch = "יום חמישי, 1 בינואר 1970 בשעה 0:00:00";
     const QByteArray tevet = "יום חמישי, כ״ג בטבת תש״ל";
     const QByteArray google = "/translate_a/single?client=gtx&sl=en&tl=";
+    const QByteArray deepL = "/v2/translate text=hi&target_lang=HE&source_lang=EN";
     const QByteArray json = R"({"detectedLanguage":"EN","engineName":"DeepL","translatedText":"תום"})"
                             "\n";
     const struct Case {
@@ -65,8 +66,8 @@ TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
         {"translate $G 'Tom & Jerry'", "", 0, "תום\n", "", google + "he&dt=t&q=Tom%20%26%20Jerry"},
         {"translate --engine=google --google-url=$URL א", "", 0, "תום\n", "", google + "en&dt=t&q=%D7%90"},
         {"translate --to fr $G", "1+1\n", 0, "תום\n", "", google + "fr&dt=t&q=1%2B1"},
-        {"translate --json --deepl-url $URL hi", "", 0, json, "",
-         "/v2/translate text=hi&target_lang=HE&source_lang=EN"},
+        {"translate --json --deepl-url $URL hi", "", 0, json, "", deepL},
+        {"translate --engine deepl --google-url $URL --deepl-url $URL hi", "", 0, "תום\n", "", deepL},
         {"translate $G fail", "", 1, "", "שגיאה: שגיאת HTTP 503\n", google + "he&dt=t&q=fail"},
         {"translate --engine bing x", "", 2, "", "vorlex-cli: "},
         {"translate x --to", "", 2, "", "vorlex-cli: "},
