@@ -357,8 +357,9 @@ QList<HistoryEntry>& HistoryManager::entries()
             takeOverLegacy(std::nullopt); // the first start after an older version
         return cached;
     }
-    const QByteArray bytes = store.readAll();
+    QByteArray bytes = store.readAll();
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    bytes = {}; // a large store is not held three times over while its entries are made
     const QJsonValue list = document.object().value(defaultsKey);
     std::optional<QList<HistoryEntry>> decoded;
     if (document.isObject() && list.isUndefined())
@@ -367,8 +368,8 @@ QList<HistoryEntry>& HistoryManager::entries()
         decoded = decodeList(list.toArray());
     if (decoded)
         cached = std::move(*decoded);
-    else
-        unreadable = bytes; // kept aside by the next write
+    else if (store.seek(0))
+        unreadable = store.readAll(); // kept aside by the next write
     // What an older version added since: newer than the newest entry, or than the clearing.
     QDateTime newest = store.fileTime(QFileDevice::FileModificationTime);
     if (!cached.isEmpty())
