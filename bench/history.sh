@@ -6,6 +6,8 @@
 #   - then a short conversion: how long until the store holds it (median and slowest of 10),
 #     and RSS after those
 #   - with a small store: the same delay (what a kill just after a result may lose)
+#   - a restart with the large store (SIGTERM, then start again): one short result, then RSS and
+#     peak RSS (the store is read, and written once in full)
 #
 #   bench/history.sh          BUILD_DIR selects the build (default build)
 set -euo pipefail
@@ -54,10 +56,23 @@ small_store=$("$bin/bench/busprobe" saved 10 "$store")
 "$bin/bench/busprobe" fill "$count" "$size" >/dev/null
 settled
 full=$(kib VmRSS)
+full_peak=$(kib VmHWM)
 bytes=$(stat -c %s "$store")
 after=$("$bin/bench/busprobe" saved 10 "$store")
 settled
 later=$(kib VmRSS)
+
+kill -TERM "$vorlex_pid"
+wait "$vorlex_pid" || { echo "history: vorlex-e2e did not end cleanly on SIGTERM" >&2; exit 1; }
+"$bin/app/vorlex-e2e" >>"$xsession_dir/vorlex.log" 2>&1 &
+vorlex_pid=$!
+for _ in $(seq 1000); do owned && break; sleep 0.01; done
+sleep 2
+restart_idle=$(kib VmRSS)
+"$bin/bench/busprobe" saved 1 "$store" >/dev/null
+settled
+restarted=$(kib VmRSS)
+restarted_peak=$(kib VmHWM)
 
 json() { sed -E "s/.*\"$1\": ([0-9.-]+).*/\1/"; }
 row() { printf '%-58s %12s  %s\n' "$@"; }
@@ -66,8 +81,11 @@ row "idle RSS after 2 s, KiB" "$idle" ""
 row "store after $count conversions of $size bytes, KiB" "$((bytes / 1024))" ""
 row "RSS then, KiB" "$full" ""
 row "  above idle, in store sizes" "$(awk -v a="$full" -v b="$idle" -v s="$bytes" 'BEGIN {printf "%.2f", (a - b) * 1024 / s}')" "<= 3"
-row "peak RSS, KiB" "$(kib VmHWM)" ""
+row "peak RSS, KiB" "$full_peak" ""
 row "a short result on disk after its answer, ms (median; max)" "$(json median_ms <<<"$after"); $(json max_ms <<<"$after")" ""
 row "RSS after 10 short results, KiB" "$later" ""
 row "  same with a small store, ms (median; max)" "$(json median_ms <<<"$small_store"); $(json max_ms <<<"$small_store")" "~100"
+row "restarted with that store: idle RSS, KiB" "$restart_idle" ""
+row "  after one short result, KiB; peak" "$restarted; $restarted_peak" ""
+row "  peak above idle, in store sizes" "$(awk -v a="$restarted_peak" -v b="$restart_idle" -v s="$bytes" 'BEGIN {printf "%.2f", (a - b) * 1024 / s}')" ""
 kill -0 "$vorlex_pid" || { echo "history: vorlex-e2e ended early" >&2; exit 1; }
