@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -233,10 +234,10 @@ struct HistoryManager::Writer {
     qsizetype freshEntries(const Job& job) const
     {
         const QList<HistoryEntry>& list = *job.entries;
-        struct stat now {};
-        if (last.path != job.path || last.ids.isEmpty() || ::fstat(last.fd, &now) != 0 ||
-            now.st_size != last.status.st_size || now.st_mtim.tv_sec != last.status.st_mtim.tv_sec ||
-            now.st_mtim.tv_nsec != last.status.st_mtim.tv_nsec)
+        struct stat current {};
+        if (last.path != job.path || last.ids.isEmpty() || ::fstat(last.fd, &current) != 0 ||
+            current.st_size != last.status.st_size || current.st_mtim.tv_sec != last.status.st_mtim.tv_sec ||
+            current.st_mtim.tv_nsec != last.status.st_mtim.tv_nsec)
             return list.size(); // nothing written yet, or changed by someone else since
         qsizetype fresh = 0;
         while (fresh < list.size() && list.at(fresh).id != last.ids.first())
@@ -254,28 +255,28 @@ struct HistoryManager::Writer {
     bool writeStore(const Job& job, QString& why)
     {
         PrivateFile file(job.path);
-        Written now;
-        now.path = job.path;
+        Written next;
+        next.path = job.path;
         file.write("{");
         if (job.entries) {
             const QList<HistoryEntry>& list = *job.entries;
             const qsizetype fresh = freshEntries(job);
             file.write(jsonValue(defaultsKey) + ":[");
-            now.start = file.size();
+            next.start = file.size();
             for (qsizetype i = 0; i < fresh; ++i) {
                 file.write(i > 0 ? "," : "");
                 file.write(list.at(i).toJson());
-                now.ids.append(list.at(i).id);
-                now.ends.append(file.size());
+                next.ids.append(list.at(i).id);
+                next.ends.append(file.size());
             }
             if (fresh < list.size()) {
                 file.write(fresh > 0 ? "," : "");
                 const qsizetype kept = list.size() - fresh;
                 const qint64 shift = file.size() - last.start;
                 file.copy(last.fd, last.start, last.ends.at(kept - 1) - last.start);
-                now.ids += last.ids.first(kept);
+                next.ids += last.ids.first(kept);
                 for (qsizetype i = 0; i < kept; ++i)
-                    now.ends.append(last.ends.at(i) + shift);
+                    next.ends.append(last.ends.at(i) + shift);
             }
             file.write("]");
         }
@@ -284,12 +285,12 @@ struct HistoryManager::Writer {
             why = file.errorString();
             return false;
         }
-        now.fd = ::dup(file.handle());
-        if (now.fd < 0 || ::fstat(now.fd, &now.status) != 0)
-            now.ids.clear(); // the next write encodes everything
+        next.fd = ::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0);
+        if (next.fd < 0 || ::fstat(next.fd, &next.status) != 0)
+            next.ids.clear(); // the next write encodes everything
         if (last.fd >= 0)
             ::close(last.fd);
-        last = std::move(now);
+        last = std::move(next);
         return true;
     }
 

@@ -186,6 +186,7 @@ bool PrivateFile::commit()
     if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0)
         return fail("replace");
     committed = true;
+    ::flock(fd, LOCK_UN); // its temporary name is gone
     // The new name on disk too; the file is in place either way.
     const int folder =
         ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
