@@ -131,42 +131,37 @@ bool PrivateFile::write(QByteArrayView bytes)
 
 bool PrivateFile::copy(int source, qint64 offset, qint64 length)
 {
-    if (!error.isEmpty())
-        return false;
     off_t from = offset;
     bool inKernel = true;
     QByteArray buffer;
-    while (length > 0) {
+    while (error.isEmpty() && length > 0) {
         ssize_t done = -1;
         if (inKernel) {
             done = ::copy_file_range(source, &from, fd, nullptr, size_t(length), 0);
             if (done < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-                inKernel = false; // an older kernel or a file system that cannot: copy through memory
+                inKernel = false; // an older kernel or a file system that cannot: through memory
                 continue;
             }
         } else {
             buffer.resize(qMin<qint64>(length, 1 << 20));
             done = ::pread(source, buffer.data(), size_t(buffer.size()), from);
-            if (done > 0 && !write(QByteArrayView(buffer.constData(), done)))
-                return false;
-            if (done > 0) {
-                from += done;
-                length -= done;
-                continue;
-            }
         }
         if (done < 0 && errno == EINTR)
             continue;
-        if (done == 0)
-            errno = ENODATA; // the source ended early
-        if (done <= 0)
+        if (done <= 0) {
+            if (done == 0)
+                errno = ENODATA; // the source ended early
             return fail("copy into");
-        if (inKernel) {
-            length -= done;
-            written += done;
         }
+        if (inKernel) {
+            written += done;
+        } else {
+            write(QByteArrayView(buffer.constData(), done));
+            from += done;
+        }
+        length -= done;
     }
-    return true;
+    return error.isEmpty();
 }
 
 bool PrivateFile::commit()
