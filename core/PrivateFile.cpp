@@ -56,8 +56,8 @@ void removeLeftovers(const QString& folder)
 
 QString configHome()
 {
-    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    return configHome.isEmpty() ? QDir::home().filePath(QStringLiteral(".config")) : configHome;
+    const QString set = qEnvironmentVariable("XDG_CONFIG_HOME");
+    return set.isEmpty() ? QDir::home().filePath(QStringLiteral(".config")) : set;
 }
 
 QString configFolder()
