@@ -2,7 +2,6 @@
 #include "DBusService.h"
 #include "QtTranslations.h"
 #include "WaylandPlatform.h"
-#include "X11Platform.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -42,7 +41,7 @@ int main(int argc, char* argv[])
         return 0;
 
     vorlex::QtTranslations::install(); // Qt's own texts in Hebrew too; without the catalogue they stay English
-    const auto platform = wayland ? vorlex::createWaylandPlatform() : vorlex::createX11Platform();
+    const auto platform = vorlex::createPlatform();
     vorlex::AppDelegate delegate(*platform, arguments);
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     app.exec();

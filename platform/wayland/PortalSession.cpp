@@ -1,9 +1,12 @@
-#include "PortalRequest.h"
+#include "PortalSession.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace vorlex::wayland {
 
@@ -12,32 +15,24 @@ namespace {
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
 
+QDBusMessage portalCall(const QString& path, const QString& interface, const QString& method)
+{
+    return QDBusMessage::createMethodCall(QLatin1String(portalService), path, interface, method);
+}
+
 } // namespace
 
-void closePortalSession(const QDBusConnection& bus, const QString& path)
-{
-    if (!path.isEmpty())
-        QDBusConnection(bus).asyncCall(QDBusMessage::createMethodCall(QLatin1String(portalService), path,
-                                                                      sessionInterface, QStringLiteral("Close")));
-}
-
-QString portalRefusal(uint response, const QVariantMap& results)
-{
-    return response == 1 ? QStringLiteral("was declined")
-                         : QStringLiteral("failed (%1)").arg(results.value(QStringLiteral("error")).toString());
-}
-
-PortalRequest::PortalRequest(const QDBusConnection& bus, PortalDone callback)
-    : connection(bus), done(std::move(callback))
+PortalRequest::PortalRequest(QObject* context, const QDBusConnection& bus, PortalDone callback)
+    : QObject(context), connection(bus), done(std::move(callback))
 {
 }
 
-void PortalRequest::call(const QDBusConnection& bus, const QString& interface, const QString& method,
-                         QVariantList arguments, PortalDone done)
+void PortalRequest::call(QObject* context, const QDBusConnection& bus, const QString& interface, const QString& method,
+                         QVariantList arguments, int timeoutMs, PortalDone done)
 {
     static uint serial = 0;
     const QString token = QStringLiteral("vorlex%1").arg(++serial);
-    auto* request = new PortalRequest(bus, std::move(done));
+    auto* request = new PortalRequest(context, bus, std::move(done));
     // The path the portal will use, known before the call, so no Response can be missed.
     QString sender = bus.baseService().mid(1);
     sender.replace(u'.', u'_');
@@ -46,17 +41,21 @@ void PortalRequest::call(const QDBusConnection& bus, const QString& interface, c
     QVariantMap options = arguments.takeLast().toMap();
     options.insert(QStringLiteral("handle_token"), token);
     arguments << options;
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(QLatin1String(portalService), QLatin1String(portalPath), interface, method);
+    QDBusMessage message = portalCall(QLatin1String(portalPath), interface, method);
     message.setArguments(arguments);
     auto* watcher = new QDBusPendingCallWatcher(request->connection.asyncCall(message), request);
     connect(watcher, &QDBusPendingCallWatcher::finished, request, [request](QDBusPendingCallWatcher* answer) {
         const QDBusPendingReply<QDBusObjectPath> reply = *answer;
         if (reply.isError())
-            request->finish(2, {{QStringLiteral("error"), reply.error().message()},
-                                {QStringLiteral("errorName"), reply.error().name()}});
+            request->finish(2, {{QStringLiteral("error"), reply.error().message()}});
         else if (reply.value().path() != request->requestPath) // a portal older than handle tokens
             request->listen(reply.value().path());
+    });
+    QTimer::singleShot(timeoutMs, request, [request, timeoutMs] {
+        request->connection.asyncCall(portalCall(request->requestPath, requestInterface, QStringLiteral("Close")));
+        request->finish(
+            2, {{QStringLiteral("error"), QStringLiteral("did not answer within %1 s").arg(timeoutMs / 1000.0)},
+                {QStringLiteral("timedOut"), true}});
     });
 }
 
@@ -83,27 +82,72 @@ void PortalRequest::finish(uint code, const QVariantMap& results)
                           SLOT(response(uint, QVariantMap)));
     const PortalDone callback = std::exchange(done, nullptr);
     deleteLater();
-    callback(code, results);
+    callback(code, results); // may delete the context, and this request with it
 }
 
-PortalSessionWatch::PortalSessionWatch(const QDBusConnection& bus, const QString& path, std::function<void()> callback)
-    : connection(bus), sessionPath(path), closed(std::move(callback))
+PortalSession::PortalSession(const QDBusConnection& connection, const QString& name, int timeout)
+    : bus(connection), interface(name), timeoutMs(timeout)
 {
-    connection.connect(QLatin1String(portalService), sessionPath, sessionInterface, QStringLiteral("Closed"), this,
-                       SLOT(sessionClosed(QVariantMap)));
 }
 
-PortalSessionWatch::~PortalSessionWatch()
+PortalSession::~PortalSession()
 {
-    connection.disconnect(QLatin1String(portalService), sessionPath, sessionInterface, QStringLiteral("Closed"), this,
-                          SLOT(sessionClosed(QVariantMap)));
+    if (sessionHandle.isEmpty())
+        return;
+    bus.disconnect(QLatin1String(portalService), sessionHandle, sessionInterface, QStringLiteral("Closed"), this,
+                   SLOT(closed(QVariantMap)));
+    bus.asyncCall(portalCall(sessionHandle, sessionInterface, QStringLiteral("Close")));
 }
 
-void PortalSessionWatch::sessionClosed(const QVariantMap& details)
+void PortalSession::create(const QString& token, PortalDone done)
 {
-    Q_UNUSED(details);
-    if (closed)
-        std::exchange(closed, nullptr)();
+    PortalRequest::call(this, bus, interface, QStringLiteral("CreateSession"),
+                        {QVariantMap{{QStringLiteral("session_handle_token"), token}}}, timeoutMs,
+                        [this, done = std::move(done)](uint response, const QVariantMap& results) {
+                            if (response == 0) {
+                                sessionHandle = results.value(QStringLiteral("session_handle")).toString();
+                                bus.connect(QLatin1String(portalService), sessionHandle, sessionInterface,
+                                            QStringLiteral("Closed"), this, SLOT(closed(QVariantMap)));
+                            }
+                            done(response, results);
+                        });
+}
+
+void PortalSession::request(const QString& method, const QVariantList& arguments, PortalDone done)
+{
+    PortalRequest::call(this, bus, interface, method,
+                        QVariantList{QVariant::fromValue(QDBusObjectPath(sessionHandle))} + arguments, timeoutMs,
+                        std::move(done));
+}
+
+void PortalSession::notify(const QString& method, const QVariantList& arguments)
+{
+    if (sessionHandle.isEmpty())
+        return;
+    QDBusMessage message = portalCall(QLatin1String(portalPath), interface, method);
+    message.setArguments(QVariantList{QVariant::fromValue(QDBusObjectPath(sessionHandle))} + arguments);
+    bus.asyncCall(message);
+}
+
+void PortalSession::closed(const QVariantMap&)
+{
+    bus.disconnect(QLatin1String(portalService), sessionHandle, sessionInterface, QStringLiteral("Closed"), this,
+                   SLOT(closed(QVariantMap)));
+    sessionHandle.clear();
+    if (endedByDesktop)
+        endedByDesktop(); // may delete this session
+}
+
+bool PortalConsent::refuse(uint response, const QVariantMap& results)
+{
+    const QString error = results.value(QStringLiteral("error")).toString();
+    const QString what = response == 1       ? QStringLiteral("was declined")
+                         : timedOut(results) ? error
+                                             : QStringLiteral("failed (%1)").arg(error);
+    refusedForGood = !timedOut(results) || std::exchange(timedOutBefore, true);
+    std::fprintf(stderr, "vorlex: %s: the %s portal %s; %s\n", subject, portal, qPrintable(what),
+                 refusedForGood ? giveUp : askAgain);
+    return !refusedForGood;
 }
 
 } // namespace vorlex::wayland

@@ -4,11 +4,12 @@
 // records each call and answers it the way the portal's contract says.
 
 #include "PortalGlobalShortcuts.h"
-#include "PortalRequest.h"
+#include "PortalSession.h"
 #include "TestSupport.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDBusVirtualObject>
 
 #include <functional>
@@ -16,9 +17,11 @@
 namespace vorlex::test {
 
 // Answers every Request at once: Start and BindShortcuts with the next of their answers (0 when none
-// are left). A session's path ends with the token it was asked for.
+// are left; noAnswer: never). A session's path ends with the token it was asked for. It offers
+// GlobalShortcuts and RemoteDesktop, each with its version.
 class ScriptedPortal : public QDBusVirtualObject {
 public:
+    static constexpr uint noAnswer = 99;
     QStringList calls;
     QList<uint> startAnswers;
     QList<uint> bindAnswers;
@@ -39,7 +42,14 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
         const QVariantList arguments = message.arguments();
-        if (!message.interface().contains(u".portal."_s)) // introspection and properties: not portal calls
+        if (message.member() == u"Get"_s && arguments.value(1) == u"version"_s) {
+            const uint version = arguments[0] == u"org.freedesktop.portal.RemoteDesktop"_s     ? 2
+                                 : arguments[0] == u"org.freedesktop.portal.GlobalShortcuts"_s ? 1
+                                                                                               : 0;
+            return connection.send(version ? message.createReply(QVariant::fromValue(QDBusVariant(version)))
+                                           : message.createErrorReply(QDBusError::InvalidArgs, u"no interface"_s));
+        }
+        if (!message.interface().contains(u".portal."_s)) // introspection: not a portal call
             return false;
         if (message.member() == u"Register"_s) {
             calls << u"Register "_s + arguments[0].toString();
@@ -49,7 +59,8 @@ public:
             keys(arguments[2].toInt(), arguments[3].toUInt());
         if (message.member() == u"NotifyKeyboardKeycode"_s || message.member() == u"Close"_s) {
             calls << (arguments.size() == 4 ? u"key %1 %2"_s.arg(arguments[2].toInt()).arg(arguments[3].toUInt())
-                                            : u"Close "_s + message.path().section(u'/', -1));
+                      : message.path().contains(u"/request/"_s) ? u"Close request"_s
+                                                                : u"Close "_s + message.path().section(u'/', -1));
             return connection.send(message.createReply());
         }
         const auto options = qdbus_cast<QVariantMap>(arguments.last());
@@ -78,7 +89,7 @@ public:
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage response = QDBusMessage::createSignal(request, u"org.freedesktop.portal.Request"_s, u"Response"_s);
         response << code << results;
-        return connection.send(response);
+        return code == noAnswer || connection.send(response);
     }
 
     static QString path() { return QLatin1String(wayland::portalPath); }

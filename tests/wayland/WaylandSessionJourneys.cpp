@@ -85,7 +85,8 @@ protected:
             field.emplace(text);
         }
         ASSERT_TRUE(field->waitFor("ready"));
-        test::EnvGuard unset("QT_QPA_PLATFORM", {}); // the program chooses XWayland itself
+        test::EnvGuard unset("QT_QPA_PLATFORM", {});       // the program chooses XWayland itself
+        test::EnvGuard console("XDG_SESSION_TYPE", "tty"); // as a compositor started from a console has it
         vorlex.emplace(program, QStringList());
         ASSERT_TRUE(waitUntil(test::vorlexAnswers, 15000)) << program.toStdString();
     }
@@ -140,6 +141,8 @@ TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
         << "the selection was read whole, as UTF-8";
     if (!portal) {
         EXPECT_EQ(clipboardOfAnotherClient(), u"Hello world"_s) << "the program serves what it put on the clipboard";
+    } else {
+        EXPECT_EQ(portal->calls.value(0), u"Register org.vorlex.Vorlex"_s) << "named to the portals before any call";
     }
 }
 

@@ -1,10 +1,11 @@
-// The X11 desktop layer against a real X server and a real X client (textfieldhelper): keys are
-// typed with XTEST, the clipboard is served by one client and read back by the other.
+// The X11 desktop layer against a real X server and real X clients (textfieldhelper): the user is
+// played with XTEST, the clipboard is served by one client and read back by the other.
 
 #include "X11Platform.h"
 #include "HotkeyManager.h"
 #include "TestSupport.h"
 #include "X11InputSynthesizer.h"
+#include "X11KeyCodes.h"
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 
 using namespace vorlex;
 using vorlex::test::TextField;
@@ -19,8 +21,9 @@ using vorlex::test::waitUntil;
 
 namespace {
 
-// Physical keys (X keycodes of a US keyboard).
+// Physical keys (X keycodes of a US keyboard), and X's modifier bits.
 constexpr quint32 ctrl = 37, shift = 50, alt = 64, capsLock = 66, numLock = 77, tKey = 28, kKey = 45, cKey = 54;
+constexpr quint32 xShift = 0x1, xControl = 0x4;
 constexpr Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
 
 // How many presses of keycode with exactly these modifiers reached the field.
@@ -34,71 +37,30 @@ bool loadLayout(const char* layout)
     return QProcess::execute(u"setxkbmap"_s, {QString::fromLatin1(layout)}) == 0;
 }
 
-class X11PlatformTest : public ::testing::TestWithParam<bool> {};
-
-// Both ways of observing keys: a hotkey fires once, by physical key in any layout, lock keys never
-// prevent a match, and every key still reaches the focused window.
-TEST_P(X11PlatformTest, HotkeyFiresOnceAndTheKeyStillReachesTheFocusedWindow)
+// Each hotkey key's keycode is the key the server's own US keymap types that character with (an
+// ASCII character is its own keysym).
+TEST(X11Platform, HotkeyKeysAreTheKeysOfAUsKeyboard)
 {
-    const auto usAgain = qScopeGuard([] { loadLayout("us"); });
-    const std::unique_ptr<Platform> platform = createX11Platform({GetParam()});
-    x11::X11InputSynthesizer synthesizer;
-    TextField field(QString(), false);
-    ASSERT_TRUE(field.waitFor("ready"));
-    HotkeyManager manager;
-    std::map<HotkeyManager::Action, int> fired;
-    manager.actionHandler = [&](HotkeyManager::Action action) { ++fired[action]; };
-    manager.currentSettings = AppSettings{};
-    manager.installMonitor(*platform);
-
-    struct Case {
-        const char* name;
-        const char* layout;
-        std::vector<std::vector<quint32>> taps;
-        int fires;
-        Qt::KeyboardModifiers fieldSees;
-    };
-    const std::vector<quint32> hotkey{ctrl, shift, tKey};
-    const Case cases[] = {
-        {"the hotkey", "us", {hotkey}, 1, ctrlShift},
-        {"an extra modifier", "us", {{ctrl, shift, alt, tKey}}, 0, ctrlShift | Qt::AltModifier},
-        {"caps lock and num lock on", "us", {{capsLock}, {numLock}, hotkey, {capsLock}, {numLock}}, 1, ctrlShift},
-        {"only the Hebrew layout", "il", {hotkey}, 1, ctrlShift},
-    };
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.name);
-        ASSERT_TRUE(loadLayout(row.layout));
-        fired.clear();
-        const qsizetype typed = received(field, tKey, row.fieldSees);
-        for (const std::vector<quint32>& keys : row.taps) {
-            for (const quint32 key : keys)
-                synthesizer.pressKey(key);
-            synthesizer.releaseAll();
-        }
-        // The layout hotkey as a fence: once it fired, a doubled press of the row would have too.
-        synthesizer.tap({ctrl, shift, kKey});
-        EXPECT_TRUE(waitUntil([&] { return fired[HotkeyManager::Action::layoutConvert] == 1; }));
-        EXPECT_EQ(fired[HotkeyManager::Action::translate], row.fires);
-        EXPECT_TRUE(waitUntil([&] { return received(field, tKey, row.fieldSees) == typed + 1; }));
-    }
-    // Held down, it fires again with each auto-repeat (played by the layer itself for raw events):
-    // once more than the press alone would.
-    for (const quint32 key : hotkey)
-        synthesizer.pressKey(key);
-    EXPECT_TRUE(waitUntil([&] { return fired[HotkeyManager::Action::translate] >= 3; }));
+    ASSERT_TRUE(loadLayout("us"));
+    const x11::X11InputSynthesizer server; // its keymap read after the layout was loaded
+    EXPECT_EQ(x11::hotkeyKeyCodes().size(), 46u);
+    for (const x11::KeyCode& entry : x11::hotkeyKeyCodes())
+        EXPECT_EQ(entry.keycode, server.keycodeOfKeysym(entry.name)) << char(entry.name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Observation, X11PlatformTest, ::testing::Values(true, false),
-                         [](const auto& param) { return param.param ? "XInput2" : "Record"; });
+class X11PlatformTest : public ::testing::TestWithParam<bool> {};
 
-// The capture's journey: the window that had the focus is activated again, and the copy reaches it
-// as exactly Ctrl on the physical C key while the user still holds the hotkey's Ctrl+Shift, in any
-// layout; its copy is read back here.
-TEST(X11Platform, ActivatedWindowGetsExactlyCtrlCWhileTheUserHoldsCtrlShift)
+// Both ways of observing keys, with the translate hotkey sending the capture's copy as it fires:
+// a hotkey fires once, by physical key in any layout; lock keys never prevent a match nor stand for
+// Shift; of two hotkeys on the same keys the first fires; every key still reaches the focused
+// window, and the copy reaches it as exactly Ctrl on the physical C key whatever the user holds.
+// However soon the user lets go of the hotkey, the server is left holding only what the user holds.
+// The user is another X client, on a thread of its own, as a real one would be.
+TEST_P(X11PlatformTest, HotkeyCopiesExactlyCtrlCAndLeavesHeldOnlyWhatTheUserHolds)
 {
     const auto usAgain = qScopeGuard([] { loadLayout("us"); });
-    const std::unique_ptr<Platform> platform = createX11Platform();
-    x11::X11InputSynthesizer synthesizer;
+    const std::unique_ptr<Platform> platform = createX11Platform({GetParam(), {}});
+    x11::X11InputSynthesizer user;
     TextField field(u"שלום עולם"_s);
     ASSERT_TRUE(field.waitFor("ready"));
     TextField other(QString(), false);
@@ -108,20 +70,86 @@ TEST(X11Platform, ActivatedWindowGetsExactlyCtrlCWhileTheUserHoldsCtrlShift)
         platform->windowSystem().activate(id);
         EXPECT_TRUE(waitUntil([&] { return platform->windowSystem().activeWindow() == id; }));
     }
-    const quint64 count = platform->clipboard().changeCount();
+    HotkeyManager manager;
+    std::map<HotkeyManager::Action, int> fired;
+    manager.actionHandler = [&](HotkeyManager::Action action) {
+        ++fired[action];
+        if (action == HotkeyManager::Action::translate)
+            platform->keySender().sendCopy();
+    };
+    AppSettings settings;
+    settings.hotkeyReplaceText = settings.hotkeyTranslate;
+    manager.applySettings(settings);
+    manager.installMonitor(*platform);
+
+    struct Case {
+        const char* name;
+        const char* layout;
+        std::vector<std::vector<quint32>> chords; // each pressed in order, then released
+        int fires;
+        Qt::KeyboardModifiers fieldSees;
+        int releaseUs = 0; // how long the keys of each chord stay down
+        int times = 1;     // each time 10 µs longer
+        bool held = false; // Ctrl+Shift held by the user from before the chords to after the copy
+    };
+    const std::vector<quint32> hotkey{ctrl, shift, tKey};
     // Qt's field copies only where a loaded layout has a Latin "c" (GTK matches the key itself), so
-    // the copy that lands is the one in "us".
-    for (const char* layout : {"il", "us"}) {
-        SCOPED_TRACE(layout);
-        ASSERT_TRUE(loadLayout(layout));
-        synthesizer.pressKey(ctrl);
-        synthesizer.pressKey(shift);
-        platform->keySender().sendCopy();
-        synthesizer.releaseAll();
-        EXPECT_TRUE(waitUntil([&] { return received(field, cKey, Qt::ControlModifier) > 0; }));
+    // the copies that land are the ones in "us".
+    const Case cases[] = {
+        {"an extra modifier", "us", {{ctrl, shift, alt, tKey}}, 0, ctrlShift | Qt::AltModifier},
+        {"caps lock and num lock on", "us", {{capsLock}, {numLock}, hotkey, {capsLock}, {numLock}}, 1, ctrlShift},
+        {"caps lock on is not Shift", "us", {{capsLock}, {ctrl, tKey}, {capsLock}}, 0, Qt::ControlModifier},
+        {"released at once, or within 0.2 ms", "us", {hotkey}, 1, ctrlShift, 0, 20},
+        {"released after 1 ms", "us", {hotkey}, 1, ctrlShift, 1000},
+        {"released after 3 ms", "us", {hotkey}, 1, ctrlShift, 3000},
+        {"held through the copy", "us", {{tKey}}, 1, ctrlShift, 0, 1, true},
+        {"held, only the Hebrew layout", "il", {{tKey}}, 1, ctrlShift, 0, 1, true},
+    };
+    for (const Case& row : cases) {
+        ASSERT_TRUE(loadLayout(row.layout));
+        for (int time = 0; time < row.times; ++time) {
+            const int releaseUs = row.releaseUs + 10 * time;
+            SCOPED_TRACE(testing::Message() << row.name << ", " << releaseUs << " µs");
+            fired.clear();
+            const qsizetype typed = received(field, tKey, row.fieldSees);
+            const qsizetype copies = received(field, cKey, Qt::ControlModifier);
+            if (row.held) {
+                user.pressKey(ctrl);
+                user.pressKey(shift);
+            }
+            std::thread hand([&row, releaseUs] {
+                x11::X11InputSynthesizer quick;
+                for (const std::vector<quint32>& keys : row.chords) {
+                    for (const quint32 key : keys)
+                        quick.pressKey(key);
+                    std::this_thread::sleep_for(std::chrono::microseconds(releaseUs));
+                    quick.releaseAll();
+                }
+            });
+            EXPECT_TRUE(waitUntil([&] { return received(field, cKey, Qt::ControlModifier) == copies + row.fires; }));
+            hand.join();
+            EXPECT_EQ(user.heldModifiers(), row.held ? xControl | xShift : 0);
+            user.releaseAll();
+            if (user.heldModifiers() != 0) // stuck: released, so that the next rows start clean
+                user.tap({ctrl, shift});
+            // The layout hotkey as a fence: once it fired, a doubled press of the row would have too.
+            user.tap({ctrl, shift, kKey});
+            EXPECT_TRUE(waitUntil([&] { return fired[HotkeyManager::Action::layoutConvert] == 1; }));
+            EXPECT_EQ(fired[HotkeyManager::Action::translate], row.fires);
+            EXPECT_EQ(fired[HotkeyManager::Action::replaceText], 0);
+            EXPECT_TRUE(waitUntil([&] { return received(field, tKey, row.fieldSees) == typed + 1; }));
+        }
     }
-    EXPECT_TRUE(waitUntil([&] { return platform->clipboard().changeCount() > count; }));
     EXPECT_EQ(platform->clipboard().text(), u"שלום עולם"_s);
+    // Held down, a hotkey fires again with each auto-repeat (played by the layer itself for raw
+    // events): once more than the press alone would.
+    fired.clear();
+    for (const quint32 key : {ctrl, shift, kKey})
+        user.pressKey(key);
+    EXPECT_TRUE(waitUntil([&] { return fired[HotkeyManager::Action::layoutConvert] >= 3; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Observation, X11PlatformTest, ::testing::Values(true, false),
+                         [](const auto& param) { return param.param ? "XInput2" : "Record"; });
 
 } // namespace
