@@ -117,11 +117,11 @@ private:
     void failed(const QString& restoreToken, uint response, const QVariantMap& results)
     {
         session.reset();
-        pending.reset();
         if (!PortalConsent::timedOut(results) && !restoreToken.isEmpty()) { // a stored token may just be stale
             writeToken({});
             return open({});
         }
+        pending.reset();
         state = consent.refuse(response, results) ? State::closed : State::refused;
     }
 
