@@ -1,7 +1,7 @@
 #pragma once
 
 // An in-memory desktop for tests: it records what it was asked to do and lets a test play the
-// user and the other applications (focus a window, copy text, press keys, click, let time pass).
+// user and the other applications (focus a window, copy text, press hotkeys, click, let time pass).
 
 #include "Platform.h"
 
@@ -100,7 +100,7 @@ class FakeHotkeys final : public Hotkeys {
 public:
     void bind(const QList<Hotkey>& hotkeys, Handler handler) override
     {
-        binds.append(hotkeys);
+        binds << hotkeys;
         press = std::move(handler);
     }
     QList<QList<Hotkey>> binds;

@@ -16,15 +16,14 @@
 
 namespace vorlex::test {
 
-// Answers every Request at once: Start and BindShortcuts with the next of their answers (0 when none
-// are left; noAnswer: never). A session's path ends with the token it was asked for. It offers
-// GlobalShortcuts and RemoteDesktop, each with its version.
+// Answers every Request at once: Start and BindShortcuts with the next of answers (0 when none are
+// left; noAnswer: never). A session's path ends with the token it was asked for. It offers every
+// interface, at version 2.
 class ScriptedPortal : public QDBusVirtualObject {
 public:
     static constexpr uint noAnswer = 99;
     QStringList calls;
-    QList<uint> startAnswers;
-    QList<uint> bindAnswers;
+    QList<uint> answers;
     std::function<void(int keycode, uint pressed)> keys; // where the keyboard events go on
 
     ScriptedPortal()
@@ -42,23 +41,16 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
         const QVariantList arguments = message.arguments();
-        if (message.member() == u"Get"_s && arguments.value(1) == u"version"_s) {
-            const uint version = arguments[0] == u"org.freedesktop.portal.RemoteDesktop"_s     ? 2
-                                 : arguments[0] == u"org.freedesktop.portal.GlobalShortcuts"_s ? 1
-                                                                                               : 0;
-            return connection.send(version ? message.createReply(QVariant::fromValue(QDBusVariant(version)))
-                                           : message.createErrorReply(QDBusError::InvalidArgs, u"no interface"_s));
-        }
+        const QString member = message.member();
+        if (member == u"Get"_s) // each interface's version
+            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(2u))));
         if (!message.interface().contains(u".portal."_s)) // introspection: not a portal call
             return false;
-        if (message.member() == u"Register"_s) {
-            calls << u"Register "_s + arguments[0].toString();
-            return connection.send(message.createReply());
-        }
-        if (message.member() == u"NotifyKeyboardKeycode"_s && keys)
+        if (member == u"NotifyKeyboardKeycode"_s && keys)
             keys(arguments[2].toInt(), arguments[3].toUInt());
-        if (message.member() == u"NotifyKeyboardKeycode"_s || message.member() == u"Close"_s) {
-            calls << (arguments.size() == 4 ? u"key %1 %2"_s.arg(arguments[2].toInt()).arg(arguments[3].toUInt())
+        if (member == u"Register"_s || member == u"NotifyKeyboardKeycode"_s || member == u"Close"_s) {
+            calls << (member == u"Register"_s ? u"Register "_s + arguments[0].toString()
+                      : arguments.size() == 4 ? u"key %1 %2"_s.arg(arguments[2].toInt()).arg(arguments[3].toUInt())
                       : message.path().contains(u"/request/"_s) ? u"Close request"_s
                                                                 : u"Close "_s + message.path().section(u'/', -1));
             return connection.send(message.createReply());
@@ -74,14 +66,12 @@ public:
             call += u" types=%1 persist=%2 token=%3"_s.arg(options[u"types"_s].toUInt())
                         .arg(options[u"persist_mode"_s].toUInt())
                         .arg(options[u"restore_token"_s].toString());
-        } else if (call == u"Start"_s) {
-            code = startAnswers.isEmpty() ? 0 : startAnswers.takeFirst();
+        } else if (call == u"Start"_s || call == u"BindShortcuts"_s) {
+            code = answers.isEmpty() ? 0 : answers.takeFirst();
             results[u"restore_token"_s] = u"new"_s;
-        } else if (call == u"BindShortcuts"_s) {
-            for (const auto& shortcut : qdbus_cast<QList<wayland::PortalShortcut>>(arguments[1]))
+            for (const auto& shortcut : qdbus_cast<QList<wayland::PortalShortcut>>(arguments.value(1)))
                 call += u" %1=%2:%3"_s.arg(shortcut.id, shortcut.properties[u"preferred_trigger"_s].toString(),
                                            shortcut.properties[u"description"_s].toString());
-            code = bindAnswers.isEmpty() ? 0 : bindAnswers.takeFirst();
         }
         calls << call;
         const QString request = u"%1/request/%2/%3"_s.arg(path(), message.service().mid(1).replace(u'.', u'_'),

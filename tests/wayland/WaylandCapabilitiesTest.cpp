@@ -1,4 +1,5 @@
-// What the program uses of what a Wayland session offers.
+// What the program uses of what a Wayland session offers: a data-control protocol or a virtual
+// keyboard only with a seat to bind it to, a portal only where the session bus has it.
 
 #include "WaylandCapabilities.h"
 
@@ -12,46 +13,27 @@ namespace {
 
 TEST(WaylandCapabilities, ChoosesWhatTheSessionOffers)
 {
-    using Clipboard = WaylandChoice::Clipboard;
-    using Keys = WaylandChoice::Keys;
-    using Hotkeys = WaylandChoice::Hotkeys;
-    const QString seat = u"wl_seat"_s, ext = u"ext_data_control_manager_v1"_s, wlr = u"zwlr_data_control_manager_v1"_s,
-                  keyboard = u"zwp_virtual_keyboard_manager_v1"_s;
-    struct Case {
-        const char* session;
-        QStringList globals;
-        QStringList portals;
-        WaylandChoice chosen;
+    using Choice = WaylandChoice;
+    constexpr auto ext = Choice::Clipboard::extDataControl, wlr = Choice::Clipboard::wlrDataControl,
+                   xwayland = Choice::Clipboard::xwaylandBridge;
+    constexpr auto keyboard = Choice::Keys::virtualKeyboard, portalKeys = Choice::Keys::remoteDesktop;
+    constexpr auto portal = Choice::Hotkeys::globalShortcuts, binding = Choice::Hotkeys::compositorBinding;
+    const QString seat = u"wl_seat "_s, dcWlr = u"zwlr_data_control_manager_v1 "_s,
+                  dcExt = u"ext_data_control_manager_v1 "_s, vk = u"zwp_virtual_keyboard_manager_v1"_s;
+    const std::tuple<const char*, QString, QString, Choice> cases[] = {
+        {"sway 1.7", seat + dcWlr + vk, {}, {wlr, keyboard, binding}},
+        {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, u"GlobalShortcuts"_s, {ext, keyboard, portal}},
+        {"KDE Plasma", seat + dcExt, u"GlobalShortcuts RemoteDesktop"_s, {ext, portalKeys, portal}},
+        {"GNOME 46", seat, u"RemoteDesktop"_s, {xwayland, portalKeys, binding}},
+        {"no seat to bind to", dcWlr + vk, {}, {xwayland, Choice::Keys::none, binding}},
     };
-    const Case cases[] = {
-        {"sway 1.7",
-         {seat, wlr, keyboard},
-         {},
-         {Clipboard::wlrDataControl, Keys::virtualKeyboard, Hotkeys::compositorBinding}},
-        {"wlroots with both data-controls, Hyprland's portal",
-         {seat, wlr, ext, keyboard},
-         {u"GlobalShortcuts"_s},
-         {Clipboard::extDataControl, Keys::virtualKeyboard, Hotkeys::globalShortcuts}},
-        {"KDE Plasma",
-         {seat, ext},
-         {u"GlobalShortcuts"_s, u"RemoteDesktop"_s},
-         {Clipboard::extDataControl, Keys::remoteDesktop, Hotkeys::globalShortcuts}},
-        {"GNOME 46",
-         {seat},
-         {u"RemoteDesktop"_s},
-         {Clipboard::xwaylandBridge, Keys::remoteDesktop, Hotkeys::compositorBinding}},
-        {"no seat to bind to",
-         {wlr, keyboard},
-         {},
-         {Clipboard::xwaylandBridge, Keys::none, Hotkeys::compositorBinding}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [session, globals, portals, chosen] : cases) {
         WaylandCapabilities offered;
-        for (const QString& global : c.globals)
+        for (const QString& global : globals.split(u' ', Qt::SkipEmptyParts))
             offered.globals.insert(global, 1);
-        for (const QString& portal : c.portals)
-            offered.portals.insert(portal, 1);
-        EXPECT_EQ(choose(offered), c.chosen) << c.session << ": " << describe(offered, choose(offered));
+        for (const QString& name : portals.split(u' ', Qt::SkipEmptyParts))
+            offered.portals.insert(name, 1);
+        EXPECT_EQ(choose(offered), chosen) << session << ": " << describe(offered, choose(offered));
     }
 }
 

@@ -58,11 +58,6 @@ private:
     QDBusConnection mutter = QDBusConnection::sessionBus(); // the session lives as long as this connection
 };
 
-QString clipboardOfAnotherClient()
-{
-    return QString::fromUtf8(test::run(u"wl-paste"_s, {u"--no-newline"_s}, {}, 5000).out);
-}
-
 class Wayland : public ::testing::Test {
 protected:
     void SetUp() override
@@ -112,10 +107,7 @@ TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
     hotkey(u"layout"_s);
 
     ASSERT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
-    const HistoryEntry entry = HistoryManager().load().at(0);
-    EXPECT_EQ(entry.type, u"layout"_s);
-    EXPECT_EQ(entry.originalText, u"akuo"_s);
-    EXPECT_EQ(entry.resultText, u"שלום"_s);
+    EXPECT_EQ(HistoryManager().load().at(0).resultText, u"שלום"_s);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup is shown";
     EXPECT_EQ(field->text(), u"akuo"_s) << "the field is left as it was";
 
@@ -140,7 +132,8 @@ TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
     EXPECT_TRUE(QUrl::fromPercentEncoding(server.requests().at(0).query()).contains(hebrew))
         << "the selection was read whole, as UTF-8";
     if (!portal) {
-        EXPECT_EQ(clipboardOfAnotherClient(), u"Hello world"_s) << "the program serves what it put on the clipboard";
+        EXPECT_EQ(test::run(u"wl-paste"_s, {u"--no-newline"_s}, {}, 5000).out, "Hello world")
+            << "the program serves what it put on the clipboard, read by another client";
     } else {
         EXPECT_EQ(portal->calls.value(0), u"Register org.vorlex.Vorlex"_s) << "named to the portals before any call";
     }
