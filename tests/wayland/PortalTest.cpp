@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDBusPendingCall>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,12 +17,10 @@ namespace {
 const QStringList copyKeys = {u"key 29 1"_s, u"key 46 1"_s, u"key 46 0"_s, u"key 29 0"_s};
 const QStringList pasteKeys = {u"key 29 1"_s, u"key 47 1"_s, u"key 47 0"_s, u"key 29 0"_s};
 // A session opened with the stored token (none, old, the one the last Start gave), and closed.
-QStringList opens(const QString& token)
-{
-    return {u"CreateSession vorlex"_s, u"SelectDevices types=1 persist=2 token="_s + token, u"Start"_s};
-}
+const auto opens = [](const QString& token) {
+    return QStringList{u"CreateSession vorlex"_s, u"SelectDevices types=1 persist=2 token="_s + token, u"Start"_s};
+};
 const QStringList closes = {u"Close vorlex"_s};
-constexpr int answerMs = 300; // how long the portal's user may take here
 
 // A call to the portal and its answer: after it, the portal has seen every call this process made
 // before, and this process has handled every signal the portal sent before answering.
@@ -47,13 +44,12 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
         QStringList forPaste;      // and of Ctrl+V, the second
         bool endedBetween = false; // the desktop ends the session between them
     };
-    const uint silent = ScriptedPortal::noAnswer;
     const QStringList givesUp = {u"Close request"_s, u"Close vorlex"_s}; // the dialog taken down too
     const Case cases[] = {
         {"first use asks", {}, {0}, opens({}) + copyKeys, pasteKeys},
         {"a stale token: asked once more", "old", {2, 0}, opens(u"old"_s) + closes + opens({}) + copyKeys, pasteKeys},
         {"declined: not asked again this run", {}, {1}, opens({}) + closes, {}},
-        {"unanswered: asked again at the next key", {}, {silent, 0}, opens({}) + givesUp, opens({}) + pasteKeys},
+        {"unanswered: asked again once", {}, {ScriptedPortal::noAnswer, 0}, opens({}) + givesUp, opens({}) + pasteKeys},
         {"ended by the desktop: reopened, token", {}, {0, 0}, opens({}) + copyKeys, opens(u"new"_s) + pasteKeys, true},
     };
     for (const Case& c : cases) {
@@ -63,7 +59,8 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
         ASSERT_TRUE(c.storedToken.isEmpty() || test::writeFile(tokenPath, c.storedToken));
         ScriptedPortal portal;
         portal.answers = c.startAnswers;
-        const auto keys = wayland::createRemoteDesktopKeySender(QDBusConnection::sessionBus(), tokenPath, answerMs);
+        // The portal's user may take 300 ms here.
+        const auto keys = wayland::createRemoteDesktopKeySender(QDBusConnection::sessionBus(), tokenPath, 300);
 
         keys->sendCopy();
         EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= c.forCopy.size(); })) << portal.calls.join(u", "_s);
@@ -78,7 +75,6 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
         EXPECT_EQ(portal.calls, all);
 
         EXPECT_EQ(test::readFile(tokenPath), c.forPaste.isEmpty() ? "<missing>" : "new");
-        EXPECT_EQ(QFile::permissions(tokenPath) & 0x0077, 0) << "readable by its owner only";
     }
 }
 
@@ -92,17 +88,14 @@ TEST(PortalGlobalShortcuts, BindsEachSetInASessionOfItsOwn)
     const auto shortcuts = wayland::createPortalGlobalShortcuts(QDBusConnection::sessionBus());
     QStringList activated;
     const auto handler = [&](const QString& id) { activated << id; };
-    const auto activate = [&](const QString& token, const QString& id) {
-        portal.emitSignal(
-            ScriptedPortal::path(), u"org.freedesktop.portal.GlobalShortcuts"_s, u"Activated"_s,
-            {QVariant::fromValue(QDBusObjectPath(ScriptedPortal::session(token))), id, 7ull, QVariantMap()});
-    };
     QStringList expected = {u"CreateSession vorlex_shortcuts1"_s, u"BindShortcuts translate=CTRL+SHIFT+t:תרגם"_s};
     shortcuts->bind({{u"translate"_s, u"תרגם"_s, u"t"_s, ControlModifier | ShiftModifier}}, handler);
     EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= expected.size(); }));
-    activate(u"vorlex_shortcuts0"_s, u"layout"_s);
-    activate(u"vorlex_shortcuts1"_s, u"translate"_s);
-    EXPECT_TRUE(waitUntil([&] { return !activated.isEmpty(); }));
+    for (const QString& session : {u"vorlex_shortcuts0"_s, u"vorlex_shortcuts1"_s}) // only the current one counts
+        portal.emitSignal(ScriptedPortal::path(), u"org.freedesktop.portal.GlobalShortcuts"_s, u"Activated"_s,
+                          {QVariant::fromValue(QDBusObjectPath(ScriptedPortal::session(session))), u"translate"_s, 7ull,
+                           QVariantMap()});
+    EXPECT_TRUE(roundTripToPortal());
     EXPECT_EQ(activated, QStringList{u"translate"_s});
 
     expected << u"Close vorlex_shortcuts1"_s << u"CreateSession vorlex_shortcuts2"_s

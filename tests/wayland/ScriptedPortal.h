@@ -4,7 +4,6 @@
 // records each call and answers it the way the portal's contract says.
 
 #include "PortalGlobalShortcuts.h"
-#include "PortalSession.h"
 #include "TestSupport.h"
 
 #include <QDBusMessage>

@@ -23,7 +23,6 @@ TEST(WaylandCapabilities, ChoosesWhatTheSessionOffers)
     const std::tuple<const char*, QString, QString, Choice> cases[] = {
         {"sway 1.7", seat + dcWlr + vk, {}, {wlr, keyboard, binding}},
         {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, u"GlobalShortcuts"_s, {ext, keyboard, portal}},
-        {"KDE Plasma", seat + dcExt, u"GlobalShortcuts RemoteDesktop"_s, {ext, portalKeys, portal}},
         {"GNOME 46", seat, u"RemoteDesktop"_s, {xwayland, portalKeys, binding}},
         {"no seat to bind to", dcWlr + vk, {}, {xwayland, Choice::Keys::none, binding}},
     };

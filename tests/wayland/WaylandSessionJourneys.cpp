@@ -86,11 +86,6 @@ protected:
         ASSERT_TRUE(waitUntil(test::vorlexAnswers, 15000)) << program.toStdString();
     }
 
-    static void hotkey(const QString& name)
-    {
-        ASSERT_EQ(test::run(program, {u"--hotkey"_s, name}).exitCode, 0) << "forwarded to the running instance";
-    }
-
     test::ConfigHomeGuard home;
     std::optional<MutterPortal> portal;
     test::LocalHttpServer server;
@@ -104,12 +99,11 @@ TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
     start(u"akuo"_s);
     EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
 
-    hotkey(u"layout"_s);
+    ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
 
     ASSERT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
     EXPECT_EQ(HistoryManager().load().at(0).resultText, u"שלום"_s);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup is shown";
-    EXPECT_EQ(field->text(), u"akuo"_s) << "the field is left as it was";
 
     // Clicks outside cannot be seen on Wayland: the popup goes when the focus does.
     // From the popup, so that it has had the focus to lose: once sway has mapped it (after X has), it
@@ -125,7 +119,7 @@ TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
     const QString hebrew = u"שלום עולם"_s;
     start(hebrew);
 
-    hotkey(u"replace"_s);
+    ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"replace"_s}).exitCode, 0);
 
     EXPECT_TRUE(waitUntil([&] { return field->text() == u"Hello world"_s; }, 10000)) << field->text();
     ASSERT_EQ(server.requestCount(), 1);
