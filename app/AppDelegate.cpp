@@ -42,10 +42,8 @@ void AppDelegate::applicationDidFinishLaunching()
         if (self)
             self->handleHotkeyAction(action);
     };
-    hotkeys.currentSettings = settings;
+    hotkeys.applySettings(settings);
     hotkeys.installMonitor(desktop);
-
-    desktop.session().checkInputAccess(); // informational only: we carry on either way
 
     handleArguments(arguments.mid(1));
 }

@@ -1,6 +1,6 @@
 #include "HotkeyRecorderField.h"
 
-#include "HotkeyManager.h"
+#include "Platform.h"
 #include "ModifierToken.h"
 #include "TextTerms.h"
 
@@ -139,8 +139,8 @@ std::optional<HotkeyConfig> HotkeyRecorderField::hotkeyFromKeyEvent(const QKeyEv
     QString key = TextTerms::toLower(producedText(event));
     // Hotkeys fire on physical keys. With the Hebrew layout active the T key gives "א", which no
     // hotkey can name: record the key's own name instead, so the recorded hotkey fires.
-    if (!HotkeyManager::keycodeForKeyName(key)) {
-        if (const auto name = HotkeyManager::keyNameForKeycode(event.nativeScanCode()))
+    if (!isHotkeyKey(key)) {
+        if (const auto name = hotkeyKeyOfScanCode(event.nativeScanCode()))
             key = *name;
     }
     if (key.isEmpty())

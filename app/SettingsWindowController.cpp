@@ -379,7 +379,7 @@ void SettingsViewController::save()
         showSaveFailure(store.settingsURL());
         return;
     }
-    HotkeyManager::shared().currentSettings = record;
+    HotkeyManager::shared().applySettings(record);
     // The entry names the program that is running now: the installed one, when started as installed.
     if (!AutostartEntry(QCoreApplication::applicationFilePath()).setInstalled(startAtLoginCheck->isChecked())) {
         showSaveFailure(AutostartEntry::path());

@@ -3,7 +3,6 @@
 #include "QtTranslations.h"
 #include "TerminationSignals.h"
 #include "WaylandPlatform.h"
-#include "X11Platform.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -43,7 +42,7 @@ int main(int argc, char* argv[])
         return 0;
 
     vorlex::QtTranslations::install(); // Qt's own texts in Hebrew too; without the catalogue they stay English
-    const auto platform = wayland ? vorlex::createWaylandPlatform() : vorlex::createX11Platform();
+    const auto platform = vorlex::createPlatform();
     vorlex::AppDelegate delegate(*platform, arguments);
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     const vorlex::TerminationSignals termination; // logout, Ctrl+C, a closed terminal: quit as from the menu

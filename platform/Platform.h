@@ -1,7 +1,7 @@
 #pragma once
 
-// The desktop facilities the program relies on, as small interfaces. The X11 layer implements
-// them for the running program; tests use an in-memory fake of their own.
+// The desktop facilities the program relies on, as small interfaces. The X11 and Wayland layers
+// implement them for the running program; tests use an in-memory fake of their own.
 // Every method is called on the UI thread, and every callback runs on the UI thread.
 
 #include <QList>
@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <optional>
 
 class QObject;
 
@@ -18,20 +19,12 @@ namespace vorlex {
 // A top-level window of some application (an X window id); 0 means none.
 using WindowId = quint64;
 
-// Physical modifier keys as the desktop reports them. Lock keys are never part of the state.
+// Modifier keys as the desktop reports them. Lock keys (Caps Lock, Num Lock) are never part of the state.
 enum KeyModifier : quint32 {
     ShiftModifier = 0x1,
     ControlModifier = 0x2,
     AltModifier = 0x4,
     SuperModifier = 0x8,
-};
-
-// One key press seen system-wide: the keycode of the physical key (X keycode, evdev code + 8)
-// and the modifiers held at that moment.
-struct KeyPress {
-    quint32 keycode = 0;
-    quint32 modifiers = 0;
-    bool operator==(const KeyPress&) const = default;
 };
 
 enum class MouseButton { Left, Right };
@@ -101,16 +94,10 @@ public:
     virtual void showOnAllDesktops(WindowId window) { Q_UNUSED(window); }
 };
 
-// Passive, system-wide observation of key and button presses. Nothing is grabbed or swallowed.
+// Passive, system-wide observation of button presses. Nothing is grabbed or swallowed.
 class InputObserver : public NonCopyable {
 public:
-    using KeyHandler = std::function<void(const KeyPress&)>;
     using ButtonHandler = std::function<void(const ButtonPress&)>;
-
-    // Starts delivering every key press of the desktop to handler (auto-repeats included).
-    // Returns false when the desktop offers no way to observe keys. Called at most once.
-    // The handler must stay cheap: it runs for every key the user types.
-    virtual bool watchKeys(KeyHandler handler) = 0;
 
     // Delivers left and right button presses to handler until the returned id is removed.
     // Returns 0 when presses cannot be observed.
@@ -118,29 +105,35 @@ public:
     virtual void removeButtonWatcher(int id) = 0;
 };
 
-// Shortcuts the desktop itself watches for the program and reports by id (the GlobalShortcuts portal),
-// where keys cannot be observed. The desktop has the last word on the keys: it may show them to the
-// user, who can change or refuse them.
-class GlobalShortcuts : public NonCopyable {
-public:
-    struct Shortcut {
-        QString id;               // what an activation reports
-        QString description;      // shown to the user
-        QString preferredTrigger; // "CTRL+SHIFT+t": modifiers and an xkb key name, joined by '+'
-        bool operator==(const Shortcut&) const = default;
-    };
-    using Handler = std::function<void(const QString& id)>;
-
-    // Replaces the shortcuts bound before (none unbinds them all); handler gets each later activation.
-    virtual void bind(const QList<Shortcut>& shortcuts, Handler handler) = 0;
+// One global hotkey in the program's own terms; each platform turns it into what its desktop takes.
+struct Hotkey {
+    QString action;        // reported when the hotkey fires: "translate", "layout", "replace"
+    QString description;   // shown where the desktop lists the program's shortcuts
+    QString key;           // one of the hotkey key names (isHotkeyKey)
+    quint32 modifiers = 0; // KeyModifier bits, all of them and no others
+    bool operator==(const Hotkey&) const = default;
 };
 
-// The process's place on the desktop.
-class Session : public NonCopyable {
+// The 46 key names a hotkey can fire on, each one lower-case character naming a physical key by what
+// it types on a US keyboard, unshifted: a-z, 0-9 and - = [ ] \ ; ' , . /.
+bool isHotkeyKey(const QString& name);
+// The key name of the physical key a key event of the program's own windows came from
+// (QKeyEvent::nativeScanCode: they run on X11 or XWayland), so a hotkey recorded while the Hebrew
+// layout is active still names its key; nothing for a key outside the 46.
+std::optional<QString> hotkeyKeyOfScanCode(quint32 nativeScanCode);
+
+// The global hotkeys: keys observed system-wide (X11), or shortcuts the desktop keeps for the program
+// (the GlobalShortcuts portal), which has the last word on them: it may show them to the user, who can
+// change or refuse them.
+class Hotkeys : public NonCopyable {
 public:
-    // Checks that the desktop lets the program observe keys and send keystrokes. The answer is
-    // informational: the program carries on either way.
-    virtual bool checkInputAccess() = 0;
+    using Handler = std::function<void(const QString& action)>;
+
+    // Replaces the hotkeys bound before (an empty list unbinds them all). handler gets the action of
+    // each later press on the UI thread, possibly from inside the desktop's key event: it must stay
+    // cheap. Where two hotkeys are the same keys, the first fires. A lock key held or on never
+    // prevents a match; holding a key down fires again with each repeat where the desktop repeats it.
+    virtual void bind(const QList<Hotkey>& hotkeys, Handler handler) = 0;
 };
 
 // Everything above, as one object handed to the controllers.
@@ -151,9 +144,9 @@ public:
     virtual KeySender& keySender() = 0;
     virtual WindowSystem& windowSystem() = 0;
     virtual InputObserver& inputObserver() = 0;
-    virtual Session& session() = 0;
-    // The desktop's shortcut service, or null where hotkeys are observed as keys (or not at all).
-    virtual GlobalShortcuts* globalShortcuts() { return nullptr; }
+    // Null where the desktop offers the program no hotkeys (sway: a compositor binding runs
+    // `vorlex --hotkey NAME` instead).
+    virtual Hotkeys* hotkeys() = 0;
 };
 
 // The scheduler of the running program: QTimer::singleShot with a context object.

@@ -1,11 +1,7 @@
 #include "PortalGlobalShortcuts.h"
 
-#include "PortalRequest.h"
-
-#include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusPendingCall>
 
 #include <cstdio>
 
@@ -15,99 +11,85 @@ namespace {
 
 const QString globalShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
-class PortalGlobalShortcuts final : public QObject, public GlobalShortcuts {
+// xkb's names of the punctuation keys; a letter or a digit is its own name.
+constexpr std::pair<char16_t, const char*> keysymNames[] = {
+    {u'=', "equal"},     {u'-', "minus"},      {u']', "bracketright"}, {u'[', "bracketleft"}, {u'\'', "apostrophe"},
+    {u';', "semicolon"}, {u'\\', "backslash"}, {u',', "comma"},        {u'/', "slash"},       {u'.', "period"},
+};
+
+// xkb's modifier names, in the order of Qt's shortcut names.
+constexpr std::pair<KeyModifier, const char*> triggerModifiers[] = {
+    {ControlModifier, "CTRL"}, {AltModifier, "ALT"}, {ShiftModifier, "SHIFT"}, {SuperModifier, "LOGO"}};
+
+class PortalGlobalShortcuts final : public QObject, public Hotkeys {
     Q_OBJECT
 public:
-    explicit PortalGlobalShortcuts(const QDBusConnection& connection) : bus(connection)
+    PortalGlobalShortcuts(const QDBusConnection& connection, int timeout) : bus(connection), timeoutMs(timeout)
     {
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<QList<PortalShortcut>>();
+        qRegisterMetaType<QDBusObjectPath>(); // the slot's types are looked up by name as it connects
+        bus.connect(QLatin1String(portalService), QLatin1String(portalPath), globalShortcuts,
+                    QStringLiteral("Activated"), this,
+                    SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
     }
 
-    void bind(const QList<Shortcut>& shortcuts, Handler callback) override
+    void bind(const QList<Hotkey>& hotkeys, Handler handler) override
     {
-        handler = std::move(callback);
-        closeSession();
-        const int generation = ++binds;
-        if (refused || shortcuts.isEmpty())
+        triggered = std::move(handler);
+        session.reset();
+        if (consent.refused() || hotkeys.isEmpty())
             return;
         QList<PortalShortcut> list;
-        for (const Shortcut& shortcut : shortcuts)
-            list.append({shortcut.id,
-                         {{QStringLiteral("description"), shortcut.description},
-                          {QStringLiteral("preferred_trigger"), shortcut.preferredTrigger}}});
-        const QVariantMap options{
-            {QStringLiteral("session_handle_token"), QStringLiteral("vorlex_shortcuts%1").arg(generation)}};
-        PortalRequest::call(
-            bus, globalShortcuts, QStringLiteral("CreateSession"), {options},
-            [this, generation, list](uint response, const QVariantMap& results) {
-                if (response != 0)
-                    return refuse(response, results);
-                const QString opened = results.value(QStringLiteral("session_handle")).toString();
-                if (generation != binds) // bound again meanwhile
-                    return closePortalSession(bus, opened);
-                session = opened;
-                if (!listening)
-                    listening = bus.connect(QLatin1String(portalService), QLatin1String(portalPath), globalShortcuts,
-                                            QStringLiteral("Activated"), this,
-                                            SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-                closedWatch = std::make_unique<PortalSessionWatch>(bus, session, [this] {
-                    session.clear();
-                    std::fputs("vorlex: hotkeys: the desktop ended the GlobalShortcuts session\n", stderr);
-                });
-                bindShortcuts(list);
-            });
+        for (const Hotkey& hotkey : hotkeys) {
+            if (isHotkeyKey(hotkey.key))
+                list.append({hotkey.action,
+                             {{QStringLiteral("description"), hotkey.description},
+                              {QStringLiteral("preferred_trigger"), preferredTrigger(hotkey)}}});
+        }
+        session = std::make_unique<PortalSession>(bus, globalShortcuts, timeoutMs);
+        session->endedByDesktop = [] {
+            std::fputs("vorlex: hotkeys: the desktop ended the GlobalShortcuts session\n", stderr);
+        };
+        session->create(QStringLiteral("vorlex_shortcuts%1").arg(++binds),
+                        [this, list](uint response, const QVariantMap& results) {
+                            if (response != 0)
+                                return failed(response, results);
+                            bindShortcuts(list);
+                        });
     }
 
 private slots:
     void activated(const QDBusObjectPath& sessionHandle, const QString& id, qulonglong, const QVariantMap&)
     {
-        if (!session.isEmpty() && sessionHandle.path() == session && handler)
-            handler(id);
+        if (session && !session->handle().isEmpty() && sessionHandle.path() == session->handle() && triggered)
+            triggered(id);
     }
 
 private:
     void bindShortcuts(const QList<PortalShortcut>& list)
     {
-        const QString bound = session;
-        PortalRequest::call(
-            bus, globalShortcuts, QStringLiteral("BindShortcuts"),
-            {QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(list), QString(), QVariantMap()},
-            [this, bound](uint response, const QVariantMap& results) {
-                if (response != 0 && bound == session) {
-                    closeSession();
-                    refuse(response, results);
-                }
-            });
+        session->request(QStringLiteral("BindShortcuts"), {QVariant::fromValue(list), QString(), QVariantMap()},
+                         [this](uint response, const QVariantMap& results) {
+                             if (response != 0)
+                                 failed(response, results);
+                         });
     }
 
-    void refuse(uint response, const QVariantMap& results)
+    // Runs inside a request of the session, which goes here: nothing of it is touched after.
+    void failed(uint response, const QVariantMap& results)
     {
-        refused = true;
-        // No portal, or one without shortcuts (sway's): the start line has said so already.
-        const QString error = results.value(QStringLiteral("errorName")).toString();
-        if (error.startsWith(QLatin1String("org.freedesktop.DBus.Error.Unknown")) ||
-            error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
-            return;
-        std::fprintf(stderr,
-                     "vorlex: hotkeys: the GlobalShortcuts portal %s; bind 'vorlex --hotkey NAME' in the desktop's "
-                     "keyboard settings\n",
-                     qPrintable(portalRefusal(response, results)));
-    }
-
-    void closeSession()
-    {
-        closedWatch.reset();
-        closePortalSession(bus, std::exchange(session, QString()));
+        session.reset();
+        consent.refuse(response, results);
     }
 
     QDBusConnection bus;
-    Handler handler;
+    int timeoutMs;
+    Handler triggered;
     int binds = 0;
-    bool refused = false;
-    bool listening = false;
-    QString session;
-    std::unique_ptr<PortalSessionWatch> closedWatch;
+    PortalConsent consent{"hotkeys", "GlobalShortcuts", "the next change of hotkeys asks again",
+                          "bind 'vorlex --hotkey NAME' in the desktop's keyboard settings"};
+    std::unique_ptr<PortalSession> session;
 };
 
 } // namespace
@@ -128,9 +110,24 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
     return argument;
 }
 
-std::unique_ptr<GlobalShortcuts> createPortalGlobalShortcuts(const QDBusConnection& bus)
+QString preferredTrigger(const Hotkey& hotkey)
 {
-    return std::make_unique<PortalGlobalShortcuts>(bus);
+    QStringList trigger;
+    for (const auto& [modifier, name] : triggerModifiers) {
+        if (hotkey.modifiers & modifier)
+            trigger << QLatin1String(name);
+    }
+    QString key = hotkey.key;
+    for (const auto& [name, keysym] : keysymNames) {
+        if (key == QChar(name))
+            key = QLatin1String(keysym);
+    }
+    return (trigger << key).join(u'+');
+}
+
+std::unique_ptr<Hotkeys> createPortalGlobalShortcuts(const QDBusConnection& bus, int timeoutMs)
+{
+    return std::make_unique<PortalGlobalShortcuts>(bus, timeoutMs);
 }
 
 } // namespace vorlex::wayland

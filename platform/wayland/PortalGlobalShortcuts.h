@@ -2,6 +2,8 @@
 
 // The hotkeys through the desktop's GlobalShortcuts portal (KDE Plasma, GNOME 48+, Hyprland).
 
+#include "PortalSession.h"
+
 #include "Platform.h"
 
 #include <QDBusArgument>
@@ -20,10 +22,16 @@ struct PortalShortcut {
 QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut& shortcut);
 const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& shortcut);
 
+// A hotkey's keys as the portal takes a preferred trigger: xkb's modifier and key names joined by '+'
+// ("CTRL+SHIFT+t", "ALT+LOGO+equal").
+QString preferredTrigger(const Hotkey& hotkey);
+
 // Each bind opens a new portal session (the portal binds a session's shortcuts only once) and
-// closes the one before. A refusal, or a portal without the interface, is reported once and the
-// portal is not asked again in this run: the user binds `vorlex --hotkey NAME` instead.
-std::unique_ptr<GlobalShortcuts> createPortalGlobalShortcuts(const QDBusConnection& bus);
+// closes the one before; a hotkey is reported by its action, its description shown by the desktop.
+// A refusal is reported once and the portal is not asked again in this run: the user binds
+// `vorlex --hotkey NAME` instead. An unanswered bind is given up after timeoutMs; the next asks
+// again, once.
+std::unique_ptr<Hotkeys> createPortalGlobalShortcuts(const QDBusConnection& bus, int timeoutMs = portalAnswerMs);
 
 } // namespace vorlex::wayland
 

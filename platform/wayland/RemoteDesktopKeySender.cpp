@@ -1,20 +1,11 @@
 #include "RemoteDesktopKeySender.h"
 
-#include "PortalRequest.h"
+#include "PrivateFile.h"
 
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCall>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <deque>
 #include <optional>
 
@@ -37,7 +28,10 @@ constexpr int keyEventGapMs = 10;
 
 class RemoteDesktopKeySender final : public KeySender {
 public:
-    RemoteDesktopKeySender(const QDBusConnection& connection, const QString& path) : bus(connection), tokenPath(path) {}
+    RemoteDesktopKeySender(const QDBusConnection& connection, const QString& path, int timeout)
+        : bus(connection), tokenPath(path), timeoutMs(timeout)
+    {
+    }
 
     void sendCopy() override { send(evdevC); }
     void sendPaste() override { send(evdevV); }
@@ -66,40 +60,28 @@ private:
         if (events.empty())
             return;
         const auto [keycode, pressed] = events.front();
-        notifyKey(keycode, pressed);
+        if (session) // without its handle (ended by the desktop meanwhile) it sends nothing
+            session->notify(QStringLiteral("NotifyKeyboardKeycode"), {QVariantMap(), keycode, pressed});
         QTimer::singleShot(keyEventGapMs, &timerContext, [this] {
             events.pop_front();
             sendNextEvent();
         });
     }
 
-    void notifyKey(int keycode, uint pressed)
-    {
-        if (session.isEmpty()) // ended by the desktop meanwhile
-            return;
-        QDBusMessage message = QDBusMessage::createMethodCall(QLatin1String(portalService), QLatin1String(portalPath),
-                                                              remoteDesktop, QStringLiteral("NotifyKeyboardKeycode"));
-        message << QVariant::fromValue(QDBusObjectPath(session)) << QVariantMap() << keycode << pressed;
-        bus.asyncCall(message);
-    }
-
     void open(const QString& restoreToken)
     {
         state = State::opening;
-        PortalRequest::call(bus, remoteDesktop, QStringLiteral("CreateSession"),
-                            {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("vorlex")}}},
-                            [this, restoreToken](uint response, const QVariantMap& results) {
-                                if (response != 0)
-                                    return refuse(response, results);
-                                session = results.value(QStringLiteral("session_handle")).toString();
-                                // Ended by the desktop: the next keystroke opens a new one, with the token.
-                                closedWatch = std::make_unique<PortalSessionWatch>(bus, session, [this] {
-                                    session.clear();
-                                    if (state == State::open)
-                                        state = State::closed;
-                                });
-                                selectDevices(restoreToken);
-                            });
+        session = std::make_unique<PortalSession>(bus, remoteDesktop, timeoutMs);
+        // Ended by the desktop: the next keystroke opens a new one, with the token.
+        session->endedByDesktop = [this] {
+            if (state == State::open)
+                state = State::closed;
+        };
+        session->create(QStringLiteral("vorlex"), [this, restoreToken](uint response, const QVariantMap& results) {
+            if (response != 0)
+                return failed(restoreToken, response, results);
+            selectDevices(restoreToken);
+        });
     }
 
     void selectDevices(const QString& restoreToken)
@@ -108,53 +90,39 @@ private:
                             {QStringLiteral("persist_mode"), persistUntilRevoked}};
         if (!restoreToken.isEmpty())
             options.insert(QStringLiteral("restore_token"), restoreToken);
-        PortalRequest::call(bus, remoteDesktop, QStringLiteral("SelectDevices"),
-                            {QVariant::fromValue(QDBusObjectPath(session)), options},
-                            [this, restoreToken](uint response, const QVariantMap& results) {
-                                if (response != 0)
-                                    return retryOrRefuse(restoreToken, response, results);
-                                start(restoreToken);
-                            });
+        session->request(QStringLiteral("SelectDevices"), {options},
+                         [this, restoreToken](uint response, const QVariantMap& results) {
+                             if (response != 0)
+                                 return failed(restoreToken, response, results);
+                             start(restoreToken);
+                         });
     }
 
     void start(const QString& restoreToken)
     {
-        PortalRequest::call(bus, remoteDesktop, QStringLiteral("Start"),
-                            {QVariant::fromValue(QDBusObjectPath(session)), QString(), QVariantMap()},
-                            [this, restoreToken](uint response, const QVariantMap& results) {
-                                if (response != 0)
-                                    return retryOrRefuse(restoreToken, response, results);
-                                // Each token is good for one restore: keep the new one.
-                                writeToken(results.value(QStringLiteral("restore_token")).toString());
-                                state = State::open;
-                                if (pending && !pendingSince.hasExpired())
-                                    send(*pending);
-                                pending.reset();
-                            });
+        session->request(QStringLiteral("Start"), {QString(), QVariantMap()},
+                         [this, restoreToken](uint response, const QVariantMap& results) {
+                             if (response != 0)
+                                 return failed(restoreToken, response, results);
+                             // Each token is good for one restore: keep the new one.
+                             writeToken(results.value(QStringLiteral("restore_token")).toString());
+                             state = State::open;
+                             if (pending && !pendingSince.hasExpired())
+                                 send(*pending);
+                             pending.reset();
+                         });
     }
 
-    // A stored token the portal refuses may just be stale: ask once more, without it.
-    void retryOrRefuse(const QString& restoreToken, uint response, const QVariantMap& results)
+    // Runs inside a request of the session, which goes here: nothing of it is touched after.
+    void failed(const QString& restoreToken, uint response, const QVariantMap& results)
     {
-        closeSession();
-        if (restoreToken.isEmpty())
-            return refuse(response, results);
-        writeToken({});
-        open({});
-    }
-
-    void refuse(uint response, const QVariantMap& results)
-    {
-        state = State::refused;
+        session.reset();
+        if (!PortalConsent::timedOut(results) && !restoreToken.isEmpty()) { // a stored token may just be stale
+            writeToken({});
+            return open({});
+        }
         pending.reset();
-        std::fprintf(stderr, "vorlex: keys: the RemoteDesktop portal %s; Ctrl+C/Ctrl+V are not sent this session\n",
-                     qPrintable(portalRefusal(response, results)));
-    }
-
-    void closeSession()
-    {
-        closedWatch.reset();
-        closePortalSession(bus, std::exchange(session, QString()));
+        state = consent.refuse(response, results) ? State::closed : State::refused;
     }
 
     QString readToken() const
@@ -163,28 +131,22 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().trimmed()) : QString();
     }
 
+    // A token that cannot be kept only means the user is asked again next time.
     void writeToken(const QString& token) const
     {
-        if (token.isEmpty()) {
+        if (token.isEmpty())
             QFile::remove(tokenPath);
-            return;
-        }
-        QDir().mkpath(QFileInfo(tokenPath).path());
-        QSaveFile file(tokenPath);
-        if (!file.open(QIODevice::WriteOnly))
-            return;
-        const QByteArray bytes = token.toUtf8();
-        if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0 || file.write(bytes) != bytes.size())
-            file.cancelWriting();
         else
-            file.commit();
+            writePrivateFile(tokenPath, token.toUtf8());
     }
 
     QDBusConnection bus;
     QString tokenPath;
+    int timeoutMs;
     State state = State::closed;
-    QString session;
-    std::unique_ptr<PortalSessionWatch> closedWatch;
+    PortalConsent consent{"keys", "RemoteDesktop", "the next copy or paste asks again",
+                          "Ctrl+C/Ctrl+V are not sent this session"};
+    std::unique_ptr<PortalSession> session;
     std::optional<int> pending;
     std::deque<std::pair<int, uint>> events; // the front one has been sent
     QObject timerContext;                    // the gaps' timers go with the sender
@@ -193,9 +155,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<KeySender> createRemoteDesktopKeySender(const QDBusConnection& bus, const QString& tokenPath)
+std::unique_ptr<KeySender> createRemoteDesktopKeySender(const QDBusConnection& bus, const QString& tokenPath,
+                                                        int timeoutMs)
 {
-    return std::make_unique<RemoteDesktopKeySender>(bus, tokenPath);
+    return std::make_unique<RemoteDesktopKeySender>(bus, tokenPath, timeoutMs);
 }
 
 } // namespace vorlex::wayland

@@ -15,11 +15,9 @@ namespace vorlex::wayland {
 
 namespace {
 
-void globalAdded(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version)
+void globalAdded(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version)
 {
-    auto& globals = *static_cast<std::vector<Global>*>(data);
-    globals.push_back({name, QString::fromLatin1(interface), version});
-    Q_UNUSED(registry);
+    static_cast<std::vector<Global>*>(data)->push_back({name, QString::fromLatin1(interface), version});
 }
 
 void globalRemoved(void* data, wl_registry*, uint32_t name)
@@ -29,10 +27,9 @@ void globalRemoved(void* data, wl_registry*, uint32_t name)
 
 const wl_registry_listener registryListener = {&globalAdded, &globalRemoved};
 
-void syncDone(void* data, wl_callback* callback, uint32_t)
+void syncDone(void* data, wl_callback*, uint32_t)
 {
     *static_cast<bool*>(data) = true;
-    wl_callback_destroy(callback);
 }
 
 const wl_callback_listener syncListener = {&syncDone};
@@ -50,53 +47,44 @@ std::unique_ptr<WaylandConnection> WaylandConnection::open(int timeoutMs)
     return connection;
 }
 
-WaylandConnection::WaylandConnection(wl_display* connection) : display(connection)
+WaylandConnection::WaylandConnection(wl_display* connection)
+    : display(connection), registry(wl_display_get_registry(connection))
 {
-    registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registryListener, &advertised);
+    wl_registry_add_listener(registry.get(), &registryListener, &advertised);
 }
 
-WaylandConnection::~WaylandConnection()
-{
-    delete notifier;
-    if (defaultSeat)
-        wl_seat_destroy(defaultSeat);
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
-}
+WaylandConnection::~WaylandConnection() = default;
 
 // The one wait of this layer, at start only and bounded: wl_display_roundtrip would wait forever
 // on a compositor that does not answer.
 bool WaylandConnection::roundtrip(int timeoutMs)
 {
     bool done = false;
-    wl_callback* callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &syncListener, &done);
+    const PlainProxy<wl_callback> callback(wl_display_sync(display.get()));
+    wl_callback_add_listener(callback.get(), &syncListener, &done);
     const QDeadlineTimer deadline(timeoutMs);
     while (!done) {
-        while (wl_display_prepare_read(display) != 0)
-            wl_display_dispatch_pending(display);
-        wl_display_flush(display);
-        pollfd descriptor = {wl_display_get_fd(display), POLLIN, 0};
+        while (wl_display_prepare_read(display.get()) != 0)
+            wl_display_dispatch_pending(display.get());
+        wl_display_flush(display.get());
+        pollfd descriptor = {wl_display_get_fd(display.get()), POLLIN, 0};
         const int ready = poll(&descriptor, 1, int(deadline.remainingTime()));
         if (ready <= 0) {
-            wl_display_cancel_read(display);
+            wl_display_cancel_read(display.get());
             if (ready < 0 && errno == EINTR)
                 continue;
             break;
         }
-        if (wl_display_read_events(display) < 0)
+        if (wl_display_read_events(display.get()) < 0)
             break;
-        wl_display_dispatch_pending(display);
+        wl_display_dispatch_pending(display.get());
     }
-    if (!done) {
-        wl_callback_destroy(callback);
+    if (!done)
         return false;
-    }
-    defaultSeat = static_cast<wl_seat*>(bind(wl_seat_interface, 1));
+    defaultSeat.reset(static_cast<wl_seat*>(bind(wl_seat_interface, 1)));
 
-    notifier = new QSocketNotifier(wl_display_get_fd(display), QSocketNotifier::Read);
-    QObject::connect(notifier, &QSocketNotifier::activated, this, [this] { readEvents(); });
+    notifier = std::make_unique<QSocketNotifier>(wl_display_get_fd(display.get()), QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
     return true;
 }
 
@@ -104,36 +92,36 @@ void* WaylandConnection::bind(const wl_interface& interface, quint32 version) co
 {
     for (const Global& global : advertised) {
         if (global.interface == QLatin1String(interface.name))
-            return wl_registry_bind(registry, global.name, &interface, std::min(version, global.version));
+            return wl_registry_bind(registry.get(), global.name, &interface, std::min(version, global.version));
     }
     return nullptr;
+}
+
+wl_seat* WaylandConnection::seat() const
+{
+    return defaultSeat.get();
 }
 
 void WaylandConnection::flush()
 {
     if (!failed)
-        wl_display_flush(display);
-}
-
-bool WaylandConnection::alive() const
-{
-    return !failed;
+        wl_display_flush(display.get());
 }
 
 void WaylandConnection::readEvents()
 {
-    if (wl_display_prepare_read(display) == 0 && wl_display_read_events(display) < 0)
+    if (wl_display_prepare_read(display.get()) == 0 && wl_display_read_events(display.get()) < 0)
         failed = true;
-    if (!failed && wl_display_dispatch_pending(display) < 0)
+    if (!failed && wl_display_dispatch_pending(display.get()) < 0)
         failed = true;
-    if (failed || wl_display_get_error(display) != 0) {
+    if (failed || wl_display_get_error(display.get()) != 0) {
         failed = true;
         notifier->setEnabled(false);
         std::fprintf(stderr, "vorlex: the Wayland connection is lost (%s); clipboard and keys stop working\n",
-                     std::strerror(wl_display_get_error(display)));
+                     std::strerror(wl_display_get_error(display.get())));
         return;
     }
-    wl_display_flush(display);
+    wl_display_flush(display.get());
 }
 
 } // namespace vorlex::wayland

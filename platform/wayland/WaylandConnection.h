@@ -3,15 +3,14 @@
 // The program's own connection to the Wayland compositor (apart from Qt's, which runs on XWayland),
 // read on the UI thread through a QSocketNotifier.
 
+#include "WaylandProxy.h"
+
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
-struct wl_display;
 struct wl_registry;
 struct wl_seat;
 struct wl_interface;
@@ -24,6 +23,7 @@ struct Global {
     quint32 name = 0;
     QString interface;
     quint32 version = 0;
+    bool operator==(const Global&) const = default;
 };
 
 class WaylandConnection : public QObject {
@@ -36,22 +36,23 @@ public:
     const std::vector<Global>& globals() const { return advertised; }
     // Binds the named global at min(version, its version), or returns nullptr when it is not offered.
     void* bind(const wl_interface& interface, quint32 version) const;
-    wl_seat* seat() const { return defaultSeat; }
+    // The first seat, or null where the compositor has none.
+    wl_seat* seat() const;
 
     // Sends what was queued; call after each batch of requests.
     void flush();
-    bool alive() const;
 
 private:
     explicit WaylandConnection(wl_display* connection);
     bool roundtrip(int timeoutMs);
     void readEvents();
 
-    wl_display* display = nullptr;
-    wl_registry* registry = nullptr;
-    wl_seat* defaultSeat = nullptr;
+    // Declared first, so it goes last: every proxy below lives on it.
+    WaylandProxy<wl_display, wl_display_disconnect> display;
+    std::unique_ptr<QSocketNotifier> notifier;
+    PlainProxy<wl_registry> registry;
+    PlainProxy<wl_seat> defaultSeat;
     std::vector<Global> advertised;
-    QSocketNotifier* notifier = nullptr;
     bool failed = false;
 };
 

@@ -10,11 +10,15 @@
 
 namespace vorlex {
 
-// WAYLAND_DISPLAY is set and the login session says it is a Wayland one.
+// WAYLAND_DISPLAY names a display and VORLEX_PLATFORM does not force X11: the program's DISPLAY is
+// then XWayland's.
 bool isWaylandSession();
 
-// Needs a QGuiApplication; on XWayland (xcb) for the clipboard fallback. Never fails: a facility
-// the compositor lacks is reported once on stderr, at start, and does nothing after that.
-std::unique_ptr<Platform> createWaylandPlatform();
+// The platform of this session, with one start line on stderr saying which and why: Wayland
+// whenever a compositor answers on WAYLAND_DISPLAY, whatever XDG_SESSION_TYPE says (a sway started
+// from a console has "tty" there); X11 otherwise, or when VORLEX_PLATFORM=x11 says so.
+// Needs a QGuiApplication on the xcb platform (X11 or XWayland). Never fails: a facility the session
+// lacks does nothing.
+std::unique_ptr<Platform> createPlatform();
 
 } // namespace vorlex

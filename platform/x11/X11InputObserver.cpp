@@ -75,9 +75,9 @@ private:
 
 enum class Source { none, xinput2, record };
 
-class X11InputObserver final : public InputObserver {
+class XServerObserver final : public X11InputObserver {
 public:
-    X11InputObserver(const char* name, bool preferXInput2)
+    XServerObserver(const char* name, bool preferXInput2)
         : displayName(name ? QByteArray(name) : QByteArray()), tryXInput2(preferXInput2)
     {
     }
@@ -189,7 +189,7 @@ private:
                 return false;
         }
         RecordContext context{{display.get(), id}};
-        if (!XRecordEnableContextAsync(data.get(), id, &X11InputObserver::recorded, reinterpret_cast<XPointer>(this)))
+        if (!XRecordEnableContextAsync(data.get(), id, &XServerObserver::recorded, reinterpret_cast<XPointer>(this)))
             return false;
         recordDisplay = std::move(data);
         recordContext = std::move(context);
@@ -245,7 +245,7 @@ private:
 
     static void recorded(XPointer closure, XRecordInterceptData* data)
     {
-        auto* self = reinterpret_cast<X11InputObserver*>(closure);
+        auto* self = reinterpret_cast<XServerObserver*>(closure);
         if (data->category == XRecordFromServer && data->data_len * 4 >= sizeof(xEvent)) {
             const auto* event = reinterpret_cast<const xEvent*>(data->data);
             const unsigned detail = event->u.u.detail;
@@ -338,9 +338,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<InputObserver> createInputObserver(const char* displayName, bool preferXInput2)
+std::unique_ptr<X11InputObserver> createInputObserver(const char* displayName, bool preferXInput2)
 {
-    return std::make_unique<X11InputObserver>(displayName, preferXInput2);
+    return std::make_unique<XServerObserver>(displayName, preferXInput2);
 }
 
 } // namespace vorlex::x11

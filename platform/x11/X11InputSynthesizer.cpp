@@ -1,5 +1,6 @@
 #include "X11InputSynthesizer.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -86,6 +87,17 @@ void X11InputSynthesizer::releaseAll()
         releaseKey(heldKeys.back());
     while (!heldButtons.empty())
         releaseButton(heldButtons.back());
+}
+
+quint32 X11InputSynthesizer::heldModifiers() const
+{
+    XkbStateRec state{};
+    return display && XkbGetState(display, XkbUseCoreKbd, &state) == Success ? state.base_mods : 0;
+}
+
+quint32 X11InputSynthesizer::keycodeOfKeysym(quint32 keysym) const
+{
+    return display ? XKeysymToKeycode(display, keysym) : 0;
 }
 
 } // namespace vorlex::x11

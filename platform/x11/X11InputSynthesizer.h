@@ -38,6 +38,12 @@ public:
 
     void releaseAll();
 
+    // What the server holds now, whoever pressed it: the X modifier bits of the keys down (XKB's
+    // base state; Caps Lock and Num Lock on are not part of it).
+    quint32 heldModifiers() const;
+    // The key the server's keymap types keysym with (its lowest keycode), or 0.
+    quint32 keycodeOfKeysym(quint32 keysym) const;
+
 private:
     Display* display;
     std::vector<quint32> heldKeys;

@@ -32,11 +32,15 @@ public:
 
 private:
     // The target must receive exactly Ctrl+key, even while the user still holds the hotkey's
-    // modifiers: those are released for the keystroke and pressed again after it.
+    // modifiers: those are released for the keystroke and pressed again after it. The server is
+    // grabbed meanwhile, so no other client's key event (a user letting go, typed through XTEST) can
+    // fall between reading what is held and pressing it again: a key let go of before is not read as
+    // held, and one let go of after is released from the state pressed again.
     void sendWithControl(unsigned keycode)
     {
         if (!display)
             return;
+        XGrabServer(display);
         const std::vector<unsigned> held = heldModifierKeys();
         for (unsigned key : held)
             XTestFakeKeyEvent(display, key, False, CurrentTime);
@@ -49,6 +53,7 @@ private:
         XTestFakeKeyEvent(display, control, False, CurrentTime);
         for (unsigned key : held)
             XTestFakeKeyEvent(display, key, True, CurrentTime);
+        XUngrabServer(display);
         XFlush(display);
     }
 

@@ -2,6 +2,7 @@
 
 #include "QtClipboard.h"
 #include "X11ErrorTrap.h"
+#include "X11Hotkeys.h"
 #include "X11InputObserver.h"
 #include "X11KeySender.h"
 #include "X11Resource.h"
@@ -15,6 +16,10 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/record.h>
 
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
 namespace vorlex {
 
 namespace {
@@ -25,46 +30,42 @@ Display* qtDisplay()
     return native ? native->display() : nullptr;
 }
 
-// The extensions the layer relies on, as the server offers them.
-class X11Session final : public Session {
-public:
-    explicit X11Session(Display* connection) : display(connection) {}
-
-    bool checkInputAccess() override
-    {
-        if (!display)
-            return false;
-        int event = 0;
-        int error = 0;
-        int major = 0;
-        int minor = 0;
-        const bool xtest = XTestQueryExtension(display, &event, &error, &major, &minor);
-        const bool xfixes = XFixesQueryExtension(display, &event, &error);
-        const bool record = XRecordQueryVersion(display, &major, &minor);
-        return xtest && xfixes && (record || hasXInput2());
-    }
-
-private:
+// The extensions the layer relies on that the server lacks. The program carries on either way.
+QStringList missingExtensions(Display* display)
+{
+    if (!display)
+        return {QStringLiteral("the X connection")};
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    QStringList missing;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor))
+        missing << QStringLiteral("XTEST");
+    if (!XFixesQueryExtension(display, &event, &error))
+        missing << QStringLiteral("XFIXES");
     // The server's own version: XIQueryVersion would renegotiate the version this client (Qt) uses.
-    bool hasXInput2() const
-    {
-        XExtensionVersion* version = XGetExtensionVersion(display, "XInputExtension");
-        if (version == reinterpret_cast<XExtensionVersion*>(NoSuchExtension))
-            return false;
-        const x11::X11Resource<XExtensionVersion*, XFree> held{version};
-        return held && held->present && held->major_version >= 2;
-    }
-
-    Display* display;
-};
+    XExtensionVersion* version = XGetExtensionVersion(display, "XInputExtension");
+    const x11::X11Resource<XExtensionVersion*, XFree> held{
+        version == reinterpret_cast<XExtensionVersion*>(NoSuchExtension) ? nullptr : version};
+    const bool xinput2 = held && held->present && held->major_version >= 2;
+    if (!xinput2 && !XRecordQueryVersion(display, &major, &minor))
+        missing << QStringLiteral("XInputExtension 2 or RECORD");
+    return missing;
+}
 
 class X11Platform final : public Platform {
 public:
     explicit X11Platform(X11PlatformOptions options)
         : display(qtDisplay()), keys(x11::createKeySender(display)), windows(x11::createWindowSystem(display)),
           input(x11::createInputObserver(display ? DisplayString(display) : nullptr, options.preferXInput2)),
-          x11Session(display)
+          observedHotkeys(*input)
     {
+        if (options.reason.isEmpty())
+            return;
+        const QStringList missing = missingExtensions(display);
+        std::fprintf(stderr, "vorlex: X11 platform (%s)%s\n", qPrintable(options.reason),
+                     missing.isEmpty() ? "" : qPrintable(u"; missing: "_s + missing.join(u", "_s)));
     }
 
     Scheduler& scheduler() override { return qtScheduler; }
@@ -72,7 +73,7 @@ public:
     KeySender& keySender() override { return *keys; }
     WindowSystem& windowSystem() override { return *windows; }
     InputObserver& inputObserver() override { return *input; }
-    Session& session() override { return x11Session; }
+    Hotkeys* hotkeys() override { return &observedHotkeys; }
 
 private:
     Display* display;
@@ -80,8 +81,8 @@ private:
     QtClipboard qtClipboard;
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<WindowSystem> windows;
-    std::unique_ptr<InputObserver> input;
-    X11Session x11Session;
+    std::unique_ptr<x11::X11InputObserver> input;
+    x11::X11Hotkeys observedHotkeys;
 };
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "Platform.h"
 
+#include <QString>
+
 #include <memory>
 
 namespace vorlex {
@@ -12,6 +14,8 @@ struct X11PlatformOptions {
     // Observe keys through XInput2 where the server has it; false goes straight to the RECORD
     // fallback (tests exercise it this way).
     bool preferXInput2 = true;
+    // Why X11 was chosen; when set, the start line says so on stderr, with any X extension missing.
+    QString reason;
 };
 
 // Needs a QGuiApplication connected to an X server (the xcb platform plugin).

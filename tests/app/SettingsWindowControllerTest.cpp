@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         QDir(path).removeRecursively();
-        HotkeyManager::shared().currentSettings = std::nullopt;
+        HotkeyManager::shared().applySettings(std::nullopt);
     }
     QWidget* open(const AppSettings& stored = {})
     {
@@ -61,7 +61,7 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     control<QPushButton>("cancelButton")->click();
     EXPECT_FALSE(controller->window()->isVisible());
     EXPECT_EQ(SettingsManager::shared().load(), expected);
-    EXPECT_FALSE(HotkeyManager::shared().currentSettings.has_value());
+    EXPECT_FALSE(HotkeyManager::shared().currentSettings().has_value());
 
     controller->showWindow();
     control<QPushButton>("saveButton")->click();
@@ -70,7 +70,7 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     expected.deepLApiKey = u" abc:fx "_s;
     expected.hotkeyReplaceText = {{"opt", "cmd"}, "r"};
     EXPECT_EQ(SettingsManager::shared().load(), expected);
-    EXPECT_TRUE(HotkeyManager::shared().currentSettings == std::optional(expected));
+    EXPECT_TRUE(HotkeyManager::shared().currentSettings() == std::optional(expected));
 }
 
 // The store cannot write (a folder stands where the file goes, which stops root too).
@@ -78,7 +78,7 @@ TEST_F(SettingsWindowTest, AFailedSaveShowsTheRedLineAndKeepsTheWindowAndTheBind
 {
     open();
     ASSERT_TRUE(QFile::remove(path) && QDir().mkpath(path));
-    HotkeyManager::shared().currentSettings = AppSettings{};
+    HotkeyManager::shared().applySettings(AppSettings{});
     control<HotkeyRecorderField>("hotkeyTranslateField")->setConfig({{"cmd"}, "y"});
     control<QPushButton>("saveButton")->click();
     QLabel* line = control<QLabel>("saveErrorLabel");
@@ -87,7 +87,7 @@ TEST_F(SettingsWindowTest, AFailedSaveShowsTheRedLineAndKeepsTheWindowAndTheBind
     EXPECT_EQ(line->textFormat(), Qt::PlainText);
     EXPECT_TRUE(line->text().startsWith(u"לא ניתן לשמור את ההגדרות"_s) && line->text().contains(path));
     EXPECT_GT(line->palette().color(QPalette::WindowText).red(), 150);
-    EXPECT_TRUE(HotkeyManager::shared().currentSettings == std::optional(AppSettings{}));
+    EXPECT_TRUE(HotkeyManager::shared().currentSettings() == std::optional(AppSettings{}));
     controller->window()->close();
     EXPECT_TRUE(line->isHidden()) << "the line goes with the window";
 }

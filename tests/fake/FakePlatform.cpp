@@ -72,22 +72,10 @@ void FakeWindowSystem::activate(WindowId window)
     active = window;
 }
 
-bool FakeInputObserver::watchKeys(KeyHandler handler)
-{
-    keyHandler = std::move(handler);
-    return true;
-}
-
 int FakeInputObserver::addButtonWatcher(ButtonHandler handler)
 {
     buttonHandlers.emplace(nextButtonId, std::move(handler));
     return nextButtonId++;
-}
-
-void FakeInputObserver::pressKey(const KeyPress& press)
-{
-    if (keyHandler)
-        keyHandler(press);
 }
 
 void FakeInputObserver::pressButton(const ButtonPress& press)

@@ -1,7 +1,7 @@
 #pragma once
 
 // An in-memory desktop for tests: it records what it was asked to do and lets a test play the
-// user and the other applications (focus a window, copy text, press keys, click, let time pass).
+// user and the other applications (focus a window, copy text, press hotkeys, click, let time pass).
 
 #include "Platform.h"
 
@@ -84,37 +84,27 @@ private:
 
 class FakeInputObserver final : public InputObserver {
 public:
-    bool watchKeys(KeyHandler handler) override;
     int addButtonWatcher(ButtonHandler handler) override;
     void removeButtonWatcher(int id) override { buttonHandlers.erase(id); }
 
-    // The user pressed a key / a button somewhere on the desktop.
-    void pressKey(const KeyPress& press);
+    // The user pressed a button somewhere on the desktop.
     void pressButton(const ButtonPress& press);
     int buttonWatcherCount() const { return int(buttonHandlers.size()); }
 
 private:
-    KeyHandler keyHandler;
     std::map<int, ButtonHandler> buttonHandlers;
     int nextButtonId = 1;
 };
 
-// The desktop's shortcut service; the platform offers it only once a test sets offered.
-class FakeGlobalShortcuts final : public GlobalShortcuts {
+class FakeHotkeys final : public Hotkeys {
 public:
-    void bind(const QList<Shortcut>& shortcuts, Handler handler) override
+    void bind(const QList<Hotkey>& hotkeys, Handler handler) override
     {
-        binds.append(shortcuts);
-        activate = std::move(handler);
+        binds << hotkeys;
+        press = std::move(handler);
     }
-    bool offered = false;
-    QList<QList<Shortcut>> binds;
-    Handler activate; // the user pressed a bound shortcut
-};
-
-class FakeSession final : public Session {
-public:
-    bool checkInputAccess() override { return true; }
+    QList<QList<Hotkey>> binds;
+    Handler press; // the user pressed the hotkey of an action
 };
 
 class FakePlatform final : public Platform {
@@ -124,8 +114,7 @@ public:
     KeySender& keySender() override { return fakeKeySender; }
     WindowSystem& windowSystem() override { return fakeWindowSystem; }
     InputObserver& inputObserver() override { return fakeInputObserver; }
-    Session& session() override { return fakeSession; }
-    GlobalShortcuts* globalShortcuts() override { return fakeShortcuts.offered ? &fakeShortcuts : nullptr; }
+    Hotkeys* hotkeys() override { return &fakeHotkeys; }
 
     QStringList log; // every call into the platform, in order, across the parts
     FakeScheduler fakeScheduler;
@@ -133,8 +122,7 @@ public:
     FakeKeySender fakeKeySender{log};
     FakeWindowSystem fakeWindowSystem{log};
     FakeInputObserver fakeInputObserver;
-    FakeSession fakeSession;
-    FakeGlobalShortcuts fakeShortcuts;
+    FakeHotkeys fakeHotkeys;
 
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
     // landingMs of virtual time later.

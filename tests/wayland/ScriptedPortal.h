@@ -4,24 +4,25 @@
 // records each call and answers it the way the portal's contract says.
 
 #include "PortalGlobalShortcuts.h"
-#include "PortalRequest.h"
 #include "TestSupport.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDBusVirtualObject>
 
 #include <functional>
 
 namespace vorlex::test {
 
-// Answers every Request at once: Start and BindShortcuts with the next of their answers (0 when none
-// are left). A session's path ends with the token it was asked for.
+// Answers every Request at once: Start and BindShortcuts with the next of answers (0 when none are
+// left; noAnswer: never). A session's path ends with the token it was asked for. It offers every
+// interface, at version 2.
 class ScriptedPortal : public QDBusVirtualObject {
 public:
+    static constexpr uint noAnswer = 99;
     QStringList calls;
-    QList<uint> startAnswers;
-    QList<uint> bindAnswers;
+    QList<uint> answers;
     std::function<void(int keycode, uint pressed)> keys; // where the keyboard events go on
 
     ScriptedPortal()
@@ -39,17 +40,18 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
         const QVariantList arguments = message.arguments();
-        if (!message.interface().contains(u".portal."_s)) // introspection and properties: not portal calls
+        const QString member = message.member();
+        if (member == u"Get"_s) // each interface's version
+            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(2u))));
+        if (!message.interface().contains(u".portal."_s)) // introspection: not a portal call
             return false;
-        if (message.member() == u"Register"_s) {
-            calls << u"Register "_s + arguments[0].toString();
-            return connection.send(message.createReply());
-        }
-        if (message.member() == u"NotifyKeyboardKeycode"_s && keys)
+        if (member == u"NotifyKeyboardKeycode"_s && keys)
             keys(arguments[2].toInt(), arguments[3].toUInt());
-        if (message.member() == u"NotifyKeyboardKeycode"_s || message.member() == u"Close"_s) {
-            calls << (arguments.size() == 4 ? u"key %1 %2"_s.arg(arguments[2].toInt()).arg(arguments[3].toUInt())
-                                            : u"Close "_s + message.path().section(u'/', -1));
+        if (member == u"Register"_s || member == u"NotifyKeyboardKeycode"_s || member == u"Close"_s) {
+            calls << (member == u"Register"_s ? u"Register "_s + arguments[0].toString()
+                      : arguments.size() == 4 ? u"key %1 %2"_s.arg(arguments[2].toInt()).arg(arguments[3].toUInt())
+                      : message.path().contains(u"/request/"_s) ? u"Close request"_s
+                                                                : u"Close "_s + message.path().section(u'/', -1));
             return connection.send(message.createReply());
         }
         const auto options = qdbus_cast<QVariantMap>(arguments.last());
@@ -63,14 +65,12 @@ public:
             call += u" types=%1 persist=%2 token=%3"_s.arg(options[u"types"_s].toUInt())
                         .arg(options[u"persist_mode"_s].toUInt())
                         .arg(options[u"restore_token"_s].toString());
-        } else if (call == u"Start"_s) {
-            code = startAnswers.isEmpty() ? 0 : startAnswers.takeFirst();
+        } else if (call == u"Start"_s || call == u"BindShortcuts"_s) {
+            code = answers.isEmpty() ? 0 : answers.takeFirst();
             results[u"restore_token"_s] = u"new"_s;
-        } else if (call == u"BindShortcuts"_s) {
-            for (const auto& shortcut : qdbus_cast<QList<wayland::PortalShortcut>>(arguments[1]))
+            for (const auto& shortcut : qdbus_cast<QList<wayland::PortalShortcut>>(arguments.value(1)))
                 call += u" %1=%2:%3"_s.arg(shortcut.id, shortcut.properties[u"preferred_trigger"_s].toString(),
                                            shortcut.properties[u"description"_s].toString());
-            code = bindAnswers.isEmpty() ? 0 : bindAnswers.takeFirst();
         }
         calls << call;
         const QString request = u"%1/request/%2/%3"_s.arg(path(), message.service().mid(1).replace(u'.', u'_'),
@@ -78,7 +78,7 @@ public:
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage response = QDBusMessage::createSignal(request, u"org.freedesktop.portal.Request"_s, u"Response"_s);
         response << code << results;
-        return connection.send(response);
+        return code == noAnswer || connection.send(response);
     }
 
     static QString path() { return QLatin1String(wayland::portalPath); }

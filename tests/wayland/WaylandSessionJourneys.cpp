@@ -58,11 +58,6 @@ private:
     QDBusConnection mutter = QDBusConnection::sessionBus(); // the session lives as long as this connection
 };
 
-QString clipboardOfAnotherClient()
-{
-    return QString::fromUtf8(test::run(u"wl-paste"_s, {u"--no-newline"_s}, {}, 5000).out);
-}
-
 class Wayland : public ::testing::Test {
 protected:
     void SetUp() override
@@ -85,14 +80,10 @@ protected:
             field.emplace(text);
         }
         ASSERT_TRUE(field->waitFor("ready"));
-        test::EnvGuard unset("QT_QPA_PLATFORM", {}); // the program chooses XWayland itself
+        test::EnvGuard unset("QT_QPA_PLATFORM", {});       // the program chooses XWayland itself
+        test::EnvGuard console("XDG_SESSION_TYPE", "tty"); // as a compositor started from a console has it
         vorlex.emplace(program, QStringList());
         ASSERT_TRUE(waitUntil(test::vorlexAnswers, 15000)) << program.toStdString();
-    }
-
-    static void hotkey(const QString& name)
-    {
-        ASSERT_EQ(test::run(program, {u"--hotkey"_s, name}).exitCode, 0) << "forwarded to the running instance";
     }
 
     test::ConfigHomeGuard home;
@@ -108,15 +99,11 @@ TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
     start(u"akuo"_s);
     EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
 
-    hotkey(u"layout"_s);
+    ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
 
     ASSERT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
-    const HistoryEntry entry = HistoryManager().load().at(0);
-    EXPECT_EQ(entry.type, u"layout"_s);
-    EXPECT_EQ(entry.originalText, u"akuo"_s);
-    EXPECT_EQ(entry.resultText, u"שלום"_s);
+    EXPECT_EQ(HistoryManager().load().at(0).resultText, u"שלום"_s);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup is shown";
-    EXPECT_EQ(field->text(), u"akuo"_s) << "the field is left as it was";
 
     // Clicks outside cannot be seen on Wayland: the popup goes when the focus does.
     // From the popup, so that it has had the focus to lose: once sway has mapped it (after X has), it
@@ -132,14 +119,17 @@ TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
     const QString hebrew = u"שלום עולם"_s;
     start(hebrew);
 
-    hotkey(u"replace"_s);
+    ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"replace"_s}).exitCode, 0);
 
     EXPECT_TRUE(waitUntil([&] { return field->text() == u"Hello world"_s; }, 10000)) << field->text();
     ASSERT_EQ(server.requestCount(), 1);
     EXPECT_TRUE(QUrl::fromPercentEncoding(server.requests().at(0).query()).contains(hebrew))
         << "the selection was read whole, as UTF-8";
     if (!portal) {
-        EXPECT_EQ(clipboardOfAnotherClient(), u"Hello world"_s) << "the program serves what it put on the clipboard";
+        EXPECT_EQ(test::run(u"wl-paste"_s, {u"--no-newline"_s}, {}, 5000).out, "Hello world")
+            << "the program serves what it put on the clipboard, read by another client";
+    } else {
+        EXPECT_EQ(portal->calls.value(0), u"Register org.vorlex.Vorlex"_s) << "named to the portals before any call";
     }
 }
 

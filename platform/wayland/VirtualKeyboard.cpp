@@ -1,4 +1,4 @@
-#include "WaylandKeySender.h"
+#include "VirtualKeyboard.h"
 
 #include "WaylandConnection.h"
 
@@ -44,7 +44,7 @@ public:
         clock.start();
         const int fd = memfd_create("vorlex-keymap", MFD_CLOEXEC);
         if (fd >= 0 && ::write(fd, keymap, sizeof keymap) == ssize_t(sizeof keymap))
-            zwp_virtual_keyboard_v1_keymap(keyboard, xkbV1Format, fd, sizeof keymap);
+            zwp_virtual_keyboard_v1_keymap(keyboard.get(), xkbV1Format, fd, sizeof keymap);
         if (fd >= 0)
             ::close(fd);
         connection.flush();
@@ -52,8 +52,8 @@ public:
 
     ~VirtualKeyboard() override
     {
-        zwp_virtual_keyboard_v1_destroy(keyboard);
-        zwp_virtual_keyboard_manager_v1_destroy(manager);
+        keyboard.reset();
+        manager.reset();
         connection.flush();
     }
 
@@ -64,18 +64,19 @@ private:
     void sendWithControl(quint32 key)
     {
         const auto time = quint32(clock.elapsed());
-        zwp_virtual_keyboard_v1_key(keyboard, time, evdevLeftCtrl, 1);
-        zwp_virtual_keyboard_v1_modifiers(keyboard, controlMask, 0, 0, 0);
-        zwp_virtual_keyboard_v1_key(keyboard, time, key, 1);
-        zwp_virtual_keyboard_v1_key(keyboard, time, key, 0);
-        zwp_virtual_keyboard_v1_key(keyboard, time, evdevLeftCtrl, 0);
-        zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+        zwp_virtual_keyboard_v1* const keys = keyboard.get();
+        zwp_virtual_keyboard_v1_key(keys, time, evdevLeftCtrl, 1);
+        zwp_virtual_keyboard_v1_modifiers(keys, controlMask, 0, 0, 0);
+        zwp_virtual_keyboard_v1_key(keys, time, key, 1);
+        zwp_virtual_keyboard_v1_key(keys, time, key, 0);
+        zwp_virtual_keyboard_v1_key(keys, time, evdevLeftCtrl, 0);
+        zwp_virtual_keyboard_v1_modifiers(keys, 0, 0, 0, 0);
         connection.flush();
     }
 
     WaylandConnection& connection;
-    zwp_virtual_keyboard_manager_v1* manager;
-    zwp_virtual_keyboard_v1* keyboard;
+    WaylandProxy<zwp_virtual_keyboard_manager_v1, zwp_virtual_keyboard_manager_v1_destroy> manager;
+    WaylandProxy<zwp_virtual_keyboard_v1, zwp_virtual_keyboard_v1_destroy> keyboard;
     QElapsedTimer clock;
 };
 

@@ -11,10 +11,12 @@ namespace vorlex::wayland {
 
 class WaylandConnection;
 
-// ext-data-control-v1 where the compositor offers it, else zwlr-data-control-unstable-v1.
-// Returns nullptr when it offers neither (or has no seat). protocol receives the interface used.
+// ext-data-control-v1, the standard one, and zwlr-data-control-unstable-v1 before it: one contract.
+enum class DataControl { ext, wlr };
+
+// Returns nullptr when the compositor does not offer protocol after all (or has no seat).
 // The text is read in the background as each new selection arrives: changeCount() rises, and the
 // watchers run, once it is there (or after a bounded wait, with no text), so text() never waits.
-std::unique_ptr<Clipboard> createDataControlClipboard(WaylandConnection& connection, QString& protocol);
+std::unique_ptr<Clipboard> createDataControlClipboard(WaylandConnection& connection, DataControl protocol);
 
 } // namespace vorlex::wayland

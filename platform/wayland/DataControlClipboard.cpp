@@ -1,7 +1,8 @@
-#include "WaylandClipboard.h"
+#include "DataControlClipboard.h"
 
 #include "PipeTransfer.h"
 #include "WaylandConnection.h"
+#include "WaylandProxy.h"
 
 #include "ext-data-control-v1-client.h"
 #include "wlr-data-control-unstable-v1-client.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,10 +42,10 @@ namespace {
         static void listen(Device* d, const DeviceListener* l, void* data) { p##_device_v1_add_listener(d, l, data); } \
         static void listen(Source* s, const SourceListener* l, void* data) { p##_source_v1_add_listener(s, l, data); } \
         static void listen(Offer* o, const OfferListener* l, void* data) { p##_offer_v1_add_listener(o, l, data); }    \
-        static void destroy(Manager* m) { p##_manager_v1_destroy(m); }                                                 \
-        static void destroy(Device* d) { p##_device_v1_destroy(d); }                                                   \
-        static void destroy(Source* s) { p##_source_v1_destroy(s); }                                                   \
-        static void destroy(Offer* o) { p##_offer_v1_destroy(o); }                                                     \
+        using ManagerProxy = WaylandProxy<Manager, p##_manager_v1_destroy>;                                            \
+        using DeviceProxy = WaylandProxy<Device, p##_device_v1_destroy>;                                               \
+        using SourceProxy = WaylandProxy<Source, p##_source_v1_destroy>;                                               \
+        using OfferProxy = WaylandProxy<Offer, p##_offer_v1_destroy>;                                                  \
     };
 VORLEX_DATA_CONTROL(ExtDataControl, ext_data_control, 1)
 VORLEX_DATA_CONTROL(WlrDataControl, zwlr_data_control, 2)
@@ -63,7 +63,7 @@ public:
     DataControlClipboard(WaylandConnection& wayland, typename P::Manager* control)
         : connection(wayland), manager(control), device(P::getDevice(control, wayland.seat()))
     {
-        P::listen(device, &deviceListener, this);
+        P::listen(device.get(), &deviceListener, this);
         connection.flush();
     }
 
@@ -71,13 +71,10 @@ public:
     {
         if (reading)
             reading->abort();
-        for (const auto& entry : offers)
-            P::destroy(entry.first);
-        for (typename P::Source* source : sources)
-            P::destroy(source);
-        if (device)
-            P::destroy(device);
-        P::destroy(manager);
+        offers.clear();
+        sources.clear();
+        device.reset();
+        manager.reset();
         connection.flush();
     }
 
@@ -90,13 +87,13 @@ public:
         current = text;
         if (device) {
             // The previous source goes when the compositor cancels it, after this one took over.
-            typename P::Source* source = P::createSource(manager);
+            typename P::Source* source = P::createSource(manager.get());
             P::listen(source, &sourceListener, this);
             for (const char* mime : textMimes)
                 P::offer(source, mime);
             P::offer(source, ownerMime);
-            P::setSelection(device, source);
-            sources.push_back(source);
+            P::setSelection(device.get(), source);
+            sources.emplace_back(source);
             connection.flush();
         }
         changed();
@@ -123,13 +120,9 @@ private:
     {
         if (reading)
             reading->abort();
-        const QStringList mimes = offer ? offers[offer] : QStringList();
-        std::erase_if(offers, [offer](const auto& entry) {
-            if (entry.first == offer)
-                return false;
-            P::destroy(entry.first);
-            return true;
-        });
+        const QStringList mimes = offer ? mimesOf(offer) : QStringList();
+        // Only the offer of the selection now is read; the ones before it go.
+        std::erase_if(offers, [offer](const PendingOffer& entry) { return entry.offer.get() != offer; });
         const bool initial = std::exchange(initialSelection, false);
         if (mimes.contains(QLatin1String(ownerMime))) {
             current = ownText;
@@ -160,7 +153,7 @@ private:
 
     void send(typename P::Source* source, int fd)
     {
-        if (!sources.empty() && source == sources.back())
+        if (!sources.empty() && source == sources.back().get())
             PipeTransfer::write(fd, ownText.toUtf8(), writeTimeoutMs, &transfers);
         else
             ::close(fd);
@@ -168,19 +161,27 @@ private:
 
     void cancelled(typename P::Source* source)
     {
-        std::erase(sources, source);
-        P::destroy(source);
+        std::erase_if(sources, [source](const auto& held) { return held.get() == source; });
         connection.flush();
+    }
+
+    QStringList& mimesOf(typename P::Offer* offer)
+    {
+        const auto found = std::find_if(offers.begin(), offers.end(),
+                                        [offer](const PendingOffer& entry) { return entry.offer.get() == offer; });
+        if (found != offers.end())
+            return found->mimes;
+        return offers.emplace_back(PendingOffer{typename P::OfferProxy(offer), {}}).mimes;
     }
 
     static void onDataOffer(void* data, typename P::Device*, typename P::Offer* offer)
     {
-        static_cast<DataControlClipboard*>(data)->offers[offer];
+        static_cast<DataControlClipboard*>(data)->mimesOf(offer);
         P::listen(offer, &offerListener, data);
     }
     static void onOffer(void* data, typename P::Offer* offer, const char* mime)
     {
-        static_cast<DataControlClipboard*>(data)->offers[offer].append(QString::fromUtf8(mime));
+        static_cast<DataControlClipboard*>(data)->mimesOf(offer).append(QString::fromUtf8(mime));
     }
     static void onSelection(void* data, typename P::Device*, typename P::Offer* offer)
     {
@@ -188,16 +189,13 @@ private:
     }
     static void onPrimarySelection(void* data, typename P::Device*, typename P::Offer* offer)
     {
-        if (offer) { // only the regular selection matters
-            static_cast<DataControlClipboard*>(data)->offers.erase(offer);
-            P::destroy(offer);
-        }
+        if (offer) // only the regular selection matters
+            std::erase_if(static_cast<DataControlClipboard*>(data)->offers,
+                          [offer](const PendingOffer& entry) { return entry.offer.get() == offer; });
     }
-    static void onFinished(void* data, typename P::Device* device)
+    static void onFinished(void* data, typename P::Device*)
     {
-        auto* self = static_cast<DataControlClipboard*>(data);
-        P::destroy(device);
-        self->device = nullptr;
+        static_cast<DataControlClipboard*>(data)->device.reset();
         std::fputs("vorlex: the compositor ended clipboard access (data-control finished)\n", stderr);
     }
     static void onSend(void* data, typename P::Source* source, const char*, int32_t fd)
@@ -214,11 +212,17 @@ private:
     static constexpr typename P::SourceListener sourceListener = {&onSend, &onCancelled};
     static constexpr typename P::OfferListener offerListener = {&onOffer};
 
+    // An offer the compositor announced, with the types it said it has.
+    struct PendingOffer {
+        typename P::OfferProxy offer;
+        QStringList mimes;
+    };
+
     WaylandConnection& connection;
-    typename P::Manager* manager;
-    typename P::Device* device;
-    std::unordered_map<typename P::Offer*, QStringList> offers;
-    std::vector<typename P::Source*> sources; // ours, the newest last
+    typename P::ManagerProxy manager;
+    typename P::DeviceProxy device;
+    std::vector<PendingOffer> offers;
+    std::vector<typename P::SourceProxy> sources; // ours, the newest last
     QObject transfers;
     QPointer<PipeTransfer> reading;
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
@@ -228,7 +232,7 @@ private:
     bool initialSelection = true;
 };
 
-template <class P> std::unique_ptr<Clipboard> tryProtocol(WaylandConnection& connection)
+template <class P> std::unique_ptr<Clipboard> create(WaylandConnection& connection)
 {
     if (!connection.seat())
         return nullptr;
@@ -240,17 +244,9 @@ template <class P> std::unique_ptr<Clipboard> tryProtocol(WaylandConnection& con
 
 } // namespace
 
-std::unique_ptr<Clipboard> createDataControlClipboard(WaylandConnection& connection, QString& protocol)
+std::unique_ptr<Clipboard> createDataControlClipboard(WaylandConnection& connection, DataControl protocol)
 {
-    if (auto clipboard = tryProtocol<ExtDataControl>(connection)) {
-        protocol = QLatin1String(ext_data_control_manager_v1_interface.name);
-        return clipboard;
-    }
-    if (auto clipboard = tryProtocol<WlrDataControl>(connection)) {
-        protocol = QLatin1String(zwlr_data_control_manager_v1_interface.name);
-        return clipboard;
-    }
-    return nullptr;
+    return protocol == DataControl::ext ? create<ExtDataControl>(connection) : create<WlrDataControl>(connection);
 }
 
 } // namespace vorlex::wayland

@@ -1,0 +1,39 @@
+// What the program uses of what a Wayland session offers: a data-control protocol or a virtual
+// keyboard only with a seat to bind it to, a portal only where the session bus has it.
+
+#include "WaylandCapabilities.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace vorlex::wayland;
+
+namespace {
+
+TEST(WaylandCapabilities, ChoosesWhatTheSessionOffers)
+{
+    using Choice = WaylandChoice;
+    constexpr auto ext = Choice::Clipboard::extDataControl, wlr = Choice::Clipboard::wlrDataControl,
+                   xwayland = Choice::Clipboard::xwaylandBridge;
+    constexpr auto keyboard = Choice::Keys::virtualKeyboard, portalKeys = Choice::Keys::remoteDesktop;
+    constexpr auto portal = Choice::Hotkeys::globalShortcuts, binding = Choice::Hotkeys::compositorBinding;
+    const QString seat = u"wl_seat "_s, dcWlr = u"zwlr_data_control_manager_v1 "_s,
+                  dcExt = u"ext_data_control_manager_v1 "_s, vk = u"zwp_virtual_keyboard_manager_v1"_s;
+    const std::tuple<const char*, QString, QString, Choice> cases[] = {
+        {"sway 1.7", seat + dcWlr + vk, {}, {wlr, keyboard, binding}},
+        {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, u"GlobalShortcuts"_s, {ext, keyboard, portal}},
+        {"GNOME 46", seat, u"RemoteDesktop"_s, {xwayland, portalKeys, binding}},
+        {"no seat to bind to", dcWlr + vk, {}, {xwayland, Choice::Keys::none, binding}},
+    };
+    for (const auto& [session, globals, portals, chosen] : cases) {
+        WaylandCapabilities offered;
+        for (const QString& global : globals.split(u' ', Qt::SkipEmptyParts))
+            offered.globals.insert(global, 1);
+        for (const QString& name : portals.split(u' ', Qt::SkipEmptyParts))
+            offered.portals.insert(name, 1);
+        EXPECT_EQ(choose(offered), chosen) << session << ": " << describe(offered, choose(offered));
+    }
+}
+
+} // namespace
