@@ -1,146 +1,52 @@
 #include "AppDelegate.h"
-#include "FakePlatform.h"
-#include "HistoryManager.h"
-#include "LocalHttpServer.h"
+
+#include "AppFixture.h"
 #include "SettingsWindowController.h"
-#include "TestSupport.h"
-#include "TranslationService.h"
 
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 using namespace vorlex;
+using namespace vorlex::test;
 
 namespace {
 
-class AppDelegateTest : public ::testing::Test {
-protected:
-    test::ConfigHomeGuard home;
-    FakePlatform platform;
+class AppDelegateTest : public AppFixture {};
 
-    std::unique_ptr<AppDelegate> launch(const QStringList& userArguments)
-    {
-        auto delegate = std::make_unique<AppDelegate>(platform, QStringList{"vorlex"} + userArguments);
-        delegate->applicationDidFinishLaunching();
-        return delegate;
-    }
-
-    static TranslationViewController* popup(AppDelegate& delegate)
-    {
-        TranslationWindowController* window = delegate.existingTranslationWindow();
-        return window ? window->translationVC : nullptr;
-    }
-};
-
-TEST_F(AppDelegateTest, ArgumentsDecideWhatOpens)
+// The launch acts on its request: a text argument 0.1 s later, a link at once, a hotkey by capturing.
+TEST_F(AppDelegateTest, TheLaunchRequestDecidesWhatOpens)
 {
-    struct Case {
-        QStringList arguments;
-        QString popup; // empty: no popup
-        bool settings = false;
+    platform.selectText(u"akuo"_s);
+    using enum TranslationMode;
+    const std::tuple<QStringList, std::optional<Shown>, int, bool> cases[] = {
+        {{}, std::nullopt, 0, false},
+        {{u"--settings"_s}, std::nullopt, 0, true},
+        {{u"vorlex:?text=a"_s}, Shown{translate, u"a"_s, 7}, ActionRunner::launchTextDelayMs, false},
+        {{u"--open-url"_s, u"vorlex:a"_s}, Shown{translate, u"a"_s, 7}, 0, false},
+        {{u"--hotkey"_s, u"layout"_s}, Shown{keyboardLayout, u"akuo"_s, 7}, 0, false},
     };
-    const Case cases[] = {
-        {{}, {}},
-        {{"--settings", "hello"}, {}, true},
-        {{"-reverse"}, "-reverse"}, // read before QApplication takes its own options out
-        {{"vorlex:?other=x&text=1+1%20a&text=b#f"}, "1+1 a"},
-        {{"vorlex:?text"}, "vorlex:?text"},
-        {{"vorlex:///hello%20world"}, "vorlex:///hello%20world"},    // typed: the first-argument rules
-        {{"--open-url", "vorlex:///hello%20world/"}, "hello world"}, // opened on the desktop
-        {{"--open-url", "vorlex:?text=&x=1"}, {}},
-        {{"--open-url", "vorlex://"}, {}},
-        {{"--open-url"}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        auto delegate = launch(c.arguments);
-        platform.fakeScheduler.advance(AppDelegate::launchArgumentDelayMs);
-        EXPECT_EQ(popup(*delegate) ? popup(*delegate)->originalText : QString(), c.popup);
-        EXPECT_EQ(delegate->settingsWindow() && delegate->settingsWindow()->window()->isVisible(), c.settings);
+    for (const auto& [arguments, shown, atMs, settings] : cases) {
+        SCOPED_TRACE(arguments.join(u' '));
+        AppDelegate launched(platform, endpoints, std::get<LaunchRequest>(LaunchRequest::parse(arguments)));
+        platform.fakeWindowSystem.active = 7;
+        launched.applicationDidFinishLaunching();
+        platform.fakeScheduler.advance(atMs - 1);
+        EXPECT_EQ(shownBy(launched.runner()).has_value(), shown && atMs == 0);
+        platform.fakeScheduler.advance(1);
+        EXPECT_EQ(shownBy(launched.runner()), shown);
+        const SettingsWindowController* window = launched.runner().settingsWindow();
+        EXPECT_EQ(window && window->window()->isVisible(), settings);
     }
 }
 
-TEST_F(AppDelegateTest, CaptureReadsTheClipboardAsSoonAsTheCopyLands)
+TEST_F(AppDelegateTest, AHotkeyPressRunsItsAction)
 {
-    AppDelegate delegate(platform, {"vorlex"});
-    platform.fakeWindowSystem.active = 42;
-    struct Case {
-        const char* name;
-        std::optional<int> landingMs; // nothing: nothing is selected
-        QString text;
-        int completesAtMs;
-        std::optional<QString> expected;
-    };
-    const Case cases[] = {
-        {"at once", 0, "  שלום  ", 0, QStringLiteral("  שלום  ")},
-        {"late", 200, "x", 200, QStringLiteral("x")},
-        {"too late", 300, "x", 250, std::nullopt},
-        {"nothing selected", std::nullopt, "", 250, std::nullopt},
-        {"no text", 0, "", 0, std::nullopt},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform.fakeScheduler.advance(1000); // anything late from the row before lands now
-        if (c.landingMs)
-            platform.selectText(c.text, *c.landingMs);
-        else
-            platform.selectNothing();
-        platform.log.clear();
-        int calls = 0;
-        std::optional<QString> result;
-        const qint64 start = platform.fakeScheduler.now();
-        delegate.grabSelectedText([&](std::optional<QString> text) {
-            ++calls;
-            result = text;
-            EXPECT_EQ(platform.fakeScheduler.now() - start, c.completesAtMs);
-        });
-        EXPECT_EQ(calls, 0) << "never before returning";
-        platform.fakeScheduler.advance(1000);
-        EXPECT_EQ(calls, 1);
-        EXPECT_EQ(result, c.expected);
-        EXPECT_EQ(platform.log.first(), "copy") << "the hotkey's window is active already";
-    }
-}
-
-TEST_F(AppDelegateTest, HotkeyActionsByKeyOrByNameOpenTheirPopup)
-{
-    auto delegate = launch({});
-    platform.fakeWindowSystem.active = 7;
-    platform.selectText("akuo");
-    EXPECT_FALSE(delegate->runHotkeyAction("Layout"));
-    EXPECT_TRUE(delegate->runHotkeyAction("layout"));
-    platform.fakeScheduler.advance(300);
-    ASSERT_NE(popup(*delegate), nullptr);
-    EXPECT_EQ(popup(*delegate)->mode, TranslationMode::keyboardLayout);
-    EXPECT_EQ(popup(*delegate)->originalText, "akuo");
-    EXPECT_EQ(popup(*delegate)->sourceApp, 7u);
-
-    platform.selectNothing();
-    delegate->handleHotkeyAction(HotkeyManager::Action::translate);
-    platform.fakeScheduler.advance(300);
-    EXPECT_EQ(popup(*delegate)->mode, TranslationMode::keyboardLayout) << "nothing selected: nothing happens";
-}
-
-TEST_F(AppDelegateTest, TranslateAndReplacePastesOnlyASuccessfulTranslation)
-{
-    test::LocalHttpServer server;
-    const TranslationEndpoints saved = TranslationService::endpoints();
-    TranslationService::setEndpoints({server.baseUrl(), server.baseUrl()});
-    auto delegate = launch({});
-    platform.selectText("שלום");
-    for (const bool succeeds : {false, true}) {
-        SCOPED_TRACE(succeeds);
-        server.enqueueReply(succeeds ? test::LocalHttpServer::Reply::googleTranslation("Hello", "he")
-                                     : test::LocalHttpServer::Reply::text("busy", 503));
-        delegate->runHotkeyAction("replace");
-        platform.fakeScheduler.advance(300);
-        ASSERT_TRUE(server.waitForRequests(succeeds ? 2 : 1));
-        ASSERT_TRUE(test::waitUntil([&] { return !succeeds || platform.log.contains("paste"); }));
-    }
-    EXPECT_EQ(platform.fakeClipboard.writes, QStringList{"Hello"});
-    EXPECT_EQ(platform.log.count("paste"), 1);
-    TranslationService::setEndpoints(saved);
+    delegate.applicationDidFinishLaunching();
+    platform.selectText(u"akuo"_s);
+    platform.fakeInputObserver.pressKey({45, ControlModifier | ShiftModifier}); // Ctrl+Shift+K
+    platform.fakeScheduler.advance(0);
+    EXPECT_EQ(popup(), (Shown{TranslationMode::keyboardLayout, u"akuo"_s, 0}));
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 #include "FakePlatform.h"
 #include "HistoryManager.h"
 #include "LocalHttpServer.h"
+#include "SettingsManager.h"
 #include "TestSupport.h"
-#include "TranslationService.h"
 
 #include <QPushButton>
 #include <QTabBar>
@@ -20,12 +20,7 @@ namespace {
 
 class TranslationViewControllerTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        TranslationService::setEndpoints({server.baseUrl()});
-        HistoryManager::shared().clear();
-    }
-    void TearDown() override { TranslationService::setEndpoints(saved); }
+    void SetUp() override { HistoryManager::shared().clear(); }
 
     template <typename T = QWidget> T* view(const char* name) { return vc.findChild<T*>(QLatin1String(name)); }
     QString shown() { return view<ClickCopyTextView>("textView")->toPlainText(); }
@@ -34,23 +29,30 @@ protected:
         return test::waitUntil([this] { return view("spinner")->isHidden(); });
     }
 
-    const TranslationEndpoints saved = TranslationService::endpoints();
     LocalHttpServer server;
     FakePlatform platform;
-    TranslationViewController vc{platform};
+    TranslationViewController vc{platform, {server.baseUrl()}};
 };
 
-// Text from outside is shown as it is, never as rich text.
+// Text from outside is shown as it is, never as rich text; it goes to the clipboard only when the
+// settings say so.
 TEST_F(TranslationViewControllerTest, ATranslationRunsBehindTheSpinnerAndShowsPlainText)
 {
     const QString markup = u"<b>x</b><img src=\"file:///etc/hostname\"> &amp;"_s;
-    server.enqueueReply(LocalHttpServer::Reply::googleTranslation(markup, u"<i>iw</i>"_s));
-    vc.set(TranslationMode::translate, u" שלום \n"_s);
-    EXPECT_FALSE(view("spinner")->isHidden());
-    ASSERT_TRUE(waitForResult());
-    EXPECT_EQ(shown(), markup);
-    EXPECT_EQ(view<ElidingLabel>("sourceLabel")->fullText(), u"זוהה: <I>IW</I>"_s);
-    EXPECT_EQ(view<QLabel>("sourceLabel")->textFormat(), Qt::PlainText);
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(markup, u"<i>iw</i>"_s));
+    for (const bool autoCopy : {false, true}) {
+        SCOPED_TRACE(autoCopy);
+        AppSettings settings;
+        settings.autoCopyToClipboard = autoCopy;
+        ASSERT_TRUE(SettingsManager::shared().save(settings));
+        vc.set(TranslationMode::translate, u" שלום \n"_s, 0);
+        EXPECT_FALSE(view("spinner")->isHidden());
+        ASSERT_TRUE(waitForResult());
+        EXPECT_EQ(shown(), markup);
+        EXPECT_EQ(view<ElidingLabel>("sourceLabel")->fullText(), u"זוהה: <I>IW</I>"_s);
+        EXPECT_EQ(view<QLabel>("sourceLabel")->textFormat(), Qt::PlainText);
+        EXPECT_EQ(platform.fakeClipboard.writes, autoCopy ? QStringList{markup} : QStringList());
+    }
     EXPECT_TRUE(server.requests().at(0).query().contains("&tl=en&")) << "Hebrew text goes to English";
     EXPECT_EQ(HistoryManager::shared().load().value(0).originalText, u" שלום \n"_s) << "as captured";
 }
@@ -61,7 +63,7 @@ TEST_F(TranslationViewControllerTest, AFailureShowsTheMessageInTheErrorColourAnd
     server.setDefaultReply(LocalHttpServer::Reply::json("{}", 503));
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(message.toStdString());
-        vc.set(TranslationMode::translate, text);
+        vc.set(TranslationMode::translate, text, 0);
         ASSERT_TRUE(waitForResult());
         EXPECT_EQ(shown(), u"שגיאה: "_s + message);
         EXPECT_EQ(view("textView")->palette().color(QPalette::Text), TranslationViewController::errorColour());
@@ -77,9 +79,9 @@ TEST_F(TranslationViewControllerTest, TheNewestRequestKeepsThePopup)
     LocalHttpServer::Reply late = LocalHttpServer::Reply::googleTranslation(u"late"_s);
     late.delayMs = 300;
     server.enqueueReply(late);
-    vc.set(TranslationMode::translate, u"hello"_s);
+    vc.set(TranslationMode::translate, u"hello"_s, 0);
     ASSERT_TRUE(server.waitForRequests(1));
-    vc.set(TranslationMode::keyboardLayout, u"akuo"_s);
+    vc.set(TranslationMode::keyboardLayout, u"akuo"_s, 0);
     ASSERT_TRUE(test::waitUntil([] { return HistoryManager::shared().load().size() == 2; }));
     EXPECT_EQ(shown(), u"שלום"_s);
     view<QPushButton>("copyButton")->click();
@@ -96,7 +98,7 @@ TEST_F(TranslationViewControllerTest, ABigTextFillsTheViewWhole)
 {
     const qsizetype slice = TranslationViewController::textSliceLength;
     const QString text = u"x"_s + u"😀"_s.repeated(slice) + u"\r\n"_s + u"שלום\r\nhello \n"_s.repeated(slice / 8);
-    vc.showEntry({QUuid(), u"layout"_s, u"x"_s, text, QDateTime()});
+    vc.showEntry({QUuid(), u"layout"_s, u"x"_s, text, QDateTime()}, 0);
     EXPECT_LT(shown().size(), slice);
     view<QPushButton>("copyButton")->click();
     EXPECT_EQ(platform.fakeClipboard.text(), text);

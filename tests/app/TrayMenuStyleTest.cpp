@@ -1,6 +1,6 @@
 #include "TrayMenuStyle.h"
 
-#include "AppDelegate.h"
+#include "ActionRunner.h"
 #include "FakePlatform.h"
 #include "StatusBarController.h"
 #include "TestSupport.h"
@@ -22,8 +22,8 @@ TEST(TrayMenuStyleTest, TheTrayMenuIsRightToLeftWithItsShortcutsWhole)
 {
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
     FakePlatform platform;
-    AppDelegate delegate(platform, {QStringLiteral("vorlex")});
-    StatusBarController bar(&delegate);
+    ActionRunner runner(platform, {});
+    StatusBarController bar(platform, runner);
     QMenu& menu = *bar.menu();
     EXPECT_EQ(menu.layoutDirection(), Qt::RightToLeft);
     menu.popup(QPoint(400, 300));

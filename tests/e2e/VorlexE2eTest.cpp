@@ -11,6 +11,7 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -111,6 +112,33 @@ TEST_F(E2e, DesktopOpenedLinkReachesTheRunningInstance)
     ASSERT_TRUE(waitUntil([] { return history().size() == 1; }, 10000)) << "the link's text is translated";
     EXPECT_EQ(history().at(0).originalText, u"hello world"_s);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+}
+
+// Launches at the same instant (autostart and a clicked link) leave one instance, which gets every
+// launch's request; the others hand theirs over and exit 0.
+TEST(E2eLaunch, SimultaneousLaunchesLeaveOneInstance)
+{
+    test::LocalHttpServer server;
+    server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"x"_s));
+    test::EnvGuard google("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
+    const QByteArrayList texts{"one", "two", "-reverse", "four"}; // "-reverse" is Qt's own option too
+    QProcess launches[4];
+    for (int i = 0; i < 4; ++i)
+        launches[i].start(program, {QString::fromUtf8(texts.at(i))});
+    const auto running = [&] {
+        return std::count_if(std::begin(launches), std::end(launches), [](QProcess& p) { return p.state(); });
+    };
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 4 && running() == 1; }, 15000)) << running();
+    for (const QByteArray& text : texts)
+        EXPECT_EQ(std::count_if(server.requests().cbegin(), server.requests().cend(),
+                                [&](const auto& request) { return request.query().endsWith("&q=" + text); }),
+                  1)
+            << text.toStdString();
+    for (QProcess& launch : launches) {
+        EXPECT_TRUE(launch.state() || (launch.exitStatus() == QProcess::NormalExit && launch.exitCode() == 0));
+        launch.kill();
+        launch.waitForFinished();
+    }
 }
 
 } // namespace

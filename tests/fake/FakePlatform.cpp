@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vorlex {
 
@@ -35,21 +36,37 @@ void FakeClipboard::setText(const QString& text)
     externalCopy(text);
 }
 
-void FakeClipboard::externalCopy(const QString& text)
+void FakeClipboard::notify(const Waiters& waiters)
 {
-    content = text;
-    ++count;
-    std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
-    const auto current = watchers; // a handler may add or drop watchers
-    for (const auto& [context, handler] : current) {
+    for (const auto& [context, handler] : waiters) {
         if (context)
             handler();
     }
 }
 
+void FakeClipboard::externalCopy(const QString& text)
+{
+    content = text;
+    ++count;
+    std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
+    notify(Waiters(watchers)); // a handler may add or drop watchers
+}
+
 void FakeClipboard::watchChanges(QObject* context, std::function<void()> handler)
 {
     watchers.emplace_back(context, std::move(handler));
+}
+
+void FakeClipboard::whenServed(QObject* context, std::function<void()> ready)
+{
+    waitingForServe.emplace_back(context, std::move(ready));
+    if (!servedLater)
+        serve();
+}
+
+void FakeClipboard::serve()
+{
+    notify(std::exchange(waitingForServe, {}));
 }
 
 void FakeKeySender::sendCopy()

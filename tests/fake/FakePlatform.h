@@ -43,17 +43,25 @@ public:
     QString text() const override { return content; }
     void setText(const QString& text) override;
     void watchChanges(QObject* context, std::function<void()> handler) override;
+    void whenServed(QObject* context, std::function<void()> ready) override;
 
     // Another application copied something.
     void externalCopy(const QString& text);
+    // The desktop has taken what setText put here; until then, once servedLater is set, pastes wait.
+    void serve();
 
     QStringList writes; // what this process wrote, in order
+    bool servedLater = false;
 
 private:
+    using Waiters = std::vector<std::pair<QPointer<QObject>, std::function<void()>>>;
+    static void notify(const Waiters& waiters);
+
     QStringList& log;
     quint64 count = 0;
     QString content;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
+    Waiters watchers;
+    Waiters waitingForServe;
 };
 
 class FakeKeySender final : public KeySender {

@@ -1,0 +1,100 @@
+#include "ActionRunner.h"
+
+#include "AppFixture.h"
+#include "HistoryManager.h"
+
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace vorlex;
+using namespace vorlex::test;
+
+namespace {
+
+using Action = ActionRunner::Action;
+class ActionRunnerTest : public AppFixture {};
+
+// A hotkey copies from the window it was pressed in, at once, and acts as soon as the copy lands
+// (untrimmed), or not at all when it brings no text within 0.25 s.
+TEST_F(ActionRunnerTest, AHotkeyActsAsSoonAsTheCopyLands)
+{
+    const std::tuple<std::optional<int>, QString, std::optional<int>> cases[] = {
+        {0, u"  שלום  "_s, 0},
+        {200, u"x"_s, 200},
+        {300, u"x"_s, std::nullopt},
+        {0, QString(), std::nullopt}, // the copy holds no text
+        {std::nullopt, u"nothing selected"_s, std::nullopt},
+    };
+    for (const auto& [landingMs, selection, shownAtMs] : cases) {
+        SCOPED_TRACE(selection);
+        ActionRunner fresh(platform, endpoints);
+        platform.fakeWindowSystem.active = 7;
+        landingMs ? platform.selectText(selection, *landingMs) : platform.selectNothing();
+        platform.log.clear();
+        fresh.run(Action::layoutConvert);
+        EXPECT_FALSE(shownBy(fresh)) << "never before returning";
+        int waitedMs = 0;
+        for (platform.fakeScheduler.advance(0); !shownBy(fresh) && waitedMs < 1000; ++waitedMs)
+            platform.fakeScheduler.advance(1);
+        EXPECT_EQ(shownBy(fresh) ? std::optional(waitedMs) : std::nullopt, shownAtMs);
+        EXPECT_EQ(shownBy(fresh),
+                  shownAtMs ? std::optional(Shown{TranslationMode::keyboardLayout, selection, 7}) : std::nullopt);
+        EXPECT_EQ(platform.log.value(0), u"copy"_s) << "the hotkey's window is active already";
+    }
+}
+
+TEST_F(ActionRunnerTest, TranslateAndReplacePastesOnlyASuccessfulTranslationAndRecordsNothing)
+{
+    server.enqueueReply(LocalHttpServer::Reply::text("busy", 503));
+    server.enqueueReply(LocalHttpServer::Reply::googleTranslation(u"Hello"_s, u"he"_s));
+    platform.selectText(u"שלום"_s);
+    runner.run(Action::replaceText);
+    platform.fakeScheduler.advance(0);
+    ASSERT_TRUE(server.waitForRequests(1));
+    runner.run(Action::replaceText);
+    platform.fakeScheduler.advance(0);
+    ASSERT_TRUE(waitUntil([&] { return platform.log.contains(u"paste"_s); }));
+    EXPECT_EQ(platform.fakeClipboard.writes, QStringList{u"Hello"_s}) << "a failure pastes nothing";
+    EXPECT_EQ(platform.log.count(u"paste"_s), 1);
+    EXPECT_TRUE(HistoryManager::shared().load().isEmpty()) << "only the popup records";
+}
+
+// The popup's replace: the result on the clipboard and the popup hidden at once, 0.05 s later the
+// window it was opened over activated, 0.15 s after that the paste. Every paste waits until the
+// desktop serves the clipboard (GNOME copies it over to its own clients first).
+TEST_F(ActionRunnerTest, PastesReturnToTheSourceAndWaitUntilTheClipboardIsServed)
+{
+    platform.fakeWindowSystem.active = 42;
+    const auto clickReplace = [&] {
+        runner.show(TranslationMode::keyboardLayout, u"akuo"_s);
+        platform.log.clear();
+        runner.popup()->window()->findChild<QPushButton*>(u"replaceButton"_s)->click();
+        EXPECT_FALSE(runner.popup()->window()->isVisible());
+    };
+    clickReplace();
+    platform.fakeScheduler.advance(49);
+    EXPECT_EQ(platform.log, QStringList{u"setText שלום"_s});
+    platform.fakeScheduler.advance(150);
+    EXPECT_EQ(platform.log, (QStringList{u"setText שלום"_s, u"activate 42"_s}));
+    platform.fakeScheduler.advance(1);
+    EXPECT_EQ(platform.log.last(), u"paste"_s);
+
+    platform.fakeClipboard.servedLater = true;
+    platform.selectText(u"hello"_s);
+    for (const auto& trigger : std::initializer_list<std::function<void()>>{
+             clickReplace, [&] {
+                 runner.run(Action::replaceText);
+                 platform.fakeScheduler.advance(0);
+                 ASSERT_TRUE(waitUntil([&] { return platform.log.contains(u"setText translated"_s); }));
+             }}) {
+        platform.log.clear();
+        trigger();
+        platform.fakeScheduler.advance(1000);
+        EXPECT_FALSE(platform.log.contains(u"paste"_s));
+        platform.fakeClipboard.serve();
+        EXPECT_EQ(platform.log.last(), u"paste"_s);
+    }
+}
+
+} // namespace
