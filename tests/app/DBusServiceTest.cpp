@@ -1,6 +1,7 @@
 #include "DBusService.h"
 
 #include "AppFixture.h"
+#include "SettingsWindowController.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -34,8 +35,8 @@ protected:
     QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"test-client"_s);
 };
 
-// The rules each action follows are the runner's and the launch request's; here: each method reaches
-// its action, and the name stays with its owner.
+// The rules each action follows are the runner's and the launch request's (a launch hands its own
+// request to the same runner); here: each method reaches its action.
 TEST_F(DBusServiceTest, EachMethodReachesItsAction)
 {
     using enum TranslationMode;
@@ -46,18 +47,18 @@ TEST_F(DBusServiceTest, EachMethodReachesItsAction)
         {"HandleArgument", u"vorlex:?text=argument"_s, {translate, u"argument"_s, 5}},
         {"RunHotkeyAction", u"layout"_s, {keyboardLayout, u"selected"_s, 5}},
         {"TranslateText", QString(), {keyboardLayout, u"selected"_s, 5}}, // an empty text does nothing
+        {"HandleArgument", u"--settings"_s, {keyboardLayout, u"selected"_s, 5}},
     };
     platform.selectText(u"selected"_s);
     for (const auto& [method, argument, shown] : cases) {
         SCOPED_TRACE(method);
-        platform.fakeWindowSystem.active = 5;
+        platform.active = 5;
         call(method, argument);
         EXPECT_EQ(popup(), shown);
     }
+    EXPECT_TRUE(runner.settingsWindow() && runner.settingsWindow()->window()->isVisible());
     call("TranslateAndReplace", u"שלום"_s);
     EXPECT_TRUE(waitUntil([&] { return platform.log.contains(u"setText translated"_s); }));
-    DBusService second;
-    EXPECT_EQ(second.registerOn(client), DBusService::Registration::nameTaken);
 }
 
 } // namespace

@@ -4,7 +4,11 @@
 #include "HistoryManager.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QImage>
 #include <QMenu>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -52,7 +56,7 @@ TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixe
     EXPECT_EQ(rows(), fixedRows + history);
     EXPECT_FALSE(row(9)->isEnabled());
 
-    platform.fakeWindowSystem.active = 6;
+    platform.active = 6;
     row(11)->trigger();
     EXPECT_EQ(popup(), (Shown{TranslationMode::keyboardLayout, "akuo", 6})) << "the whole entry, not its title";
     EXPECT_FALSE(platform.log.contains("copy")) << "nothing is captured";
@@ -61,6 +65,26 @@ TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixe
     EXPECT_TRUE(HistoryManager::shared().load().isEmpty());
     openMenu();
     EXPECT_EQ(rows(), fixedRows);
+}
+
+// The tests load no Qt catalogue, so the application stays left to right: the case in which Fusion
+// drew the shortcuts over the right-to-left menu's left edge.
+TEST_F(StatusBarControllerTest, TheMenuIsRightToLeftWithItsShortcutsWhole)
+{
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    QMenu& menu = *bar.menu();
+    EXPECT_EQ(menu.layoutDirection(), Qt::RightToLeft);
+    menu.popup(QPoint(400, 300));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    const QImage shot = menu.grab().toImage();
+    EXPECT_TRUE(shot.save(QDir(outputDir()).filePath(QStringLiteral("tray-menu-rtl.png"))));
+    // The two columns inside the frame line, where a cut-off shortcut shows, as bare as the first row's.
+    const auto edge = [&](QAction* row) {
+        const QRect rect = menu.actionGeometry(row);
+        return shot.copy(1, rect.y() + 2, 2, rect.height() - 4); // not the frame's bottom line
+    };
+    for (QAction* action : menu.actions())
+        EXPECT_TRUE(action->shortcut().isEmpty() || edge(action) == edge(menu.actions().constFirst()));
 }
 
 // The menu's own capture: the window it was opened over activated at once, the copy 0.15 s later.
@@ -76,10 +100,10 @@ TEST_F(StatusBarControllerTest, CaptureRowsActivateTheSourceWaitAndAct)
     };
     for (const auto& [index, selection, shown, log] : cases) {
         SCOPED_TRACE(index);
-        platform.fakeWindowSystem.active = 7;
+        platform.active = 7;
         selection ? platform.selectText(*selection) : platform.selectNothing();
         openMenu();
-        platform.fakeWindowSystem.active = 0; // the tray took the click
+        platform.active = 0; // the tray took the click
         platform.log.clear();
         row(index)->trigger();
         platform.fakeScheduler.advance(StatusBarController::copyDelayMs - 1);

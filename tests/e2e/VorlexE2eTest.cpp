@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -44,31 +45,31 @@ protected:
                 GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
         }
         server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"Hello world"_s, u"iw"_s));
-        google.emplace("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
         ASSERT_TRUE(waitUntil([&] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(busName); }))
             << "another Vorlex still owns " << busName;
+    }
+    void start()
+    {
         vorlex.emplace(program, QStringList());
         ASSERT_TRUE(waitUntil(test::vorlexAnswers, 15000)) << program;
     }
 
     test::ConfigHomeGuard home; // a fresh history and settings for each journey
     test::LocalHttpServer server;
-    std::optional<test::EnvGuard> google;
+    test::EnvGuard google{"VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded()};
     std::optional<test::ChildProcess> vorlex;
 };
 
 TEST_F(E2e, HotkeyTranslatesTheSelectionOfAnotherApplication)
 {
+    start();
     test::TextField field(hebrewText);
     ASSERT_TRUE(field.waitFor("ready"));
 
     ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+t"_s}));
 
     ASSERT_TRUE(waitUntil([] { return history().size() == 1; }, 10000)) << "the translation is recorded";
-    const HistoryEntry entry = history().at(0);
-    EXPECT_EQ(entry.type, u"translate"_s);
-    EXPECT_EQ(entry.originalText, hebrewText);
-    EXPECT_EQ(entry.resultText, u"Hello world"_s);
+    EXPECT_EQ(history().at(0).originalText, hebrewText);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
     EXPECT_EQ(field.text(), hebrewText) << "the field is left as it was";
     const QString screenshot = QDir(test::outputDir()).filePath(u"e2e-popup.png"_s);
@@ -77,6 +78,7 @@ TEST_F(E2e, HotkeyTranslatesTheSelectionOfAnotherApplication)
 
 TEST_F(E2e, TrayMenuTranslateAndReplacePastesIntoTheField)
 {
+    start();
     test::TextField field(hebrewText);
     ASSERT_TRUE(field.waitFor("ready"));
     QList<QByteArray> icon;
@@ -95,7 +97,9 @@ TEST_F(E2e, TrayMenuTranslateAndReplacePastesIntoTheField)
     EXPECT_TRUE(waitUntil([&] { return field.text() == u"Hello world"_s; }, 10000)) << field.text();
 }
 
-TEST_F(E2e, DesktopOpenedLinkReachesTheRunningInstance)
+// Launches at the same instant (autostart, a text, a link opened through the shipped desktop entry)
+// leave one instance, which gets every launch's request; the others hand theirs over and exit 0.
+TEST_F(E2e, SimultaneousLaunchesLeaveOneInstanceWithEveryRequest)
 {
     // The shipped desktop entry, installed for this user as the handler of vorlex: links.
     QFile shipped(QStringLiteral(VORLEX_SOURCE_DIR "/packaging/vorlex.desktop"));
@@ -104,36 +108,22 @@ TEST_F(E2e, DesktopOpenedLinkReachesTheRunningInstance)
                                 shipped.readAll().replace("\nExec=vorlex ", "\nExec=" + program.toUtf8() + ' ')));
     ASSERT_TRUE(test::writeFile(home.configHome() + u"/mimeapps.list"_s,
                                 "[Default Applications]\nx-scheme-handler/vorlex=vorlex.desktop\n"));
-    // No desktop session, so xdg-open takes its generic path through the MIME defaults.
+    // No desktop session, so xdg-open takes its generic path through the MIME defaults, and waits.
     test::EnvGuard noDesktop("XDG_CURRENT_DESKTOP", {}), noSession("DESKTOP_SESSION", {});
 
-    ASSERT_EQ(test::run(u"xdg-open"_s, {u"vorlex:///hello%20world"_s}).exitCode, 0);
-
-    ASSERT_TRUE(waitUntil([] { return history().size() == 1; }, 10000)) << "the link's text is translated";
-    EXPECT_EQ(history().at(0).originalText, u"hello world"_s);
-    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
-}
-
-// Launches at the same instant (autostart and a clicked link) leave one instance, which gets every
-// launch's request; the others hand theirs over and exit 0.
-TEST(E2eLaunch, SimultaneousLaunchesLeaveOneInstance)
-{
-    test::LocalHttpServer server;
-    server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"x"_s));
-    test::EnvGuard google("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
-    const QByteArrayList texts{"one", "two", "-reverse", "four"}; // "-reverse" is Qt's own option too
+    const QByteArrayList texts{"one", "-reverse", "three", "hello world"}; // "-reverse" is Qt's own option too
     QProcess launches[4];
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 3; ++i)
         launches[i].start(program, {QString::fromUtf8(texts.at(i))});
+    launches[3].start(u"xdg-open"_s, {u"vorlex:///hello%20world"_s});
     const auto running = [&] {
         return std::count_if(std::begin(launches), std::end(launches), [](QProcess& p) { return p.state(); });
     };
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 4 && running() == 1; }, 15000)) << running();
-    for (const QByteArray& text : texts)
-        EXPECT_EQ(std::count_if(server.requests().cbegin(), server.requests().cend(),
-                                [&](const auto& request) { return request.query().endsWith("&q=" + text); }),
-                  1)
-            << text.toStdString();
+    QByteArrayList translated; // each request's text, the last item of its query
+    for (const auto& request : server.requests())
+        translated << QByteArray::fromPercentEncoding(request.query().mid(request.query().lastIndexOf("&q=") + 3));
+    EXPECT_EQ(QSet(translated.cbegin(), translated.cend()), QSet(texts.cbegin(), texts.cend()));
     for (QProcess& launch : launches) {
         EXPECT_TRUE(launch.state() || (launch.exitStatus() == QProcess::NormalExit && launch.exitCode() == 0));
         launch.kill();
