@@ -41,7 +41,6 @@ public:
     // is no bus or nobody owns the name (or the owner vanished meanwhile): start normally. Costs one
     // connection to the bus and a call, nothing more.
     static bool handOver(const LaunchRequest& request);
-    static bool forwardToRunningInstance(QDBusConnection bus, const LaunchRequest& request);
 
 signals:
     // What the calls ask for; the work runs on the UI thread after each call has returned.
@@ -61,6 +60,10 @@ public Q_SLOTS:
     Q_SCRIPTABLE void RunHotkeyAction(const QString& name);
 
 private:
+    // Hands request to the owner of the name: true when it took it (or is hung), false when nobody
+    // owns the name or its owner went away.
+    static bool forwardToRunningInstance(QDBusConnection bus, const LaunchRequest& request);
+
     QDBusConnection connection{QString()};
     bool exported = false;
     bool ownsName = false;

@@ -34,6 +34,33 @@ std::optional<QString> urlQueryText(const QString& url)
     return std::nullopt;
 }
 
+// A typed argument: a vorlex: URL gives its "text" item, anything else stays as it is.
+QString extractText(const QString& argument)
+{
+    if (!argument.startsWith(QLatin1String("vorlex:")))
+        return argument;
+    const std::optional<QString> text = urlQueryText(argument);
+    return text ? *text : argument;
+}
+
+// An opened URL: the "text" item, else the path (never the whole URL).
+QString urlEventText(const QString& url)
+{
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (url.isEmpty() || !parsed.isValid())
+        return {};
+    const std::optional<QString> query = urlQueryText(parsed.toString(QUrl::FullyEncoded));
+    if (query && !query->isEmpty())
+        return *query;
+    QString path = parsed.path(QUrl::FullyDecoded);
+    qsizetype start = 0;
+    qsizetype end = path.size();
+    while (start < end && path.at(start) == QLatin1Char('/'))
+        ++start;
+    while (end > start && path.at(end - 1) == QLatin1Char('/'))
+        --end;
+    return path.mid(start, end - start);
+}
 } // namespace
 
 std::variant<LaunchRequest, QString> LaunchRequest::parse(const QStringList& arguments)
@@ -71,32 +98,6 @@ QString LaunchRequest::popupText() const
         break;
     }
     return {};
-}
-
-QString LaunchRequest::extractText(const QString& argument)
-{
-    if (!argument.startsWith(QLatin1String("vorlex:")))
-        return argument;
-    const std::optional<QString> text = urlQueryText(argument);
-    return text ? *text : argument;
-}
-
-QString LaunchRequest::urlEventText(const QString& url)
-{
-    const QUrl parsed(url, QUrl::TolerantMode);
-    if (url.isEmpty() || !parsed.isValid())
-        return {};
-    const std::optional<QString> query = urlQueryText(parsed.toString(QUrl::FullyEncoded));
-    if (query && !query->isEmpty())
-        return *query;
-    QString path = parsed.path(QUrl::FullyDecoded);
-    qsizetype start = 0;
-    qsizetype end = path.size();
-    while (start < end && path.at(start) == QLatin1Char('/'))
-        ++start;
-    while (end > start && path.at(end - 1) == QLatin1Char('/'))
-        --end;
-    return path.mid(start, end - start);
 }
 
 } // namespace vorlex

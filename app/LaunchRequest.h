@@ -22,16 +22,10 @@ struct LaunchRequest {
     // One argument by the first-argument rules: "--settings", else a text.
     static LaunchRequest fromArgument(const QString& argument);
 
-    // The text the popup shows: a text argument's through extractText, an opened URL's by the URL
-    // rules; empty for the other kinds and when there is none.
+    // The text the popup shows: for a text argument, the "text" query item of a vorlex: URL (an empty
+    // value is a value), else the argument itself; for an opened URL, its first non-empty "text" query
+    // item, else its decoded path without the surrounding "/". Empty for the other kinds.
     QString popupText() const;
-
-    // The text a vorlex: URL argument carries in its "text" query item (an empty value is a value),
-    // else the argument itself.
-    static QString extractText(const QString& argument);
-    // The text of an opened URL: its first non-empty "text" query item, else its decoded path without
-    // the surrounding "/".
-    static QString urlEventText(const QString& url);
 };
 
 } // namespace vorlex

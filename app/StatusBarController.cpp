@@ -29,16 +29,24 @@ namespace {
 
 const QString appName = QStringLiteral("Vorlex");
 
+// Tags kept in each action's data. The history section is told apart from the fixed rows, which keep
+// tag 0, by these alone.
+constexpr int historySeparatorTag = 999;
+constexpr int historyHeadingTag = 998;
+constexpr int clearHistoryTag = 997;
+constexpr int firstEntryTag = 1000; // + the entry's index in the loaded list
+// Grapheme clusters of each side of a history row.
+constexpr int titleLength = 25;
+
 bool isHistoryTag(int tag)
 {
-    return tag == StatusBarController::historySeparatorTag || tag == StatusBarController::historyHeadingTag ||
-           tag == StatusBarController::clearHistoryTag || tag >= StatusBarController::firstEntryTag;
+    return tag == historySeparatorTag || tag == historyHeadingTag || tag == clearHistoryTag || tag >= firstEntryTag;
 }
 
 // One side of a history row: counted in user-perceived characters before line feeds become spaces.
 QString titleSide(const QString& text)
 {
-    QString side = TextTerms::leadingGraphemes(text, StatusBarController::titleLength);
+    QString side = TextTerms::leadingGraphemes(text, titleLength);
     side.replace(QLatin1Char('\n'), QLatin1Char(' '));
     // A tab would start the shortcut column of a Qt menu row.
     side.replace(QLatin1Char('\t'), QLatin1Char(' '));

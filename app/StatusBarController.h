@@ -24,19 +24,10 @@ class StatusBarController : public QObject {
     Q_OBJECT
 
 public:
-    // Tags kept in each action's data. The history section is told apart from the fixed rows,
-    // which keep tag 0, by these alone.
-    static constexpr int historySeparatorTag = 999;
-    static constexpr int historyHeadingTag = 998;
-    static constexpr int clearHistoryTag = 997;
-    static constexpr int firstEntryTag = 1000; // + the entry's index in the loaded list
-
     // The menu's own capture: from activating the source window to Ctrl+C, then the longest wait for
     // the copy to land.
     static constexpr int copyDelayMs = 150;
     static constexpr int copySettleMs = 250;
-    // Grapheme clusters of each side of a history row.
-    static constexpr int titleLength = 25;
 
     // Installs the tray icon and its menu, whose rows run their actions through runner.
     StatusBarController(Platform& platform, ActionRunner& runner);
@@ -58,7 +49,7 @@ private:
     WindowId sourceApp = 0;
     std::unique_ptr<QMenu> trayMenu;
     QSystemTrayIcon* trayIcon = nullptr;
-    QList<HistoryEntry> historyEntries; // behind the history rows, by tag - firstEntryTag
+    QList<HistoryEntry> historyEntries; // behind the history rows, by tag - the first entry's tag
 };
 
 } // namespace vorlex

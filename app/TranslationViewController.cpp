@@ -139,11 +139,6 @@ void BusySpinner::stopAnimation()
     timer->stop();
 }
 
-bool BusySpinner::isAnimating() const
-{
-    return timer->isActive();
-}
-
 void BusySpinner::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

@@ -69,7 +69,6 @@ public:
 
     void startAnimation();
     void stopAnimation();
-    bool isAnimating() const;
     QSize sizeHint() const override { return {32, 32}; }
 
 protected:
