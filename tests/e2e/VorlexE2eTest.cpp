@@ -111,15 +111,15 @@ TEST_F(E2e, SimultaneousLaunchesLeaveOneInstanceWithEveryRequest)
     // No desktop session, so xdg-open takes its generic path through the MIME defaults, and waits.
     test::EnvGuard noDesktop("XDG_CURRENT_DESKTOP", {}), noSession("DESKTOP_SESSION", {});
 
-    const QByteArrayList texts{"one", "-reverse", "three", "hello world"}; // "-reverse" is Qt's own option too
-    QProcess launches[4];
-    for (int i = 0; i < 3; ++i)
+    const QByteArrayList texts{"one", "-reverse", "three", "four", "five", "hello world"}; // "-reverse": Qt's too
+    QProcess launches[6];
+    for (int i = 0; i < 5; ++i)
         launches[i].start(program, {QString::fromUtf8(texts.at(i))});
-    launches[3].start(u"xdg-open"_s, {u"vorlex:///hello%20world"_s});
+    launches[5].start(u"xdg-open"_s, {u"vorlex:///hello%20world"_s});
     const auto running = [&] {
         return std::count_if(std::begin(launches), std::end(launches), [](QProcess& p) { return p.state(); });
     };
-    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 4 && running() == 1; }, 15000)) << running();
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 6 && running() == 1; }, 15000)) << running();
     QByteArrayList translated; // each request's text, the last item of its query
     for (const auto& request : server.requests())
         translated << QByteArray::fromPercentEncoding(request.query().mid(request.query().lastIndexOf("&q=") + 3));
