@@ -5,14 +5,11 @@
 
 #include <QPushButton>
 
-#include <gtest/gtest.h>
-
 using namespace vorlex;
 using namespace vorlex::test;
 
 namespace {
 
-using Action = ActionRunner::Action;
 class ActionRunnerTest : public AppFixture {};
 
 // A hotkey copies from the window it was pressed in, at once, and acts as soon as the copy lands
@@ -20,26 +17,24 @@ class ActionRunnerTest : public AppFixture {};
 TEST_F(ActionRunnerTest, AHotkeyActsAsSoonAsTheCopyLands)
 {
     const std::tuple<std::optional<int>, QString, std::optional<int>> cases[] = {
-        {0, u"  שלום  "_s, 0},
-        {200, u"x"_s, 200},
-        {300, u"x"_s, std::nullopt},
+        {300, u"late"_s, std::nullopt},
         {0, QString(), std::nullopt}, // the copy holds no text
         {std::nullopt, u"nothing selected"_s, std::nullopt},
+        {0, u"  שלום  "_s, 0},
+        {200, u"x"_s, 200},
     };
     for (const auto& [landingMs, selection, shownAtMs] : cases) {
         SCOPED_TRACE(selection);
-        ActionRunner fresh(platform, endpoints);
         platform.active = 7;
         landingMs ? platform.selectText(selection, *landingMs) : platform.selectNothing();
         platform.log.clear();
-        fresh.run(Action::layoutConvert);
-        EXPECT_FALSE(shownBy(fresh)) << "never before returning";
+        runner.run(ActionRunner::Action::layoutConvert);
+        const Shown wanted{TranslationMode::keyboardLayout, selection, 7};
+        EXPECT_NE(popup(), wanted) << "never before returning";
         int waitedMs = 0;
-        for (platform.fakeScheduler.advance(0); !shownBy(fresh) && waitedMs < 1000; ++waitedMs)
+        for (platform.fakeScheduler.advance(0); popup() != wanted && waitedMs < 1000; ++waitedMs)
             platform.fakeScheduler.advance(1);
-        EXPECT_EQ(shownBy(fresh) ? std::optional(waitedMs) : std::nullopt, shownAtMs);
-        EXPECT_EQ(shownBy(fresh),
-                  shownAtMs ? std::optional(Shown{TranslationMode::keyboardLayout, selection, 7}) : std::nullopt);
+        EXPECT_EQ(popup() == wanted ? std::optional(waitedMs) : std::nullopt, shownAtMs);
         EXPECT_EQ(platform.log.value(0), u"copy"_s) << "the hotkey's window is active already";
     }
 }
@@ -52,12 +47,11 @@ TEST_F(ActionRunnerTest, TranslateAndReplacePastesOnlyASuccessfulTranslationOnce
     platform.selectText(u"שלום"_s);
     platform.servedLater = true;
     for (int request = 1; request <= 2; ++request) {
-        runner.run(Action::replaceText);
+        runner.run(ActionRunner::Action::replaceText);
         platform.fakeScheduler.advance(0);
         ASSERT_TRUE(server.waitForRequests(request));
     }
-    ASSERT_TRUE(waitUntil([&] { return !platform.writes.isEmpty(); }));
-    EXPECT_EQ(platform.writes, QStringList{u"Hello"_s}) << "a failure pastes nothing";
+    EXPECT_TRUE(waitUntil([&] { return platform.writes == QStringList{u"Hello"_s}; })) << "a failure pastes nothing";
     EXPECT_FALSE(platform.log.contains(u"paste"_s));
     platform.serve();
     EXPECT_EQ(platform.log.count(u"paste"_s), 1);

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the controller tests share: a local translation server answering
-// "translated", the fake desktop, and the wired program (not launched) whose runner every entry calls.
+// What the controller tests share: a local translation server answering "translated", the fake
+// desktop, and the wired program (not launched) whose runner every entry calls.
 
 #include "AppDelegate.h"
 #include "DBusService.h"
@@ -13,35 +13,24 @@
 
 #include <optional>
 
-namespace vorlex {
-
-inline void PrintTo(const TranslationViewController::Shown& shown, std::ostream* out)
-{
-    *out << int(shown.mode) << " \"" << shown.originalText << "\" from " << shown.sourceApp;
-}
-
-namespace test {
+namespace vorlex::test {
 
 using Shown = TranslationViewController::Shown;
-
-// What runner's popup was last asked to show; nothing before it was.
-inline std::optional<Shown> shownBy(const ActionRunner& runner)
-{
-    return runner.popup() ? std::optional(runner.popup()->shown()) : std::nullopt;
-}
 
 class AppFixture : public testing::Test {
 protected:
     AppFixture() { server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"translated"_s, u"he"_s)); }
-    std::optional<Shown> popup() const { return shownBy(runner); }
+    // What the popup was last asked to show; nothing before it was.
+    std::optional<Shown> popup() const
+    {
+        return runner.popup() ? std::optional(runner.popup()->shown()) : std::nullopt;
+    }
 
     LocalHttpServer server;
-    const TranslationEndpoints endpoints{server.baseUrl(), server.baseUrl(), server.baseUrl()};
     FakePlatform platform;
     DBusService services;
-    AppDelegate delegate{platform, endpoints, {}, &services};
+    AppDelegate delegate{platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()}, {}, &services};
     ActionRunner& runner = delegate.runner();
 };
 
-} // namespace test
-} // namespace vorlex
+} // namespace vorlex::test

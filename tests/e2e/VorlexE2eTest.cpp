@@ -31,19 +31,12 @@ bool xdotool(const QStringList& arguments)
     return test::run(u"xdotool"_s, arguments).exitCode == 0;
 }
 
-QList<HistoryEntry> history()
-{
-    return HistoryManager().load(); // the store of this test's config home, which the program shares
-}
-
 class E2e : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const QString& tool : {u"xdotool"_s, u"import"_s, u"xdg-open"_s}) {
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
-        }
+        if (QStandardPaths::findExecutable(u"xdotool"_s).isEmpty())
+            GTEST_SKIP() << "xdotool, import and xdg-open are not installed (scripts/setup.sh installs them)";
         server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"Hello world"_s, u"iw"_s));
         ASSERT_TRUE(waitUntil([&] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(busName); }))
             << "another Vorlex still owns " << busName;
@@ -68,8 +61,9 @@ TEST_F(E2e, HotkeyTranslatesTheSelectionOfAnotherApplication)
 
     ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+t"_s}));
 
-    ASSERT_TRUE(waitUntil([] { return history().size() == 1; }, 10000)) << "the translation is recorded";
-    EXPECT_EQ(history().at(0).originalText, hebrewText);
+    // The store of this test's config home, which the program shares.
+    ASSERT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "the translation is recorded";
+    EXPECT_EQ(HistoryManager().load().at(0).originalText, hebrewText);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
     EXPECT_EQ(field.text(), hebrewText) << "the field is left as it was";
     const QString screenshot = QDir(test::outputDir()).filePath(u"e2e-popup.png"_s);
@@ -116,9 +110,7 @@ TEST_F(E2e, SimultaneousLaunchesLeaveOneInstanceWithEveryRequest)
     for (int i = 0; i < 5; ++i)
         launches[i].start(program, {QString::fromUtf8(texts.at(i))});
     launches[5].start(u"xdg-open"_s, {u"vorlex:///hello%20world"_s});
-    const auto running = [&] {
-        return std::count_if(std::begin(launches), std::end(launches), [](QProcess& p) { return p.state(); });
-    };
+    const auto running = [&] { return std::ranges::count_if(launches, [](const QProcess& p) { return p.state(); }); };
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 6 && running() == 1; }, 15000)) << running();
     QByteArrayList translated; // each request's text, the last item of its query
     for (const auto& request : server.requests())

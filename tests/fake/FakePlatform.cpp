@@ -7,7 +7,7 @@ namespace vorlex {
 void FakeScheduler::after(int milliseconds, QObject* context, std::function<void()> callback)
 {
     queue.emplace(std::pair(clock + std::max(0, milliseconds), nextSequence++),
-                  Entry{context, context != nullptr, std::move(callback)});
+                  Entry{context ? std::optional(QPointer(context)) : std::nullopt, std::move(callback)});
 }
 
 void FakeScheduler::advance(int milliseconds)
@@ -16,7 +16,7 @@ void FakeScheduler::advance(int milliseconds)
     while (!queue.empty() && queue.begin()->first.first <= target) {
         auto next = queue.extract(queue.begin());
         clock = next.key().first;
-        if (!next.mapped().hasContext || next.mapped().context)
+        if (!next.mapped().context || *next.mapped().context)
             next.mapped().callback();
     }
     clock = target;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -24,8 +25,7 @@ public:
 
 private:
     struct Entry {
-        QPointer<QObject> context;
-        bool hasContext;
+        std::optional<QPointer<QObject>> context; // none: the callback has no context to outlive
         std::function<void()> callback;
     };
     qint64 clock = 0;
