@@ -109,25 +109,25 @@ int runTranslate(const QStringList& args)
     const QString target = to != values.end() ? to->second : TranslationService::smartTargetLanguage(*text);
     const bool asJson = parsed->options.contains(json);
 
-    TranslationService::translate(
-        *text, settings, endpoints, target, nullptr, [asJson](const TranslationOutcome& outcome) {
-            if (const auto* error = std::get_if<TranslationError>(&outcome)) {
-                writeError(error->description());
-                QCoreApplication::exit(exitFailure);
-                return;
-            }
-            const auto& result = std::get<TranslationResult>(outcome);
-            QString output = result.translatedText;
-            if (asJson) {
-                const QJsonObject object{
-                    {QStringLiteral("translatedText"), result.translatedText},
-                    {QStringLiteral("detectedLanguage"), result.detectedLanguage},
-                    {QStringLiteral("engineName"), result.engineName},
-                };
-                output = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-            }
-            QCoreApplication::exit(writeLine(output) ? exitSuccess : exitFailure);
-        });
+    const auto done = [asJson](const TranslationOutcome& outcome) {
+        if (const auto* error = std::get_if<TranslationError>(&outcome)) {
+            writeError(error->description());
+            QCoreApplication::exit(exitFailure);
+            return;
+        }
+        const auto& result = std::get<TranslationResult>(outcome);
+        QString output = result.translatedText;
+        if (asJson) {
+            const QJsonObject object{
+                {QStringLiteral("translatedText"), result.translatedText},
+                {QStringLiteral("detectedLanguage"), result.detectedLanguage},
+                {QStringLiteral("engineName"), result.engineName},
+            };
+            output = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        }
+        QCoreApplication::exit(writeLine(output) ? exitSuccess : exitFailure);
+    };
+    TranslationService::translate(*text, settings, endpoints, target, nullptr, done);
     return QCoreApplication::exec(); // the completion always comes later, through this loop
 }
 
