@@ -145,8 +145,11 @@ void StatusBarController::setupMenu()
         // already owns the clipboard may not announce a second copy of the same selection.
         {QStringLiteral("תרגם והחלף טקסט"), ActionRunner::Action::replaceText},
     };
-    for (const auto& [title, action] : actions)
-        menu->addAction(title, this, [this, action, timing] { runner.run(action, sourceApp, timing); });
+    for (const auto& row : actions) {
+        // Copied: Clang before 16 cannot capture a structured binding.
+        const ActionRunner::Action action = row.second;
+        menu->addAction(row.first, this, [this, action, timing] { runner.run(action, sourceApp, timing); });
+    }
     menu->addAction(QStringLiteral("תאריך ושעה"), this, [this, timing] { runner.showDateTime(sourceApp, timing); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("הגדרות..."), this, [this] { runner.openSettings(); })

@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 namespace vorlex::test {
 
 using Shown = TranslationViewController::Shown;

@@ -95,7 +95,8 @@ TEST_F(StatusBarControllerTest, CaptureRowsActivateTheSourceWaitAndAct)
         {1, "akuo", Shown{keyboardLayout, "akuo", 7}, captured},
         {3, std::nullopt, Shown{dateTime, QString(), 7}, captured}, // the date tab opens with the time now
     };
-    for (const auto& [index, selection, shown, log] : cases) {
+    for (const auto& [index, selection, shown, expectedLog] : cases) {
+        const QStringList& log = expectedLog; // Clang before 16 cannot capture a structured binding
         SCOPED_TRACE(index);
         platform.active = 7;
         selection ? platform.selectText(*selection) : platform.selectNothing();
