@@ -1,7 +1,5 @@
 #include "DBusService.h"
 
-#include "AppDelegate.h"
-
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -13,10 +11,12 @@ namespace {
 // A running instance answers at once; one that does not within this time is hung, and a second
 // one should not start beside it either.
 constexpr int forwardTimeoutMs = 5000;
+// How often a launch that lost the name tries again when its owner vanished before taking the request.
+constexpr int claimAttempts = 3;
 
 } // namespace
 
-DBusService::DBusService(AppDelegate* delegate, QObject* parent) : QObject(parent), appDelegate(delegate) {}
+DBusService::DBusService(QObject* parent) : QObject(parent) {}
 
 DBusService::~DBusService()
 {
@@ -45,26 +45,55 @@ DBusService::Registration DBusService::registerOn(QDBusConnection bus)
     return Registration::nameTaken;
 }
 
-bool DBusService::forwardToRunningInstance(QDBusConnection bus, const QStringList& arguments)
+bool DBusService::claimInstance(QDBusConnection bus, const LaunchRequest& request)
+{
+    for (int attempt = 0; attempt < claimAttempts; ++attempt) {
+        if (registerOn(bus) != Registration::nameTaken)
+            return true;
+        if (forwardToRunningInstance(bus, request))
+            return false;
+    }
+    return false; // the name keeps changing hands: the others run, this one steps back
+}
+
+bool DBusService::handOver(const LaunchRequest& request)
+{
+    // A connection of its own, given back before the program makes the session bus connection it keeps.
+    const QString name = QStringLiteral("vorlex-handover");
+    const bool handed =
+        forwardToRunningInstance(QDBusConnection::connectToBus(QDBusConnection::SessionBus, name), request);
+    QDBusConnection::disconnectFromBus(name);
+    return handed;
+}
+
+bool DBusService::forwardToRunningInstance(QDBusConnection bus, const LaunchRequest& request)
 {
     if (!bus.isConnected() || !bus.interface())
         return false;
     const QDBusReply<QString> owner = bus.interface()->serviceOwner(QString::fromLatin1(serviceName));
     if (!owner.isValid())
         return false; // nobody runs yet: this process becomes the instance
-    if (arguments.size() < 2)
-        return true; // a plain second launch has nothing to hand over
-
+    QString method;
+    QString argument = request.value;
+    switch (request.kind) {
+    case LaunchRequest::Kind::none:
+        return true; // a plain later launch has nothing to hand over
+    case LaunchRequest::Kind::settings:
+        method = QStringLiteral("HandleArgument");
+        argument = QStringLiteral("--settings");
+        break;
+    case LaunchRequest::Kind::text:
+        method = QStringLiteral("HandleArgument");
+        break;
+    case LaunchRequest::Kind::openUrl:
+        method = QStringLiteral("OpenURL");
+        break;
+    case LaunchRequest::Kind::hotkey:
+        method = QStringLiteral("RunHotkeyAction");
+        break;
+    }
     // Addressed to the owner's unique name: if it has just gone, the call fails instead of reaching
     // whoever takes the name next, and this process starts in its place.
-    // The two options that carry a value go to their own methods; anything else is handed over whole.
-    QString method = QStringLiteral("HandleArgument");
-    QString argument = arguments.at(1);
-    if (argument == QLatin1String(AppDelegate::openUrlOption) || argument == QLatin1String(AppDelegate::hotkeyOption)) {
-        method = argument == QLatin1String(AppDelegate::openUrlOption) ? QStringLiteral("OpenURL")
-                                                                       : QStringLiteral("RunHotkeyAction");
-        argument = arguments.value(2);
-    }
     QDBusMessage call = QDBusMessage::createMethodCall(owner.value(), QString::fromLatin1(objectPath),
                                                        QString::fromLatin1(interfaceName), method);
     call << argument;
@@ -78,38 +107,34 @@ bool DBusService::forwardToRunningInstance(QDBusConnection bus, const QStringLis
 
 void DBusService::TranslateText(const QString& text)
 {
-    if (appDelegate)
-        appDelegate->translateText(text);
+    if (!text.isEmpty())
+        emit showRequested(TranslationMode::translate, text);
 }
 
 void DBusService::ConvertKeyboardLayout(const QString& text)
 {
-    if (appDelegate)
-        appDelegate->convertKeyboardLayout(text);
+    if (!text.isEmpty())
+        emit showRequested(TranslationMode::keyboardLayout, text);
 }
 
 void DBusService::TranslateAndReplace(const QString& text)
 {
-    if (appDelegate)
-        appDelegate->translateAndReplace(text);
+    emit replaceRequested(text);
 }
 
 void DBusService::OpenURL(const QString& url)
 {
-    if (appDelegate)
-        appDelegate->handleURLEvent(url);
+    emit launchRequested({LaunchRequest::Kind::openUrl, url});
 }
 
 void DBusService::RunHotkeyAction(const QString& name)
 {
-    if (appDelegate)
-        appDelegate->runHotkeyAction(name);
+    emit launchRequested({LaunchRequest::Kind::hotkey, name});
 }
 
 void DBusService::HandleArgument(const QString& argument)
 {
-    if (appDelegate)
-        appDelegate->handleArgument(argument);
+    emit launchRequested(LaunchRequest::fromArgument(argument));
 }
 
 } // namespace vorlex

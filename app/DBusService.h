@@ -1,18 +1,17 @@
 #pragma once
 
 // The program's face on the session bus: the three text services that desktop shortcuts and
-// scripts call, vorlex: URLs, and the argument a second launch hands to the running instance.
+// scripts call, vorlex: URLs, and the request a later launch hands to the running instance.
 // Owning the well-known name is also what makes this the one running instance.
+
+#include "LaunchRequest.h"
+#include "TranslationViewController.h"
 
 #include <QDBusConnection>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QStringList>
 
 namespace vorlex {
-
-class AppDelegate;
 
 class DBusService : public QObject {
     Q_OBJECT
@@ -25,22 +24,32 @@ public:
 
     enum class Registration { registered, nameTaken, noBus };
 
-    explicit DBusService(AppDelegate* appDelegate, QObject* parent = nullptr);
+    explicit DBusService(QObject* parent = nullptr);
     ~DBusService() override; // gives the name and the object back
 
     // Exports the object first and only then asks for the name, so whoever sees the name can call
     // the object at once. The name is never queued for and never taken from its owner.
     Registration registerOn(QDBusConnection bus);
-    bool isRegistered() const { return ownsName; }
 
-    // What a later launch does before it shows anything: when another process owns the name it is
-    // handed the first argument (if there is one; "--open-url URL" and "--hotkey NAME" go to OpenURL
-    // and RunHotkeyAction) and true comes back, meaning "exit now". False
-    // when there is no bus or nobody owns the name (or the owner vanished meanwhile): start normally.
-    static bool forwardToRunningInstance(QDBusConnection bus, const QStringList& arguments);
+    // Makes this process the one instance, or hands request to the one that is: true when this
+    // process goes on (also without a bus), false once another instance has the request and this
+    // one should end. Any number of launches at the same instant leave one instance.
+    bool claimInstance(QDBusConnection bus, const LaunchRequest& request);
 
-    // The D-Bus methods. Each returns at once; the work (a popup, a translation) goes on on the
-    // UI thread afterwards. Named as callers see them on the bus.
+    // What a later launch does before it builds anything: when another process owns the name it is
+    // handed the request (if there is one) and true comes back, meaning "exit now". False when there
+    // is no bus or nobody owns the name (or the owner vanished meanwhile): start normally. Costs one
+    // connection to the bus and a call, nothing more.
+    static bool handOver(const LaunchRequest& request);
+
+signals:
+    // What the calls ask for; the work runs on the UI thread after each call has returned.
+    void showRequested(TranslationMode mode, const QString& text);
+    void replaceRequested(const QString& text);
+    void launchRequested(const LaunchRequest& request);
+
+    // The D-Bus methods, named as callers see them on the bus. Each returns at once. The text
+    // services ignore an empty text.
 public Q_SLOTS:
     Q_SCRIPTABLE void TranslateText(const QString& text);
     Q_SCRIPTABLE void ConvertKeyboardLayout(const QString& text);
@@ -51,7 +60,10 @@ public Q_SLOTS:
     Q_SCRIPTABLE void RunHotkeyAction(const QString& name);
 
 private:
-    QPointer<AppDelegate> appDelegate; // weak: the controller owns this object
+    // Hands request to the owner of the name: true when it took it (or is hung), false when nobody
+    // owns the name or its owner went away.
+    static bool forwardToRunningInstance(QDBusConnection bus, const LaunchRequest& request);
+
     QDBusConnection connection{QString()};
     bool exported = false;
     bool ownsName = false;

@@ -1,7 +1,7 @@
 #pragma once
 
 // Makes the focused application copy its selection and reads what the copy put on the clipboard.
-// Shared by the hotkeys, the D-Bus hotkey entry point and the tray menu, which differ only in timing.
+// The hotkeys and the tray menu differ only in timing.
 
 #include "Platform.h"
 

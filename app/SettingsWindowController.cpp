@@ -99,6 +99,17 @@ QString nameFromLabel(const QString& text)
     return name;
 }
 
+// "70%" for 0.705: the hundredfold truncated toward zero.
+std::optional<QString> percentText(double value)
+{
+    const double percent = std::trunc(value * 100);
+    // Only a hand-edited file holds a value whose hundredfold is no whole number of ours.
+    if (!std::isfinite(percent) || percent < double(std::numeric_limits<int>::min()) ||
+        percent > double(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    return QString::number(int(percent)) + QLatin1Char('%');
+}
+
 } // namespace
 
 SettingsViewController::SettingsViewController(QWidget* parent)
@@ -218,7 +229,7 @@ void SettingsViewController::buildForm()
     checkRow(startAtLoginCheck);
     connect(opacitySlider, &QSlider::valueChanged, this, [this](int value) {
         opacity = double(value) / sliderScale;
-        opacityChanged();
+        opacityLabel->setText(percentText(opacity).value_or(QString()));
     });
 
     heading(QStringLiteral("קיצורי מקשים (לחץ כדי לשנות)"));
@@ -332,21 +343,6 @@ void SettingsViewController::setOpacityValue(double value)
     opacityLabel->setText(percentText(opacity).value_or(QString()));
 }
 
-std::optional<QString> SettingsViewController::percentText(double value)
-{
-    const double percent = std::trunc(value * 100);
-    // Only a hand-edited file holds a value whose hundredfold is no whole number of ours.
-    if (!std::isfinite(percent) || percent < double(std::numeric_limits<int>::min()) ||
-        percent > double(std::numeric_limits<int>::max()))
-        return std::nullopt;
-    return QString::number(int(percent)) + QLatin1Char('%');
-}
-
-void SettingsViewController::opacityChanged()
-{
-    opacityLabel->setText(percentText(opacity).value_or(QString()));
-}
-
 AppSettings SettingsViewController::recordFromControls() const
 {
     AppSettings record = SettingsManager::shared().load();
@@ -426,8 +422,7 @@ SettingsWindowController::SettingsWindowController(Platform& platform)
     panel->setLayoutDirection(Qt::RightToLeft);
     auto* layout = new QVBoxLayout(panel.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    content = new SettingsViewController(panel.get());
-    layout->addWidget(content);
+    layout->addWidget(new SettingsViewController(panel.get()));
 
     const int height =
         std::max(windowMinimumHeight, layout->heightForWidth(windowWidth) > 0 ? layout->heightForWidth(windowWidth)

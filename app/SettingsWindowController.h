@@ -42,6 +42,11 @@ class SettingsViewController : public QWidget {
 public:
     explicit SettingsViewController(QWidget* parent = nullptr);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
     const QList<LanguageEntry> languages;
     const QList<PositionEntry> positions;
     // The target pop-up's list: the languages without "auto".
@@ -68,23 +73,10 @@ public:
     QPushButton* cancelButton = nullptr;
 
     void populateFromSettings();
-    // The slider's value; it keeps a stored opacity exactly until the user moves the slider.
-    double opacityValue() const { return opacity; }
+    // Held within the slider's range, otherwise exact: a stored opacity is kept until the user moves it.
     void setOpacityValue(double value);
-
-    // "70%" for 0.705: the hundredfold truncated toward zero.
-    static std::optional<QString> percentText(double opacity);
-
-public slots:
     void save();
     void cancel();
-    void opacityChanged();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-private:
     void buildForm();
     AppSettings recordFromControls() const;
     // The red line under the form, naming the file that could not be written.
@@ -103,12 +95,10 @@ public:
     // Shows the window and brings it to the front, also when another application is active.
     void showWindow();
     QWidget* window() const { return panel.get(); }
-    SettingsViewController* viewController() const { return content; }
 
 private:
     Platform& desktop;
     std::unique_ptr<QWidget> panel;
-    SettingsViewController* content = nullptr; // owned by panel
 };
 
 } // namespace vorlex

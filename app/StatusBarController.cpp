@@ -1,7 +1,6 @@
 #include "StatusBarController.h"
 
-#include "AppDelegate.h"
-#include "SelectionCapture.h"
+#include "ActionRunner.h"
 #include "TextTerms.h"
 #include "TrayMenuStyle.h"
 
@@ -30,16 +29,24 @@ namespace {
 
 const QString appName = QStringLiteral("Vorlex");
 
+// Tags kept in each action's data. The history section is told apart from the fixed rows, which keep
+// tag 0, by these alone.
+constexpr int historySeparatorTag = 999;
+constexpr int historyHeadingTag = 998;
+constexpr int clearHistoryTag = 997;
+constexpr int firstEntryTag = 1000; // + the entry's index in the loaded list
+// Grapheme clusters of each side of a history row.
+constexpr int titleLength = 25;
+
 bool isHistoryTag(int tag)
 {
-    return tag == StatusBarController::historySeparatorTag || tag == StatusBarController::historyHeadingTag ||
-           tag == StatusBarController::clearHistoryTag || tag >= StatusBarController::firstEntryTag;
+    return tag == historySeparatorTag || tag == historyHeadingTag || tag == clearHistoryTag || tag >= firstEntryTag;
 }
 
 // One side of a history row: counted in user-perceived characters before line feeds become spaces.
 QString titleSide(const QString& text)
 {
-    QString side = TextTerms::leadingGraphemes(text, StatusBarController::titleLength);
+    QString side = TextTerms::leadingGraphemes(text, titleLength);
     side.replace(QLatin1Char('\n'), QLatin1Char(' '));
     // A tab would start the shortcut column of a Qt menu row.
     side.replace(QLatin1Char('\t'), QLatin1Char(' '));
@@ -56,8 +63,22 @@ QIcon themeStatusItemIcon()
     return {};
 }
 
-} // namespace
+// The tag in an action's data: 0 for the fixed rows.
+int tag(const QAction* action)
+{
+    return action ? action->data().toInt() : 0;
+}
 
+// A history row's title as the menu shows it (a "&" is doubled so Qt does not take it for a mnemonic).
+QString historyTitle(const HistoryEntry& entry)
+{
+    const QString icon = entry.type == QLatin1String("translate") ? QStringLiteral("🌐") : QStringLiteral("⌨️");
+    QString title =
+        icon + QLatin1Char(' ') + titleSide(entry.originalText) + QStringLiteral(" → ") + titleSide(entry.resultText);
+    return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// The settings row's shortcut: the platform's Preferences key, else Ctrl+, .
 QKeySequence settingsShortcut()
 {
     const QList<QKeySequence> standard = QKeySequence::keyBindings(QKeySequence::Preferences);
@@ -65,6 +86,8 @@ QKeySequence settingsShortcut()
     return standard.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : standard.first();
 }
 
+// The tray image shipped with the program. The tray shows it until the icon theme has been looked
+// through, and keeps it unless the theme has a translation icon or, failing that, a globe.
 QIcon shippedStatusItemIcon()
 {
     // Raster renderings of packaging/vorlex.svg: Qt draws SVG only with its optional svg plugin.
@@ -75,8 +98,10 @@ QIcon shippedStatusItemIcon()
     return shipped;
 }
 
-StatusBarController::StatusBarController(AppDelegate* delegate)
-    : appDelegate(delegate), desktop(delegate->platform()), trayMenu(std::make_unique<QMenu>())
+} // namespace
+
+StatusBarController::StatusBarController(Platform& platform, ActionRunner& actions)
+    : desktop(platform), runner(actions), trayMenu(std::make_unique<QMenu>())
 {
     trayIcon = new QSystemTrayIcon(this);
     setupButton();
@@ -84,19 +109,6 @@ StatusBarController::StatusBarController(AppDelegate* delegate)
 }
 
 StatusBarController::~StatusBarController() = default;
-
-int StatusBarController::tag(const QAction* action)
-{
-    return action ? action->data().toInt() : 0;
-}
-
-QString StatusBarController::historyTitle(const HistoryEntry& entry)
-{
-    const QString icon = entry.type == QLatin1String("translate") ? QStringLiteral("🌐") : QStringLiteral("⌨️");
-    QString title =
-        icon + QLatin1Char(' ') + titleSide(entry.originalText) + QStringLiteral(" → ") + titleSide(entry.resultText);
-    return title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
 
 void StatusBarController::setupButton()
 {
@@ -124,16 +136,26 @@ void StatusBarController::setupMenu()
     QMenu* menu = trayMenu.get();
     menu->setAccessibleName(appName);
     TrayMenuStyle::applyTo(menu); // right to left, like the popup and the settings window
-    menu->addAction(QStringLiteral("תרגם טקסט שנבחר"), this, &StatusBarController::translateSelectedText);
-    menu->addAction(QStringLiteral("החלף פריסת מקלדת"), this, &StatusBarController::convertLayoutSelectedText);
-    menu->addAction(QStringLiteral("תרגם והחלף טקסט"), this, &StatusBarController::translateAndReplaceSelectedText);
-    menu->addAction(QStringLiteral("תאריך ושעה"), this, &StatusBarController::showDateTime);
+    // The menu's own capture: the window it was opened over is activated first and given more time.
+    const CaptureTiming timing{copyDelayMs, copySettleMs};
+    const std::pair<QString, ActionRunner::Action> actions[] = {
+        {QStringLiteral("תרגם טקסט שנבחר"), ActionRunner::Action::translate},
+        {QStringLiteral("החלף פריסת מקלדת"), ActionRunner::Action::layoutConvert},
+        // Translates what this capture copied rather than copying again: an X11 application that
+        // already owns the clipboard may not announce a second copy of the same selection.
+        {QStringLiteral("תרגם והחלף טקסט"), ActionRunner::Action::replaceText},
+    };
+    for (const auto& row : actions) {
+        // Copied: Clang before 16 cannot capture a structured binding.
+        const ActionRunner::Action action = row.second;
+        menu->addAction(row.first, this, [this, action, timing] { runner.run(action, sourceApp, timing); });
+    }
+    menu->addAction(QStringLiteral("תאריך ושעה"), this, [this, timing] { runner.showDateTime(sourceApp, timing); });
     menu->addSeparator();
-    QAction* settings = menu->addAction(QStringLiteral("הגדרות..."), this, &StatusBarController::openSettings);
-    settings->setShortcut(settingsShortcut());
+    menu->addAction(QStringLiteral("הגדרות..."), this, [this] { runner.openSettings(); })
+        ->setShortcut(settingsShortcut());
     menu->addSeparator();
-    QAction* quitAction = menu->addAction(QStringLiteral("יציאה"), this, &StatusBarController::quit);
-    quitAction->setShortcut(QKeySequence::Quit);
+    menu->addAction(QStringLiteral("יציאה"), qApp, &QCoreApplication::quit)->setShortcut(QKeySequence::Quit);
 
     connect(menu, &QMenu::aboutToShow, this, &StatusBarController::menuWillOpen);
     trayIcon->setContextMenu(menu);
@@ -177,7 +199,8 @@ void StatusBarController::rebuildHistorySection(QMenu* menu)
         row->setData(firstEntryTag + int(i));
         connect(row, &QAction::triggered, this, [this, row] { historyItemClicked(row); });
     }
-    QAction* clear = menu->addAction(QStringLiteral("נקה היסטוריה"), this, &StatusBarController::clearHistory);
+    // Emptied at once; the menu shows it at its next opening.
+    QAction* clear = menu->addAction(QStringLiteral("נקה היסטוריה"), this, [] { HistoryManager::shared().clear(); });
     clear->setData(clearHistoryTag);
 }
 
@@ -186,74 +209,7 @@ void StatusBarController::historyItemClicked(QAction* item)
     const int index = tag(item) - firstEntryTag;
     if (!item || item->parent() != trayMenu.get() || index < 0 || index >= historyEntries.size())
         return; // not one of the rows of the section shown now
-    if (!appDelegate)
-        return;
-    TranslationWindowController& window = appDelegate->translationWindow();
-    window.translationVC->sourceApp = desktop.windowSystem().activeWindow();
-    window.translationVC->showEntry(historyEntries.at(index));
-    window.present();
-}
-
-void StatusBarController::clearHistory()
-{
-    HistoryManager::shared().clear(); // the menu shows it at its next opening
-}
-
-void StatusBarController::capture(std::function<void(std::optional<QString>)> done)
-{
-    captureSelection(desktop, this, sourceApp, {copyDelayMs, copySettleMs}, std::move(done));
-}
-
-void StatusBarController::grabSelected(std::function<void(const QString&)> handler)
-{
-    capture([handler = std::move(handler)](std::optional<QString> text) {
-        if (text && !text->isEmpty())
-            handler(*text);
-    });
-}
-
-void StatusBarController::showPopup(TranslationMode mode, const QString& text)
-{
-    if (appDelegate)
-        appDelegate->showPopup(mode, text);
-}
-
-void StatusBarController::translateSelectedText()
-{
-    grabSelected([this](const QString& text) { showPopup(TranslationMode::translate, text); });
-}
-
-void StatusBarController::convertLayoutSelectedText()
-{
-    grabSelected([this](const QString& text) { showPopup(TranslationMode::keyboardLayout, text); });
-}
-
-void StatusBarController::translateAndReplaceSelectedText()
-{
-    // Use what this capture copied rather than copying again: an X11 application that already owns
-    // the clipboard may not announce a second copy of the same selection, and the second capture
-    // would then find nothing.
-    grabSelected([this](const QString& text) {
-        if (appDelegate)
-            appDelegate->translateAndReplace(text);
-    });
-}
-
-void StatusBarController::showDateTime()
-{
-    // Always opens: with nothing copied the date/time tab shows the current time.
-    capture([this](std::optional<QString> text) { showPopup(TranslationMode::dateTime, text.value_or(QString())); });
-}
-
-void StatusBarController::openSettings()
-{
-    if (appDelegate)
-        appDelegate->openSettings();
-}
-
-void StatusBarController::quit()
-{
-    QCoreApplication::quit();
+    runner.showEntry(historyEntries.at(index));
 }
 
 } // namespace vorlex

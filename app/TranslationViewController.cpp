@@ -139,11 +139,6 @@ void BusySpinner::stopAnimation()
     timer->stop();
 }
 
-bool BusySpinner::isAnimating() const
-{
-    return timer->isActive();
-}
-
 void BusySpinner::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -159,10 +154,11 @@ void BusySpinner::paintEvent(QPaintEvent*)
     }
 }
 
-TranslationViewController::TranslationViewController(Platform& platform, QWidget* parent)
-    : QWidget(parent), tabControl(new QTabBar(this)), textView(new ClickCopyTextView(this)),
-      sourceLabel(new ElidingLabel(this)), engineLabel(new QLabel(this)), copyButton(new QPushButton(this)),
-      replaceButton(new QPushButton(this)), spinner(new BusySpinner(this)), desktop(platform)
+TranslationViewController::TranslationViewController(Platform& platform, const TranslationEndpoints& where,
+                                                     QWidget* parent)
+    : QWidget(parent), desktop(platform), endpoints(where), tabControl(new QTabBar(this)),
+      textView(new ClickCopyTextView(this)), sourceLabel(new ElidingLabel(this)), engineLabel(new QLabel(this)),
+      copyButton(new QPushButton(this)), replaceButton(new QPushButton(this)), spinner(new BusySpinner(this))
 {
     setupUI();
 }
@@ -287,10 +283,9 @@ void TranslationViewController::setupUI()
         object->setObjectName(QLatin1String(name));
 }
 
-void TranslationViewController::set(TranslationMode newMode, const QString& text)
+void TranslationViewController::set(TranslationMode newMode, const QString& text, WindowId source)
 {
-    mode = newMode;
-    originalText = text;
+    current = {newMode, text, source};
     setResult(QString());
     showText(QString());
     setLabels(QString(), QString());
@@ -310,36 +305,36 @@ void TranslationViewController::set(TranslationMode newMode, const QString& text
     }
 }
 
-void TranslationViewController::showEntry(const HistoryEntry& entry)
+void TranslationViewController::showEntry(const HistoryEntry& entry, WindowId source)
 {
     ++displayGeneration;
     // A translation still running must not leave its spinner turning over the entry.
     hideSpinner();
     const bool translation = entry.type == kTranslateType;
-    mode = translation ? TranslationMode::translate : TranslationMode::keyboardLayout;
-    originalText = entry.originalText;
+    current = {translation ? TranslationMode::translate : TranslationMode::keyboardLayout, entry.originalText, source};
     setResult(entry.resultText);
     showText(entry.resultText);
     setLabels(translation ? QStringLiteral("היסטוריה") : kKeyboardLayoutSource, QString());
-    selectTab(mode);
+    selectTab(current.mode);
 }
 
 void TranslationViewController::tabChanged()
 {
+    const QString& text = current.originalText;
     switch (tabControl->currentIndex()) {
     case 2:
-        mode = TranslationMode::dateTime;
-        startDateTimeDisplay(originalText);
+        current.mode = TranslationMode::dateTime;
+        startDateTimeDisplay(text);
         break;
     case 1:
-        mode = TranslationMode::keyboardLayout;
-        if (!originalText.isEmpty())
-            startLayoutConversion(originalText);
+        current.mode = TranslationMode::keyboardLayout;
+        if (!text.isEmpty())
+            startLayoutConversion(text);
         break;
     case 0:
-        mode = TranslationMode::translate;
-        if (!originalText.isEmpty())
-            startTranslation(originalText);
+        current.mode = TranslationMode::translate;
+        if (!text.isEmpty())
+            startTranslation(text);
         break;
     default:
         break;
@@ -353,7 +348,7 @@ void TranslationViewController::startTranslation(const QString& text)
     showSpinner();
     const quint64 request = displayGeneration;
     TranslationService::translate(
-        text, settings, target, this,
+        text, settings, endpoints, target, this,
         [this, text, request, autoCopy = settings.autoCopyToClipboard](const TranslationOutcome& outcome) {
             const auto* result = std::get_if<TranslationResult>(&outcome);
             // A newer request, entry or tab owns the screen now: the late outcome is only recorded.
@@ -419,7 +414,6 @@ void TranslationViewController::hideSpinner()
 
 void TranslationViewController::showText(const QString& text)
 {
-    errorShown = false;
     QPalette palette = textView->palette();
     palette.setColor(QPalette::Text, this->palette().color(QPalette::Text));
     textView->setPalette(palette);
@@ -451,7 +445,6 @@ void TranslationViewController::appendSlices(const QString& text, qsizetype from
 
 void TranslationViewController::showError(const QString& description)
 {
-    errorShown = true;
     QPalette palette = textView->palette();
     palette.setColor(QPalette::Text, errorColour());
     textView->setPalette(palette);
@@ -495,14 +488,8 @@ void TranslationViewController::replaceOriginalText()
 {
     if (resultText.isEmpty())
         return;
-    const WindowId source = sourceApp;
-    desktop.clipboard().setText(resultText); // stays there afterwards
     window()->hide();
-    desktop.scheduler().after(activateDelayMs, this, [this, source] {
-        if (source != 0)
-            desktop.windowSystem().activate(source);
-        desktop.scheduler().after(pasteDelayMs, this, [this] { desktop.keySender().sendPaste(); });
-    });
+    emit replaceRequested(resultText, current.sourceApp);
 }
 
 } // namespace vorlex

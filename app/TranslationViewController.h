@@ -5,6 +5,7 @@
 
 #include "HistoryManager.h"
 #include "Platform.h"
+#include "TranslationService.h"
 
 #include <QColor>
 #include <QLabel>
@@ -68,7 +69,6 @@ public:
 
     void startAnimation();
     void stopAnimation();
-    bool isAnimating() const;
     QSize sizeHint() const override { return {32, 32}; }
 
 protected:
@@ -83,50 +83,46 @@ class TranslationViewController : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TranslationViewController(Platform& platform, QWidget* parent = nullptr);
+    TranslationViewController(Platform& platform, const TranslationEndpoints& endpoints, QWidget* parent = nullptr);
 
-    // Starts a new request: stores the mode and the text, clears what is shown and runs the mode.
-    void set(TranslationMode mode, const QString& originalText);
+    // Starts a new request: stores the mode, the text and the window it came from, clears what is
+    // shown and runs the mode.
+    void set(TranslationMode mode, const QString& originalText, WindowId source);
     // Shows a stored history entry without running any service or recording anything.
-    void showEntry(const HistoryEntry& entry);
+    void showEntry(const HistoryEntry& entry, WindowId source);
 
+    // What the popup was last asked to show.
+    struct Shown {
+        TranslationMode mode = TranslationMode::translate;
+        QString originalText;
+        WindowId sourceApp = 0; // the window that had the focus when the popup was asked for
+        bool operator==(const Shown&) const = default;
+    };
+    const Shown& shown() const { return current; }
+
+    static QColor errorColour();
+
+    // Characters the result view takes in one event-loop turn (a few milliseconds): a 10 MB text
+    // fills in a few seconds while the program keeps answering.
+    static constexpr qsizetype textSliceLength = 8 * 1024;
+    // Replace: from the button to activating the source window, and from there to the paste.
+    static constexpr int activateDelayMs = 50;
+    static constexpr int pasteDelayMs = 150;
+
+signals:
+    // The replace button, with a result: the popup is hidden, and text goes over the selection of
+    // source (0: whatever has the focus).
+    void replaceRequested(const QString& text, WindowId source);
+
+private:
+    void setupUI();
     // The tab control's action: the selected tab's mode on the same text.
     void tabChanged();
     // The copy button's action and the result area's click: puts resultText on the clipboard.
     void copyResult();
-    // The replace button's action: the result goes to the clipboard, the popup hides, the source
-    // window gets the focus back and receives a paste.
     void replaceOriginalText();
     // Shows title on button and puts restore back flashMs later.
     void flashButton(QPushButton* button, const QString& title, const QString& restore);
-
-    // Whether the result area shows an error (in the error colour) rather than a result.
-    bool showsError() const { return errorShown; }
-    static QColor errorColour();
-
-    static constexpr int flashMs = 1200;
-    // Characters the result view takes in one event-loop turn (a few milliseconds): a 10 MB text
-    // fills in a few seconds while the program keeps answering.
-    static constexpr qsizetype textSliceLength = 8 * 1024;
-    static constexpr int activateDelayMs = 50;
-    static constexpr int pasteDelayMs = 150;
-
-    WindowId sourceApp = 0; // the window that had the focus when the popup was asked for
-    TranslationMode mode = TranslationMode::translate;
-    QString originalText;
-    QString resultText; // what copy and replace act on; kept when a translation fails
-
-    // The views: created once, owned through Qt's parent, never replaced.
-    QTabBar* const tabControl;
-    ClickCopyTextView* const textView;
-    ElidingLabel* const sourceLabel;
-    QLabel* const engineLabel;
-    QPushButton* const copyButton;
-    QPushButton* const replaceButton;
-    BusySpinner* const spinner;
-
-private:
-    void setupUI();
     void startTranslation(const QString& text);
     void startLayoutConversion(const QString& text);
     void startDateTimeDisplay(const QString& text);
@@ -141,13 +137,27 @@ private:
     void selectTab(TranslationMode tab);
     void setResult(const QString& result);
 
+    static constexpr int flashMs = 1200;
+
     Platform& desktop;
+    const TranslationEndpoints endpoints;
+    Shown current;
+    QString resultText; // what copy and replace act on; kept when a translation fails
+
+    // The views: created once, owned through Qt's parent, never replaced.
+    QTabBar* const tabControl;
+    ClickCopyTextView* const textView;
+    ElidingLabel* const sourceLabel;
+    QLabel* const engineLabel;
+    QPushButton* const copyButton;
+    QPushButton* const replaceButton;
+    BusySpinner* const spinner;
+
     // Raised whenever something new takes over the result area, so a translation that finishes
     // after a newer request does not overwrite what the popup shows now.
     quint64 displayGeneration = 0;
     // Raised by every fillText, so the slices of a text no longer shown stop.
     quint64 textFill = 0;
-    bool errorShown = false;
 };
 
 } // namespace vorlex

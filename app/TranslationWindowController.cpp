@@ -14,7 +14,7 @@
 
 namespace vorlex {
 
-TranslationWindowController::TranslationWindowController(Platform& platform)
+TranslationWindowController::TranslationWindowController(Platform& platform, const TranslationEndpoints& endpoints)
     : desktop(platform),
       panel(std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                                                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint))
@@ -26,7 +26,9 @@ TranslationWindowController::TranslationWindowController(Platform& platform)
     panel->resize(defaultSize);
     panel->setMinimumSize(minimumSize);
 
-    translationVC = new TranslationViewController(platform, panel.get());
+    translationVC = new TranslationViewController(platform, endpoints, panel.get());
+    connect(translationVC, &TranslationViewController::replaceRequested, this,
+            &TranslationWindowController::replaceRequested);
     auto* layout = new QVBoxLayout(panel.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(translationVC);
@@ -65,6 +67,18 @@ QPoint TranslationWindowController::windowOrigin(const QString& windowPosition, 
     if (windowPosition == QLatin1String("top-left"))
         return {left + cornerMargin, top + cornerMargin};
     return {left + (available.width() - w) / 2, top + (available.height() - h) / 2};
+}
+
+void TranslationWindowController::show(TranslationMode mode, const QString& text, WindowId source)
+{
+    translationVC->set(mode, text, source);
+    present();
+}
+
+void TranslationWindowController::showEntry(const HistoryEntry& entry, WindowId source)
+{
+    translationVC->showEntry(entry, source);
+    present();
 }
 
 void TranslationWindowController::present()

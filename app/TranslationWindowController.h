@@ -22,20 +22,15 @@ class TranslationWindowController : public QObject {
     Q_OBJECT
 
 public:
-    explicit TranslationWindowController(Platform& platform);
+    TranslationWindowController(Platform& platform, const TranslationEndpoints& endpoints);
     ~TranslationWindowController() override;
 
-    // Places, shows and activates the popup with the opacity the settings ask for now, and makes
-    // sure a click outside it will hide it.
-    void present();
+    // Runs mode on text, which came from the window source (0: none), and presents the popup.
+    void show(TranslationMode mode, const QString& text, WindowId source);
+    // Presents the popup with a stored history entry.
+    void showEntry(const HistoryEntry& entry, WindowId source);
+    const TranslationViewController::Shown& shown() const { return translationVC->shown(); }
     QWidget* window() const { return panel.get(); }
-
-    // The content; created with the window, never replaced, owned by it.
-    TranslationViewController* translationVC = nullptr;
-    // The id of the outside-click watcher; 0 when none is installed.
-    int outsideClickMonitor = 0;
-    // Where outside clicks cannot be observed, losing the focus or Escape hides the popup instead.
-    bool hidesWithoutClicks = false;
 
     static constexpr QSize defaultSize{480, 300};
     static constexpr QSize minimumSize{360, 240};
@@ -49,10 +44,17 @@ public:
     // from the area's corner. Anything else: centred in the area.
     static QPoint windowOrigin(const QString& windowPosition, QPoint pointer, QRect available, QSize frameSize);
 
+signals:
+    // The replace button: see TranslationViewController.
+    void replaceRequested(const QString& text, WindowId source);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Places, shows and activates the popup with the opacity the settings ask for now, and makes
+    // sure a click outside it will hide it.
+    void present();
     void positionWindow(const QString& windowPosition);
     void startOutsideClickMonitor();
     void stopOutsideClickMonitor();
@@ -60,6 +62,12 @@ private:
 
     Platform& desktop;
     std::unique_ptr<QWidget> panel;
+    // The content; created with the window, never replaced, owned by it.
+    TranslationViewController* translationVC = nullptr;
+    // The id of the outside-click watcher; 0 when none is installed.
+    int outsideClickMonitor = 0;
+    // Where outside clicks cannot be observed, losing the focus or Escape hides the popup instead.
+    bool hidesWithoutClicks = false;
 };
 
 } // namespace vorlex

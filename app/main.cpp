@@ -1,29 +1,39 @@
 #include "AppDelegate.h"
 #include "DBusService.h"
+#include "LaunchRequest.h"
 #include "QtTranslations.h"
 #include "TerminationSignals.h"
+#include "TranslationService.h"
 #include "WaylandPlatform.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <cstdio>
 
-int main(int argc, char* argv[])
+namespace vorlex {
+
+// The program, talking to the translation services at endpoints (vorlex-e2e: a local server).
+int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
 {
     // The user's arguments as given: QApplication removes the ones it understands ("-reverse").
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
+    for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-
-    if (arguments.value(1) == QLatin1String(vorlex::AppDelegate::hotkeyOption) &&
-        !vorlex::HotkeyManager::actionNamed(arguments.value(2))) {
-        std::fputs("vorlex: --hotkey takes translate, layout or replace\n", stderr);
+    const std::variant<LaunchRequest, QString> parsed = LaunchRequest::parse(arguments);
+    if (const QString* usage = std::get_if<QString>(&parsed)) {
+        std::fputs(qPrintable(*usage), stderr);
         return 2;
     }
+    const LaunchRequest& request = std::get<LaunchRequest>(parsed);
+
+    // One instance per session: a later launch (a link opened on the desktop, a compositor's hotkey
+    // binding, a text, "--settings") hands its request to the running one before it builds anything.
+    if (DBusService::handOver(request))
+        return 0;
+
     // On a Wayland session the windows still live on XWayland (Qt cannot place a window or keep it
     // above on Wayland); the clipboard and the keys go through the compositor.
-    const bool wayland = vorlex::isWaylandSession();
+    const bool wayland = isWaylandSession();
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::fputs(wayland ? "vorlex: no XWayland (DISPLAY is not set); enable XWayland in the compositor\n"
                            : "vorlex: no X display (DISPLAY is not set); start it inside an X11 session\n",
@@ -36,16 +46,25 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlex"));
 
-    // One instance per session: a later launch hands its argument (a link opened on the desktop,
-    // a hotkey, a text, "--settings") to the running one and leaves before it shows anything.
-    if (vorlex::DBusService::forwardToRunningInstance(QDBusConnection::sessionBus(), arguments))
+    // Launches at the same instant all found nobody above: the bus name decides which one runs, and
+    // the others hand over to it and leave before they show anything.
+    DBusService services;
+    if (!services.claimInstance(QDBusConnection::sessionBus(), request))
         return 0;
 
-    vorlex::QtTranslations::install(); // Qt's own texts in Hebrew too; without the catalogue they stay English
-    const auto platform = vorlex::createPlatform();
-    vorlex::AppDelegate delegate(*platform, arguments);
-    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
-    const vorlex::TerminationSignals termination; // logout, Ctrl+C, a closed terminal: quit as from the menu
+    QtTranslations::install(); // Qt's own texts in Hebrew too; without the catalogue they stay English
+    const auto platform = createPlatform();
+    AppDelegate delegate(*platform, endpoints, request, &services);
+    // Before the event loop, so no call reaches the name before the program is ready for it.
+    delegate.applicationDidFinishLaunching();
+    const TerminationSignals termination; // logout, Ctrl+C, a closed terminal: quit as from the menu
     app.exec();
     return 0;
+}
+
+} // namespace vorlex
+
+int main(int argc, char* argv[])
+{
+    return vorlex::runProgram(argc, argv, vorlex::TranslationEndpoints{});
 }

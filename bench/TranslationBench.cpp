@@ -29,6 +29,7 @@ using vorlex::test::LocalHttpServer;
 const QString text = QStringLiteral("Tom & Jerry: a short sentence to translate, שלום");
 
 LocalHttpServer* server = nullptr; // answers the service only, so its connection count is the service's
+TranslationEndpoints endpoints;    // all three at server
 
 AppSettings settingsFor(TranslationEngine engine)
 {
@@ -41,7 +42,7 @@ AppSettings settingsFor(TranslationEngine engine)
 void translateOnce(TranslationEngine engine)
 {
     QEventLoop loop;
-    TranslationService::translate(text, settingsFor(engine), QStringLiteral("he"), nullptr,
+    TranslationService::translate(text, settingsFor(engine), endpoints, QStringLiteral("he"), nullptr,
                                   [&](const TranslationOutcome& outcome) {
                                       if (!std::holds_alternative<TranslationResult>(outcome))
                                           std::fprintf(stderr, "translate failed\n");
@@ -154,9 +155,7 @@ int main(int argc, char** argv)
     localServer.setHandler(answer);
     localFloorServer.setHandler(answer);
     server = &localServer;
-    TranslationEndpoints endpoints;
     endpoints.google = endpoints.deepLFree = endpoints.deepLPaid = localServer.baseUrl();
-    TranslationService::setEndpoints(endpoints);
     Floor floor(localFloorServer.baseUrl());
     floorClient = &floor;
 

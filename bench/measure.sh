@@ -11,6 +11,9 @@
 #     popup holds the result), an empty call's latency right after, the longest the program made
 #     any call wait meanwhile, and the history file's size
 #   - a short conversion over D-Bus with a full history of 50 entries of 200 KB each
+#   - a later launch's hand-over, `vorlex --hotkey layout` to its exit, next to a bare
+#     `gdbus call` of the same method (RunHotkeyAction) in the same run: HANDOVERS (default 15)
+#     alternating pairs, medians
 # The last three run vorlex-e2e (built with -DVORLEX_E2E_ENDPOINTS=ON), which takes its
 # translation endpoints from the environment; there is no internet here.
 #
@@ -25,6 +28,7 @@ runs=${RUNS:-15}
 translations=${TRANSLATIONS:-200}
 presses=${PRESSES:-10}
 keys=${KEYS:-1000}
+handovers=${HANDOVERS:-15}
 
 if [ -z "${VORLEX_MEASURE_BUS:-}" ]; then
     cmake -S . -B "$build_dir" -DVORLEX_E2E_ENDPOINTS=ON >/dev/null
@@ -138,6 +142,29 @@ sleep 0.5
 typing=$("$bin/bench/desktopprobe" type "$keys" "$vorlex_pid" "$keyfloor_pid")
 kill "$keyfloor_pid"
 
+# ---- a later launch's hand-over -------------------------------------------------------------
+# Wall time from start to exit, in microseconds; both ask the running instance for the same action
+# (a layout popup of the field's text), which it runs after answering.
+elapsed_us() {
+    local start
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    echo $((($(date +%s%N) - start) / 1000))
+}
+gdbus_runs=""
+handover_runs=""
+if command -v gdbus >/dev/null; then
+    for _ in $(seq "$handovers"); do
+        gdbus_runs+=$(elapsed_us gdbus call --session --dest org.vorlex.Vorlex --object-path /org/vorlex/Vorlex \
+            --method org.vorlex.Vorlex.RunHotkeyAction layout)$'\n'
+        handover_runs+=$(elapsed_us "$bin/app/vorlex" --hotkey layout)$'\n'
+        sleep 0.3 # the popup of the action before has settled
+    done
+fi
+ms_median() { grep . | median | awk '{printf "%.1f", $1 / 1000}'; }
+gdbus_ms=$(ms_median <<<"${gdbus_runs:-0}")
+handover_ms=$(ms_median <<<"${handover_runs:-0}")
+
 # ---- memory over many translations ----------------------------------------------------------
 answered_beyond() { [ "$(wc -l <"$work/requests")" -gt "$1" ]; }
 translate() { # n: one distinct text, and wait until the server has answered it
@@ -216,6 +243,8 @@ for size in 1m 10m; do
     row "  longest any call waited meanwhile, ms" "-" "$(json stall_ms <<<"${!result}")" "-" "$stall_goal"
     row "  history file, MB" "-" "$(mib "${!history}")" "-" ""
 done
+row "vorlex --hotkey hands over, ms (median of $handovers)" "$gdbus_ms" "$handover_ms" \
+    "$(ratio "$handover_ms" "$gdbus_ms")" "ratio <= 2 (floor: gdbus call)"
 row "short conversion, history 50 x 200 KB, ms" "-" "$(json median_ms <<<"$small_full")" "-" "(median of 20)"
 row "  slowest of the 20, ms; history file, MB" "-" \
     "$(json max_ms <<<"$small_full"); $(mib "$history_full")" "-" ""

@@ -87,7 +87,7 @@ int runTranslate(const QStringList& args)
     if (const auto to = values.find(QStringLiteral("--to")); to != values.end() && to->second.isEmpty())
         return usageError(QStringLiteral("%1: --to needs a language code").arg(command));
 
-    TranslationEndpoints endpoints = TranslationService::endpoints();
+    TranslationEndpoints endpoints;
     if (const auto google = values.find(QStringLiteral("--google-url")); google != values.end()) {
         const auto base = endpointBase(google->first, google->second);
         if (!base)
@@ -101,7 +101,6 @@ int runTranslate(const QStringList& args)
         endpoints.deepLFree = *base;
         endpoints.deepLPaid = *base;
     }
-    TranslationService::setEndpoints(endpoints);
 
     const auto text = inputText(parsed->positional, command);
     if (!text)
@@ -110,7 +109,7 @@ int runTranslate(const QStringList& args)
     const QString target = to != values.end() ? to->second : TranslationService::smartTargetLanguage(*text);
     const bool asJson = parsed->options.contains(json);
 
-    TranslationService::translate(*text, settings, target, nullptr, [asJson](const TranslationOutcome& outcome) {
+    const auto done = [asJson](const TranslationOutcome& outcome) {
         if (const auto* error = std::get_if<TranslationError>(&outcome)) {
             writeError(error->description());
             QCoreApplication::exit(exitFailure);
@@ -127,7 +126,8 @@ int runTranslate(const QStringList& args)
             output = QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
         }
         QCoreApplication::exit(writeLine(output) ? exitSuccess : exitFailure);
-    });
+    };
+    TranslationService::translate(*text, settings, endpoints, target, nullptr, done);
     return QCoreApplication::exec(); // the completion always comes later, through this loop
 }
 

@@ -15,8 +15,6 @@ namespace vorlex {
 
 namespace {
 
-TranslationEndpoints currentEndpoints;
-
 const QString googleEngineName = QStringLiteral("Google Translate");
 const QString deepLEngineName = QStringLiteral("DeepL");
 
@@ -183,19 +181,9 @@ QString TranslationService::smartTargetLanguage(const QString& text)
     return double(hebrew) / double(letters) > 0.5 ? QStringLiteral("en") : QStringLiteral("he");
 }
 
-TranslationEndpoints TranslationService::endpoints()
-{
-    return currentEndpoints;
-}
-
-void TranslationService::setEndpoints(const TranslationEndpoints& endpoints)
-{
-    currentEndpoints = endpoints;
-}
-
 void TranslationService::translate(const QString& text, const AppSettings& settings,
-                                   const std::optional<QString>& targetOverride, QObject* context,
-                                   Completion completion)
+                                   const TranslationEndpoints& endpoints, const std::optional<QString>& targetOverride,
+                                   QObject* context, Completion completion)
 {
     // The caller is held weakly: once its context object is gone, the outcome goes nowhere.
     const Completion done = [held = QPointer<QObject>(context), hasContext = context != nullptr,
@@ -211,11 +199,10 @@ void TranslationService::translate(const QString& text, const AppSettings& setti
     AppSettings copy = settings;
     if (targetOverride)
         copy.targetLanguage = *targetOverride;
-    const TranslationEndpoints where = endpoints();
     if (copy.engine == TranslationEngine::google)
-        translateWithGoogle(trimmedText, copy, where, done);
+        translateWithGoogle(trimmedText, copy, endpoints, done);
     else
-        translateWithDeepL(trimmedText, copy, where, done);
+        translateWithDeepL(trimmedText, copy, endpoints, done);
 }
 
 void TranslationService::translateWithGoogle(const QString& text, const AppSettings& settings,

@@ -7,8 +7,8 @@
 // called before translate() returns, and not at all when the context object is destroyed first (that is
 // how a caller holds itself weakly).
 //
-// Every caller is on the application's main thread, which runs the Qt event loop: translate() and the
-// endpoints are used from there only. The requests share one QNetworkAccessManager, made on first use
+// Every caller is on the application's main thread, which runs the Qt event loop: translate() is used
+// from there only. The requests share one QNetworkAccessManager, made on first use
 // and kept until the process ends. Nothing blocks: no waiting, no nested event loop.
 
 #include "SettingsManager.h"
@@ -54,7 +54,8 @@ struct TranslationError {
 
 using TranslationOutcome = std::variant<TranslationResult, TranslationError>;
 
-// Where the two services live. Fixed in the program; tests and vorlex-cli may point elsewhere.
+// Where the two services live. Whoever wires the program hands them in: the defaults in the program,
+// a local server in tests, vorlex-e2e and the benchmarks, what vorlex-cli was told.
 struct TranslationEndpoints {
     QUrl google = QUrl(QStringLiteral("https://translate.googleapis.com"));
     QUrl deepLFree = QUrl(QStringLiteral("https://api-free.deepl.com"));
@@ -70,14 +71,11 @@ public:
 
     TranslationService() = delete;
 
-    static void translate(const QString& text, const AppSettings& settings,
+    static void translate(const QString& text, const AppSettings& settings, const TranslationEndpoints& endpoints,
                           const std::optional<QString>& targetOverride, QObject* context, Completion completion);
 
     // "en" when more than half of the letters are Hebrew letters, else "he". Pure; any thread.
     static QString smartTargetLanguage(const QString& text);
-
-    static TranslationEndpoints endpoints();
-    static void setEndpoints(const TranslationEndpoints& endpoints);
 
 private:
     static void translateWithGoogle(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,

@@ -1,90 +1,41 @@
 #include "DBusService.h"
 
-#include "AppDelegate.h"
-#include "FakePlatform.h"
-#include "LocalHttpServer.h"
-#include "TestSupport.h"
-#include "TranslationService.h"
-
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QProcess>
-
-#include <gtest/gtest.h>
+#include "AppFixture.h"
+#include "SettingsWindowController.h"
 
 using namespace vorlex;
-using test::LocalHttpServer;
+using namespace vorlex::test;
 
 namespace {
 
-class DBusServiceTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!QDBusConnection::sessionBus().isConnected())
-            GTEST_SKIP() << "no session bus (scripts/test.sh runs the suites under dbus-run-session)";
-        TranslationService::setEndpoints({server.baseUrl()});
-        server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"translated"_s));
-        delegate.applicationDidFinishLaunching();
-    }
-    void TearDown() override { TranslationService::setEndpoints(saved); }
+class DBusServiceTest : public AppFixture {};
 
-    // From a connection of its own, so the call really crosses the bus; returns once answered.
-    void call(const char* method, const QString& argument)
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(DBusService::serviceName, DBusService::objectPath,
-                                                              DBusService::interfaceName, QLatin1String(method));
-        QDBusPendingCall pending = client.asyncCall(message << argument);
-        ASSERT_TRUE(test::waitUntil([&] { return pending.isFinished(); }));
-        platform.fakeScheduler.advance(1000);
-    }
-    TranslationViewController* popup() const
-    {
-        return delegate.existingTranslationWindow() ? delegate.existingTranslationWindow()->translationVC : nullptr;
-    }
-
-    const TranslationEndpoints saved = TranslationService::endpoints();
-    LocalHttpServer server;
-    FakePlatform platform;
-    AppDelegate delegate{platform, {u"vorlex"_s}};
-    QDBusConnection client = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"test-client"_s);
-};
-
-// The rules each action follows are the controller's (its own tests); here: each method reaches it.
+// Each method reaches its action; the rules of each are the runner's and the launch request's (a
+// launch hands its own request to the same runner). The bus itself is crossed by the journeys: links
+// and later launches, `vorlex --hotkey` on Wayland.
 TEST_F(DBusServiceTest, EachMethodReachesItsAction)
 {
-    const std::tuple<const char*, QString, QString, TranslationMode> cases[] = {
-        {"TranslateText", u"text"_s, u"text"_s, TranslationMode::translate},
-        {"ConvertKeyboardLayout", u"akuo"_s, u"akuo"_s, TranslationMode::keyboardLayout},
-        {"OpenURL", u"vorlex:///url%20text"_s, u"url text"_s, TranslationMode::translate},
-        {"HandleArgument", u"vorlex:?text=argument"_s, u"argument"_s, TranslationMode::translate},
-        {"RunHotkeyAction", u"layout"_s, u"selected"_s, TranslationMode::keyboardLayout},
+    using enum TranslationMode;
+    const std::tuple<void (DBusService::*)(const QString&), QString, Shown> cases[] = {
+        {&DBusService::TranslateText, u"text"_s, {translate, u"text"_s, 5}},
+        {&DBusService::ConvertKeyboardLayout, u"akuo"_s, {keyboardLayout, u"akuo"_s, 5}},
+        {&DBusService::OpenURL, u"vorlex:///url%20text"_s, {translate, u"url text"_s, 5}},
+        {&DBusService::HandleArgument, u"vorlex:?text=argument"_s, {translate, u"argument"_s, 5}},
+        {&DBusService::RunHotkeyAction, u"layout"_s, {keyboardLayout, u"selected"_s, 5}},
+        {&DBusService::TranslateText, QString(), {keyboardLayout, u"selected"_s, 5}}, // an empty text does nothing
+        {&DBusService::HandleArgument, u"--settings"_s, {keyboardLayout, u"selected"_s, 5}},
     };
     platform.selectText(u"selected"_s);
-    for (const auto& [method, argument, text, mode] : cases) {
-        SCOPED_TRACE(method);
-        call(method, argument);
-        ASSERT_NE(popup(), nullptr);
-        EXPECT_EQ(popup()->originalText, text);
-        EXPECT_EQ(popup()->mode, mode);
+    for (const auto& [method, argument, shown] : cases) {
+        SCOPED_TRACE(argument);
+        platform.active = 5;
+        (services.*method)(argument);
+        platform.fakeScheduler.advance(1000);
+        EXPECT_EQ(popup(), shown);
     }
-    call("TranslateAndReplace", u"שלום"_s);
-    EXPECT_TRUE(test::waitUntil([&] { return platform.log.contains(u"setText translated"_s); }));
-}
-
-// A second launch hands its arguments to the instance that owns the name, and exits.
-TEST_F(DBusServiceTest, ASecondLaunchForwardsToTheRunningInstance)
-{
-    DBusService second(&delegate);
-    EXPECT_EQ(second.registerOn(client), DBusService::Registration::nameTaken);
-    const auto secondLaunch = [](const QStringList& arguments) {
-        return test::run(QStringLiteral(VORLEX_BINARY_DIR "/app/vorlex"), arguments, {}, 15000).exitCode;
-    };
-    EXPECT_EQ(secondLaunch({u"--open-url"_s, u"vorlex:///hello%20world"_s}), 0);
-    platform.fakeScheduler.advance(1000);
-    ASSERT_NE(popup(), nullptr);
-    EXPECT_EQ(popup()->originalText, u"hello world"_s);
+    EXPECT_TRUE(runner.settingsWindow() && runner.settingsWindow()->window()->isVisible());
+    services.TranslateAndReplace(u"שלום"_s);
+    EXPECT_TRUE(waitUntil([&] { return platform.log.contains(u"setText translated"_s); }));
 }
 
 } // namespace

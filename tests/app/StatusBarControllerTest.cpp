@@ -1,54 +1,36 @@
 #include "StatusBarController.h"
 
-#include "AppDelegate.h"
-#include "FakePlatform.h"
+#include "AppFixture.h"
 #include "HistoryManager.h"
-#include "LocalHttpServer.h"
-#include "TestSupport.h"
-#include "TranslationService.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QImage>
 #include <QMenu>
-
-#include <gtest/gtest.h>
+#include <QTest>
 
 using namespace vorlex;
+using namespace vorlex::test;
 
 namespace {
 
 const QStringList fixedRows = {
     "תרגם טקסט שנבחר", "החלף פריסת מקלדת", "תרגם והחלף טקסט", "תאריך ושעה", "---", "הגדרות...", "---", "יציאה"};
 
-class StatusBarControllerTest : public ::testing::Test {
+class StatusBarControllerTest : public AppFixture {
 protected:
-    void SetUp() override
-    {
-        TranslationService::setEndpoints({server.baseUrl(), server.baseUrl()});
-        server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(QStringLiteral("translated"), "he"));
-    }
-    void TearDown() override { TranslationService::setEndpoints(savedEndpoints); }
-
-    void openMenu() { emit bar->menu()->aboutToShow(); }
+    void openMenu() { emit bar.menu()->aboutToShow(); }
     QStringList rows() const
     {
         QStringList texts;
-        for (const QAction* action : bar->menu()->actions())
+        for (const QAction* action : bar.menu()->actions())
             texts << (action->isSeparator() ? QStringLiteral("---") : action->text());
         return texts;
     }
-    QAction* row(int index) const { return bar->menu()->actions().value(index); }
-    TranslationViewController* popup() const
-    {
-        TranslationWindowController* window = delegate->existingTranslationWindow();
-        return window ? window->translationVC : nullptr;
-    }
+    QAction* row(int index) const { return bar.menu()->actions().value(index); }
 
-    test::ConfigHomeGuard home;
-    test::LocalHttpServer server;
-    const TranslationEndpoints savedEndpoints = TranslationService::endpoints();
-    FakePlatform platform;
-    std::unique_ptr<AppDelegate> delegate = std::make_unique<AppDelegate>(platform, QStringList{"vorlex"});
-    std::unique_ptr<StatusBarController> bar = std::make_unique<StatusBarController>(delegate.get());
+    StatusBarController bar{platform, runner};
 };
 
 TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixedRows)
@@ -70,14 +52,10 @@ TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixe
                                  "⌨️ " + shin.repeated(25) + " → c d",
                                  "נקה היסטוריה"};
     EXPECT_EQ(rows(), fixedRows + history);
-    EXPECT_FALSE(row(9)->isEnabled());
 
-    platform.fakeWindowSystem.active = 6;
+    platform.active = 6;
     row(11)->trigger();
-    ASSERT_NE(popup(), nullptr);
-    EXPECT_EQ(popup()->originalText, "akuo") << "the whole entry, not its title";
-    EXPECT_EQ(popup()->mode, TranslationMode::keyboardLayout);
-    EXPECT_EQ(popup()->sourceApp, 6u);
+    EXPECT_EQ(popup(), (Shown{TranslationMode::keyboardLayout, "akuo", 6})) << "the whole entry, not its title";
     EXPECT_FALSE(platform.log.contains("copy")) << "nothing is captured";
 
     row(13)->trigger();
@@ -86,52 +64,52 @@ TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixe
     EXPECT_EQ(rows(), fixedRows);
 }
 
-TEST_F(StatusBarControllerTest, CaptureRowsActivateTheSourceWaitAndOpenTheirMode)
+// The tests load no Qt catalogue, so the application stays left to right: the case in which Fusion
+// drew the shortcuts over the right-to-left menu's left edge.
+TEST_F(StatusBarControllerTest, TheMenuIsRightToLeftWithItsShortcutsWhole)
 {
-    struct Case {
-        int row;
-        std::optional<QString> selection; // nothing: the copy changes nothing
-        std::optional<QString> popup;     // nothing: no popup
-        TranslationMode mode;
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    QMenu& menu = *bar.menu();
+    EXPECT_EQ(menu.layoutDirection(), Qt::RightToLeft);
+    menu.popup(QPoint(400, 300));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    const QImage shot = menu.grab().toImage();
+    EXPECT_TRUE(shot.save(QDir(outputDir()).filePath(QStringLiteral("tray-menu-rtl.png"))));
+    // The two columns inside the frame line, where a cut-off shortcut shows, as bare as the first row's.
+    const auto edge = [&](QAction* row) {
+        const QRect rect = menu.actionGeometry(row);
+        return shot.copy(1, rect.y() + 2, 2, rect.height() - 4); // not the frame's bottom line
     };
-    const Case cases[] = {
-        {1, "akuo", "akuo", TranslationMode::keyboardLayout},
-        {0, QString(), std::nullopt, TranslationMode::translate},
-        {3, std::nullopt, QString(), TranslationMode::dateTime}, // the date tab opens with the time now
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.row);
-        bar.reset();
-        delegate = std::make_unique<AppDelegate>(platform, QStringList{"vorlex"});
-        bar = std::make_unique<StatusBarController>(delegate.get());
-        platform.fakeWindowSystem.active = 7;
-        c.selection ? platform.selectText(*c.selection) : platform.selectNothing();
-        openMenu();
-        platform.fakeWindowSystem.active = 0; // the tray took the click
-        platform.log.clear();
-        row(c.row)->trigger();
-        platform.fakeScheduler.advance(StatusBarController::copyDelayMs - 1);
-        EXPECT_EQ(platform.log, QStringList{"activate 7"});
-        platform.fakeScheduler.advance(StatusBarController::copySettleMs + 1);
-        EXPECT_EQ(platform.log.mid(0, 2), (QStringList{"activate 7", "copy"}));
-        EXPECT_EQ(popup() ? std::optional(popup()->originalText) : std::nullopt, c.popup);
-        if (c.popup) {
-            EXPECT_EQ(popup()->mode, c.mode);
-        }
-    }
+    for (QAction* action : menu.actions())
+        EXPECT_TRUE(action->shortcut().isEmpty() || edge(action) == edge(menu.actions().constFirst()));
 }
 
-TEST_F(StatusBarControllerTest, TranslateAndReplacePastesWhatTheMenuCaptured)
+// The menu's own capture: the window it was opened over activated at once, the copy 0.15 s later.
+TEST_F(StatusBarControllerTest, CaptureRowsActivateTheSourceWaitAndAct)
 {
-    platform.fakeWindowSystem.active = 9;
-    platform.selectText(QStringLiteral("שלום"), 100);
-    openMenu();
-    row(2)->trigger();
-    platform.fakeScheduler.advance(StatusBarController::copyDelayMs + 100);
-    ASSERT_TRUE(server.waitForRequests(1)) << "sent when the copy landed, before the timeout";
-    ASSERT_TRUE(test::waitUntil([&] { return platform.log.contains("paste"); }));
-    EXPECT_EQ(platform.log, (QStringList{"activate 9", "copy", "setText translated", "paste"}));
-    EXPECT_EQ(popup(), nullptr);
+    using enum TranslationMode;
+    const QStringList captured{"activate 7", "copy"};
+    const std::tuple<int, std::optional<QString>, std::optional<Shown>, QStringList> cases[] = {
+        {0, QString(), std::nullopt, captured},
+        {2, "שלום", std::nullopt, captured + QStringList{"setText translated", "paste"}},
+        {1, "akuo", Shown{keyboardLayout, "akuo", 7}, captured},
+        {3, std::nullopt, Shown{dateTime, QString(), 7}, captured}, // the date tab opens with the time now
+    };
+    for (const auto& [index, selection, shown, expectedLog] : cases) {
+        const QStringList& log = expectedLog; // Clang before 16 cannot capture a structured binding
+        SCOPED_TRACE(index);
+        platform.active = 7;
+        selection ? platform.selectText(*selection) : platform.selectNothing();
+        openMenu();
+        platform.active = 0; // the tray took the click
+        platform.log.clear();
+        row(index)->trigger();
+        platform.fakeScheduler.advance(StatusBarController::copyDelayMs - 1);
+        EXPECT_EQ(platform.log, QStringList{"activate 7"});
+        platform.fakeScheduler.advance(1 + StatusBarController::copySettleMs);
+        EXPECT_TRUE(waitUntil([&] { return platform.log.mid(0, log.size()) == log; })) << platform.log.join(u'|');
+        EXPECT_EQ(popup(), shown);
+    }
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 #include "FakePlatform.h"
 #include "HistoryManager.h"
 #include "LocalHttpServer.h"
+#include "SettingsManager.h"
 #include "TestSupport.h"
-#include "TranslationService.h"
 
 #include <QPushButton>
 #include <QTabBar>
@@ -20,54 +20,48 @@ namespace {
 
 class TranslationViewControllerTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        TranslationService::setEndpoints({server.baseUrl()});
-        HistoryManager::shared().clear();
-    }
-    void TearDown() override { TranslationService::setEndpoints(saved); }
-
     template <typename T = QWidget> T* view(const char* name) { return vc.findChild<T*>(QLatin1String(name)); }
     QString shown() { return view<ClickCopyTextView>("textView")->toPlainText(); }
-    bool waitForResult()
-    {
-        return test::waitUntil([this] { return view("spinner")->isHidden(); });
-    }
 
-    const TranslationEndpoints saved = TranslationService::endpoints();
     LocalHttpServer server;
     FakePlatform platform;
-    TranslationViewController vc{platform};
+    TranslationViewController vc{platform, {server.baseUrl()}};
 };
 
-// Text from outside is shown as it is, never as rich text.
-TEST_F(TranslationViewControllerTest, ATranslationRunsBehindTheSpinnerAndShowsPlainText)
+// Text from outside is shown as it is, never as rich text, and goes to the clipboard only when the
+// settings say so; a failure shows its message in the error colour and records nothing.
+TEST_F(TranslationViewControllerTest, ATranslationRunsBehindTheSpinnerAndShowsItsOutcome)
 {
     const QString markup = u"<b>x</b><img src=\"file:///etc/hostname\"> &amp;"_s;
-    server.enqueueReply(LocalHttpServer::Reply::googleTranslation(markup, u"<i>iw</i>"_s));
-    vc.set(TranslationMode::translate, u" שלום \n"_s);
-    EXPECT_FALSE(view("spinner")->isHidden());
-    ASSERT_TRUE(waitForResult());
-    EXPECT_EQ(shown(), markup);
-    EXPECT_EQ(view<ElidingLabel>("sourceLabel")->fullText(), u"זוהה: <I>IW</I>"_s);
+    const auto translated = LocalHttpServer::Reply::googleTranslation(markup, u"<i>iw</i>"_s);
+    const std::tuple<QString, LocalHttpServer::Reply, bool, QString> cases[] = {
+        {u" שלום \n"_s, translated, false, markup},
+        {u" שלום \n"_s, translated, true, markup},
+        {u"  \n"_s, translated, true, u"שגיאה: אין טקסט לתרגום"_s},
+        {u"hello"_s, LocalHttpServer::Reply::json("{}", 503), true, u"שגיאה: שגיאת HTTP 503"_s},
+    };
+    for (const auto& [text, reply, autoCopy, result] : cases) {
+        SCOPED_TRACE(result);
+        server.setDefaultReply(reply);
+        AppSettings settings;
+        settings.autoCopyToClipboard = autoCopy;
+        ASSERT_TRUE(SettingsManager::shared().save(settings));
+        platform.writes.clear();
+        HistoryManager::shared().clear();
+        vc.set(TranslationMode::translate, text, 0);
+        EXPECT_FALSE(view("spinner")->isHidden());
+        ASSERT_TRUE(test::waitUntil([this] { return view("spinner")->isHidden(); }));
+        EXPECT_EQ(shown(), result);
+        const bool failed = result != markup;
+        EXPECT_EQ(view("textView")->palette().color(QPalette::Text) == TranslationViewController::errorColour(),
+                  failed);
+        EXPECT_EQ(view("replaceButton")->isEnabled(), !failed);
+        EXPECT_EQ(view<ElidingLabel>("sourceLabel")->fullText(), failed ? QString() : u"זוהה: <I>IW</I>"_s);
+        EXPECT_EQ(platform.writes, autoCopy && !failed ? QStringList{markup} : QStringList());
+        EXPECT_EQ(HistoryManager::shared().load().value(0).originalText, failed ? QString() : text) << "as captured";
+    }
     EXPECT_EQ(view<QLabel>("sourceLabel")->textFormat(), Qt::PlainText);
     EXPECT_TRUE(server.requests().at(0).query().contains("&tl=en&")) << "Hebrew text goes to English";
-    EXPECT_EQ(HistoryManager::shared().load().value(0).originalText, u" שלום \n"_s) << "as captured";
-}
-
-TEST_F(TranslationViewControllerTest, AFailureShowsTheMessageInTheErrorColourAndRecordsNothing)
-{
-    const std::pair<QString, QString> cases[] = {{u"  \n"_s, u"אין טקסט לתרגום"_s}, {u"hello"_s, u"שגיאת HTTP 503"_s}};
-    server.setDefaultReply(LocalHttpServer::Reply::json("{}", 503));
-    for (const auto& [text, message] : cases) {
-        SCOPED_TRACE(message.toStdString());
-        vc.set(TranslationMode::translate, text);
-        ASSERT_TRUE(waitForResult());
-        EXPECT_EQ(shown(), u"שגיאה: "_s + message);
-        EXPECT_EQ(view("textView")->palette().color(QPalette::Text), TranslationViewController::errorColour());
-        EXPECT_FALSE(view("replaceButton")->isEnabled());
-        EXPECT_TRUE(HistoryManager::shared().load().isEmpty());
-    }
 }
 
 // A translation that ends after a newer request is recorded, but the popup keeps the newer result;
@@ -77,14 +71,14 @@ TEST_F(TranslationViewControllerTest, TheNewestRequestKeepsThePopup)
     LocalHttpServer::Reply late = LocalHttpServer::Reply::googleTranslation(u"late"_s);
     late.delayMs = 300;
     server.enqueueReply(late);
-    vc.set(TranslationMode::translate, u"hello"_s);
+    vc.set(TranslationMode::translate, u"hello"_s, 0);
     ASSERT_TRUE(server.waitForRequests(1));
-    vc.set(TranslationMode::keyboardLayout, u"akuo"_s);
+    vc.set(TranslationMode::keyboardLayout, u"akuo"_s, 0);
     ASSERT_TRUE(test::waitUntil([] { return HistoryManager::shared().load().size() == 2; }));
     EXPECT_EQ(shown(), u"שלום"_s);
     view<QPushButton>("copyButton")->click();
     QTest::mousePress(view<ClickCopyTextView>("textView")->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    EXPECT_EQ(platform.fakeClipboard.writes, (QStringList{u"שלום"_s, u"שלום"_s}));
+    EXPECT_EQ(platform.writes, (QStringList{u"שלום"_s, u"שלום"_s}));
     view<QTabBar>("tabControl")->setCurrentIndex(2);
     EXPECT_TRUE(shown().startsWith(u"🕐 שעון מקומי ("_s));
     EXPECT_EQ(server.requestCount(), 1);
@@ -96,10 +90,10 @@ TEST_F(TranslationViewControllerTest, ABigTextFillsTheViewWhole)
 {
     const qsizetype slice = TranslationViewController::textSliceLength;
     const QString text = u"x"_s + u"😀"_s.repeated(slice) + u"\r\n"_s + u"שלום\r\nhello \n"_s.repeated(slice / 8);
-    vc.showEntry({QUuid(), u"layout"_s, u"x"_s, text, QDateTime()});
+    vc.showEntry({QUuid(), u"layout"_s, u"x"_s, text, QDateTime()}, 0);
     EXPECT_LT(shown().size(), slice);
     view<QPushButton>("copyButton")->click();
-    EXPECT_EQ(platform.fakeClipboard.text(), text);
+    EXPECT_EQ(platform.text(), text);
     platform.fakeScheduler.advance(0);
     QTextDocument whole;
     whole.setPlainText(text);

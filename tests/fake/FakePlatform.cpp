@@ -6,65 +6,53 @@ namespace vorlex {
 
 void FakeScheduler::after(int milliseconds, QObject* context, std::function<void()> callback)
 {
-    queue.push_back(
-        {clock + std::max(0, milliseconds), nextSequence++, context, context != nullptr, std::move(callback)});
+    queue.emplace(std::pair(clock + std::max(0, milliseconds), nextSequence++),
+                  Entry{context ? std::optional(QPointer(context)) : std::nullopt, std::move(callback)});
 }
 
 void FakeScheduler::advance(int milliseconds)
 {
     const qint64 target = clock + std::max(0, milliseconds);
-    for (;;) {
-        auto next = std::min_element(queue.begin(), queue.end(), [](const Entry& a, const Entry& b) {
-            return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-        });
-        if (next == queue.end() || next->due > target)
-            break;
-        Entry entry = std::move(*next);
-        queue.erase(next);
-        clock = entry.due;
-        if (!entry.hasContext || entry.context)
-            entry.callback();
+    while (!queue.empty() && queue.begin()->first.first <= target) {
+        auto next = queue.extract(queue.begin());
+        clock = next.key().first;
+        if (!next.mapped().context || *next.mapped().context)
+            next.mapped().callback();
     }
     clock = target;
 }
 
-void FakeClipboard::setText(const QString& text)
+void FakePlatform::notify(const Waiters& waiters)
+{
+    for (const auto& [context, handler] : waiters) {
+        if (context)
+            handler();
+    }
+}
+
+void FakePlatform::setText(const QString& text)
 {
     log.append(QStringLiteral("setText ") + text);
     writes.append(text);
     externalCopy(text);
 }
 
-void FakeClipboard::externalCopy(const QString& text)
+void FakePlatform::externalCopy(const QString& text)
 {
     content = text;
     ++count;
     std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
-    const auto current = watchers; // a handler may add or drop watchers
-    for (const auto& [context, handler] : current) {
-        if (context)
-            handler();
-    }
+    notify(Waiters(watchers)); // a handler may add or drop watchers
 }
 
-void FakeClipboard::watchChanges(QObject* context, std::function<void()> handler)
+void FakePlatform::whenServed(QObject* context, std::function<void()> ready)
 {
-    watchers.emplace_back(context, std::move(handler));
+    waitingForServe.emplace_back(context, std::move(ready));
+    if (!servedLater)
+        serve();
 }
 
-void FakeKeySender::sendCopy()
-{
-    log.append(QStringLiteral("copy"));
-    if (onCopy)
-        onCopy();
-}
-
-void FakeKeySender::sendPaste()
-{
-    log.append(QStringLiteral("paste"));
-}
-
-void FakeWindowSystem::activate(WindowId window)
+void FakePlatform::activate(WindowId window)
 {
     if (window == 0)
         return;
@@ -87,11 +75,11 @@ void FakeInputObserver::pressButton(const ButtonPress& press)
 
 void FakePlatform::selectText(const QString& text, int landingMs)
 {
-    fakeKeySender.onCopy = [this, text, landingMs] {
+    onCopy = [this, text, landingMs] {
         if (landingMs == 0)
-            fakeClipboard.externalCopy(text);
+            externalCopy(text);
         else
-            fakeScheduler.after(landingMs, nullptr, [this, text] { fakeClipboard.externalCopy(text); });
+            fakeScheduler.after(landingMs, nullptr, [this, text] { externalCopy(text); });
     };
 }
 

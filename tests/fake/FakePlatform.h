@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <map>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace vorlex {
@@ -20,66 +22,15 @@ class FakeScheduler final : public Scheduler {
 public:
     void after(int milliseconds, QObject* context, std::function<void()> callback) override;
     void advance(int milliseconds);
-    qint64 now() const { return clock; }
 
 private:
     struct Entry {
-        qint64 due;
-        quint64 sequence;
-        QPointer<QObject> context;
-        bool hasContext;
+        std::optional<QPointer<QObject>> context; // none: the callback has no context to outlive
         std::function<void()> callback;
     };
     qint64 clock = 0;
     quint64 nextSequence = 0;
-    std::vector<Entry> queue;
-};
-
-// Every part writes to the platform's one log: "copy", "paste", "activate <id>", "setText <text>".
-class FakeClipboard final : public Clipboard {
-public:
-    explicit FakeClipboard(QStringList& platformLog) : log(platformLog) {}
-    quint64 changeCount() const override { return count; }
-    QString text() const override { return content; }
-    void setText(const QString& text) override;
-    void watchChanges(QObject* context, std::function<void()> handler) override;
-
-    // Another application copied something.
-    void externalCopy(const QString& text);
-
-    QStringList writes; // what this process wrote, in order
-
-private:
-    QStringList& log;
-    quint64 count = 0;
-    QString content;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
-};
-
-class FakeKeySender final : public KeySender {
-public:
-    explicit FakeKeySender(QStringList& platformLog) : log(platformLog) {}
-    void sendCopy() override;
-    void sendPaste() override;
-
-    std::function<void()> onCopy; // plays the focused application
-
-private:
-    QStringList& log;
-};
-
-class FakeWindowSystem final : public WindowSystem {
-public:
-    explicit FakeWindowSystem(QStringList& platformLog) : log(platformLog) {}
-    WindowId activeWindow() const override { return active; }
-    void activate(WindowId window) override;
-    void showOnAllDesktops(WindowId window) override { onAllDesktops.push_back(window); }
-
-    WindowId active = 0;
-    std::vector<WindowId> onAllDesktops; // not in the log: it does not change the focus
-
-private:
-    QStringList& log;
+    std::map<std::pair<qint64, quint64>, Entry> queue; // by due time, then in the order asked
 };
 
 class FakeInputObserver final : public InputObserver {
@@ -107,28 +58,61 @@ public:
     Handler press; // the user pressed the hotkey of an action
 };
 
-class FakePlatform final : public Platform {
+// The desktop, with the clipboard, the keys and the windows played in memory. Everything it is asked
+// to do goes to one log: "copy", "paste", "activate <id>", "setText <text>".
+class FakePlatform final : public Platform, Clipboard, KeySender, WindowSystem {
 public:
     Scheduler& scheduler() override { return fakeScheduler; }
-    Clipboard& clipboard() override { return fakeClipboard; }
-    KeySender& keySender() override { return fakeKeySender; }
-    WindowSystem& windowSystem() override { return fakeWindowSystem; }
+    Clipboard& clipboard() override { return *this; }
+    KeySender& keySender() override { return *this; }
+    WindowSystem& windowSystem() override { return *this; }
     InputObserver& inputObserver() override { return fakeInputObserver; }
     Hotkeys* hotkeys() override { return &fakeHotkeys; }
 
-    QStringList log; // every call into the platform, in order, across the parts
-    FakeScheduler fakeScheduler;
-    FakeClipboard fakeClipboard{log};
-    FakeKeySender fakeKeySender{log};
-    FakeWindowSystem fakeWindowSystem{log};
-    FakeInputObserver fakeInputObserver;
-    FakeHotkeys fakeHotkeys;
+    quint64 changeCount() const override { return count; }
+    QString text() const override { return content; }
+    void setText(const QString& text) override;
+    void watchChanges(QObject* context, std::function<void()> h) override { watchers.emplace_back(context, h); }
+    void whenServed(QObject* context, std::function<void()> ready) override;
+    void sendCopy() override
+    {
+        log.append(QStringLiteral("copy"));
+        if (onCopy)
+            onCopy();
+    }
+    void sendPaste() override { log.append(QStringLiteral("paste")); }
+    WindowId activeWindow() const override { return active; }
+    void activate(WindowId window) override;
+    void showOnAllDesktops(WindowId window) override { onAllDesktops.push_back(window); }
 
+    // Another application copied something.
+    void externalCopy(const QString& text);
+    // The desktop has taken what setText put here; until then, once servedLater is set, pastes wait.
+    void serve() { notify(std::exchange(waitingForServe, {})); }
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
     // landingMs of virtual time later.
     void selectText(const QString& text, int landingMs = 0);
     // A focused application with nothing selected: a synthetic copy changes nothing.
-    void selectNothing() { fakeKeySender.onCopy = nullptr; }
+    void selectNothing() { onCopy = nullptr; }
+
+    QStringList log;    // every call into the platform, in order
+    QStringList writes; // what this process put on the clipboard, in order
+    bool servedLater = false;
+    WindowId active = 0;                 // the focused window
+    std::vector<WindowId> onAllDesktops; // not in the log: it does not change the focus
+    FakeScheduler fakeScheduler;
+    FakeInputObserver fakeInputObserver;
+    FakeHotkeys fakeHotkeys;
+
+private:
+    using Waiters = std::vector<std::pair<QPointer<QObject>, std::function<void()>>>;
+    static void notify(const Waiters& waiters);
+
+    quint64 count = 0;
+    QString content;
+    Waiters watchers;
+    Waiters waitingForServe;
+    std::function<void()> onCopy; // plays the focused application
 };
 
 } // namespace vorlex

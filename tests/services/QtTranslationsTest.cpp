@@ -21,9 +21,9 @@ TEST(QtTranslationsTest, NetworkFailuresReadInQtsHebrew)
     ASSERT_NE(timedOut, u"Network operation timed out"_s);
     std::optional<test::LocalHttpServer> server(std::in_place); // listening from the start
     server->setDefaultReply(test::LocalHttpServer::Reply::hanging());
-    TranslationService::setEndpoints({server->baseUrl(), {}, {}, 300});
     std::optional<TranslationOutcome> outcome;
-    TranslationService::translate(u"שלום"_s, {}, std::nullopt, nullptr, [&](auto result) { outcome = result; });
+    TranslationService::translate(u"שלום"_s, {}, {server->baseUrl(), {}, {}, 300}, std::nullopt, nullptr,
+                                  [&](auto result) { outcome = result; });
     ASSERT_TRUE(test::waitUntil([&] { return outcome.has_value(); }));
     EXPECT_EQ(std::get<TranslationError>(*outcome).detail, timedOut);
 

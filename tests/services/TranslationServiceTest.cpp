@@ -34,7 +34,7 @@ protected:
     void SetUp() override
     {
         const QUrl mirror(server.baseUrl().toString() + "/mirror/?x=1#top");
-        TranslationService::setEndpoints({mirror, server.baseUrl(), paid.baseUrl(), 300, 1500});
+        endpoints = {mirror, server.baseUrl(), paid.baseUrl(), 300, 1500};
     }
 
     // One call, waited for: "text / detected / engine", or "error: " and the description. The completion
@@ -43,7 +43,8 @@ protected:
     {
         // Shared with the completion, which may still come after a failed wait.
         const auto outcomes = std::make_shared<std::vector<TranslationOutcome>>();
-        TranslationService::translate(text, settings, target, nullptr, [outcomes](auto& o) { outcomes->push_back(o); });
+        TranslationService::translate(text, settings, endpoints, target, nullptr,
+                                      [outcomes](auto& o) { outcomes->push_back(o); });
         EXPECT_TRUE(outcomes->empty()) << "completed before translate() returned";
         test::waitUntil([&] { return !outcomes->empty(); }, 20000);
         QCoreApplication::processEvents();
@@ -56,6 +57,7 @@ protected:
 
     test::LocalHttpServer server;
     test::LocalHttpServer paid;
+    TranslationEndpoints endpoints;
 };
 
 TEST_F(TranslationServiceTest, RequestsAreFormedByteForByte)
@@ -92,7 +94,7 @@ TEST_F(TranslationServiceTest, RequestsAreFormedByteForByte)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.left(100).toStdString());
         if (c.endpoint)
-            TranslationService::setEndpoints({QUrl(c.endpoint), QUrl(c.endpoint), QUrl(c.endpoint)});
+            endpoints = {QUrl(c.endpoint), QUrl(c.endpoint), QUrl(c.endpoint)};
         server.clearRecords();
         paid.clearRecords();
         const std::string outcome = run(c.text, c.settings, c.target);
@@ -156,7 +158,7 @@ TEST_F(TranslationServiceTest, RepliesAreReadByTheirShape)
 
 TEST_F(TranslationServiceTest, GoneContextDropsTheCompletion)
 {
-    TranslationService::setEndpoints({server.baseUrl()}); // the usual timeouts
+    endpoints = {server.baseUrl()}; // the usual timeouts
     Reply dropped = Reply::googleTranslation("dropped"), probe = Reply::googleTranslation("probe");
     dropped.delayMs = 100; // answered after the context is gone
     probe.delayMs = 400;   // and well before the probe
@@ -164,7 +166,7 @@ TEST_F(TranslationServiceTest, GoneContextDropsTheCompletion)
     server.enqueueReply(probe);
     bool called = false;
     auto context = std::make_unique<QObject>();
-    TranslationService::translate("x", with(google), {}, context.get(), [&](auto&) { called = true; });
+    TranslationService::translate("x", with(google), endpoints, {}, context.get(), [&](auto&) { called = true; });
     ASSERT_TRUE(server.waitForRequests(1));
     context.reset();
     EXPECT_EQ(run("probe", with(google)), "probe /  / Google Translate");

@@ -8,21 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
-void PrintTo(const QByteArray& bytes, std::ostream* out)
-{
-    *out << '"' << bytes.toStdString() << '"';
-}
-
-std::ostream& operator<<(std::ostream& out, const QString& text)
-{
-    return out << text.toStdString();
-}
-
 namespace vorlex::test {
 
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)

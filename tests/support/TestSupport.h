@@ -18,9 +18,18 @@ using namespace Qt::StringLiterals; // u"..."_s and "..."_ba in every test
 
 // gtest prints Qt strings as text instead of one character at a time (found by argument lookup),
 // and failure messages take them as they are: EXPECT_TRUE(...) << text.
-void PrintTo(const QString& text, std::ostream* out);
-void PrintTo(const QByteArray& bytes, std::ostream* out);
-std::ostream& operator<<(std::ostream& out, const QString& text);
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
+    *out << '"' << bytes.toStdString() << '"';
+}
+inline std::ostream& operator<<(std::ostream& out, const QString& text)
+{
+    return out << text.toStdString();
+}
 
 namespace vorlex::test {
 

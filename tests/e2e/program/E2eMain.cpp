@@ -13,7 +13,9 @@
 
 #include <cstdio>
 
-int vorlexAppMain(int argc, char* argv[]); // app/main.cpp's main, renamed in this build
+namespace vorlex {
+int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints); // app/main.cpp
+}
 
 namespace {
 
@@ -41,7 +43,7 @@ bool readMilliseconds(const char* name, int& target)
 
 int main(int argc, char* argv[])
 {
-    vorlex::TranslationEndpoints endpoints = vorlex::TranslationService::endpoints();
+    vorlex::TranslationEndpoints endpoints;
     QUrl deepL;
     if (!readUrl("VORLEX_E2E_GOOGLE_URL", endpoints.google) || !readUrl("VORLEX_E2E_DEEPL_URL", deepL) ||
         !readMilliseconds("VORLEX_E2E_IDLE_TIMEOUT_MS", endpoints.idleTimeoutMs) ||
@@ -51,6 +53,5 @@ int main(int argc, char* argv[])
     }
     if (!deepL.isEmpty())
         endpoints.deepLFree = endpoints.deepLPaid = deepL;
-    vorlex::TranslationService::setEndpoints(endpoints);
-    return vorlexAppMain(argc, argv);
+    return vorlex::runProgram(argc, argv, endpoints);
 }

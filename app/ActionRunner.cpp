@@ -1,0 +1,123 @@
+#include "ActionRunner.h"
+
+#include "SettingsManager.h"
+#include "SettingsWindowController.h"
+
+namespace vorlex {
+
+ActionRunner::ActionRunner(Platform& platform, const TranslationEndpoints& where, QObject* parent)
+    : QObject(parent), desktop(platform), endpoints(where)
+{
+}
+
+ActionRunner::~ActionRunner() = default;
+
+void ActionRunner::run(Action action, WindowId source, CaptureTiming timing)
+{
+    captureSelection(desktop, this, source, timing, [this, action](std::optional<QString> text) {
+        if (text && !text->isEmpty())
+            act(action, *text);
+    });
+}
+
+void ActionRunner::act(Action action, const QString& text)
+{
+    switch (action) {
+    case Action::translate:
+        show(TranslationMode::translate, text);
+        break;
+    case Action::layoutConvert:
+        show(TranslationMode::keyboardLayout, text);
+        break;
+    case Action::replaceText:
+        translateAndReplace(text);
+        break;
+    }
+}
+
+void ActionRunner::showDateTime(WindowId source, CaptureTiming timing)
+{
+    // Always opens: with nothing copied the date/time tab shows the current time.
+    captureSelection(desktop, this, source, timing, [this](std::optional<QString> text) {
+        show(TranslationMode::dateTime, text.value_or(QString()));
+    });
+}
+
+void ActionRunner::handle(const LaunchRequest& request)
+{
+    using Kind = LaunchRequest::Kind;
+    if (request.kind == Kind::settings)
+        return openSettings();
+    if (request.kind == Kind::hotkey) {
+        if (const std::optional<Action> action = HotkeyManager::actionNamed(request.value))
+            run(*action);
+        return;
+    }
+    const QString text = request.popupText();
+    if (text.isEmpty())
+        return;
+    if (request.kind == Kind::openUrl)
+        show(TranslationMode::translate, text);
+    else
+        desktop.scheduler().after(launchTextDelayMs, this, [this, text] { show(TranslationMode::translate, text); });
+}
+
+TranslationWindowController& ActionRunner::translationWindow()
+{
+    if (!popupWindow) {
+        popupWindow = std::make_unique<TranslationWindowController>(desktop, endpoints);
+        connect(popupWindow.get(), &TranslationWindowController::replaceRequested, this,
+                [this](const QString& text, WindowId source) {
+                    pasteOver(text, ReturnTo{source, TranslationViewController::activateDelayMs,
+                                             TranslationViewController::pasteDelayMs});
+                });
+    }
+    return *popupWindow;
+}
+
+void ActionRunner::show(TranslationMode mode, const QString& text)
+{
+    // After a capture the focused window is the one the text came from; replace returns there.
+    translationWindow().show(mode, text, desktop.windowSystem().activeWindow());
+}
+
+void ActionRunner::showEntry(const HistoryEntry& entry)
+{
+    translationWindow().showEntry(entry, desktop.windowSystem().activeWindow());
+}
+
+void ActionRunner::translateAndReplace(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    const AppSettings current = SettingsManager::shared().load();
+    const QString target = TranslationService::smartTargetLanguage(text);
+    TranslationService::translate(text, current, endpoints, target, this, [this](const TranslationOutcome& outcome) {
+        if (const auto* result = std::get_if<TranslationResult>(&outcome))
+            pasteOver(result->translatedText);
+        // On failure the selection stays as it was.
+    });
+}
+
+void ActionRunner::pasteOver(const QString& text, std::optional<ReturnTo> returnTo)
+{
+    desktop.clipboard().setText(text); // stays there afterwards
+    // Where the desktop first copies the clipboard over to its own clients (GNOME), an earlier paste
+    // would give the application the previous content.
+    const auto paste = [this] { desktop.clipboard().whenServed(this, [this] { desktop.keySender().sendPaste(); }); };
+    if (!returnTo)
+        return paste();
+    desktop.scheduler().after(returnTo->activateDelayMs, this, [this, returnTo, paste] {
+        desktop.windowSystem().activate(returnTo->window); // 0: nothing to return to
+        desktop.scheduler().after(returnTo->pasteDelayMs, this, paste);
+    });
+}
+
+void ActionRunner::openSettings()
+{
+    if (!settings)
+        settings = std::make_unique<SettingsWindowController>(desktop);
+    settings->showWindow();
+}
+
+} // namespace vorlex
