@@ -27,11 +27,13 @@ public:
         QByteArray head;   // request line and headers exactly as sent, each line ending in CRLF
         QByteArray body;
 
-        // The value as sent after "Name: " (the name as Qt writes it); empty when absent.
+        // The value as sent; names match in any case (Qt 6.8 writes them in lower case). Empty when absent.
         QByteArray header(const QByteArray& name) const
         {
-            const qsizetype start = head.indexOf("\r\n" + name + ": ") + name.size() + 4;
-            return start < name.size() + 4 ? QByteArray() : head.mid(start, head.indexOf("\r\n", start) - start);
+            for (const QByteArray& line : head.split('\n'))
+                if (line.indexOf(':') == name.size() && line.first(name.size()).compare(name, Qt::CaseInsensitive) == 0)
+                    return line.sliced(name.size() + 1).trimmed();
+            return {};
         }
         QByteArray query() const { return target.contains('?') ? target.mid(target.indexOf('?') + 1) : QByteArray(); }
     };
