@@ -40,8 +40,7 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
         {"share/icons/hicolor/scalable/apps/vorlex.svg", "<svg"},
         {"share/dbus-1/services/org.vorlex.Vorlex.service", // at the prefix of the install, not of the build
          "\nName=org.vorlex.Vorlex\nExec=" + QRegularExpression::escape(prefix.path()) + "/bin/vorlex\n"},
-        {"share/metainfo/org.vorlex.Vorlex.metainfo.xml",
-         "<launchable type=\"desktop-id\">org.vorlex.Vorlex.desktop</launchable>"},
+        {metainfo, "<launchable type=\"desktop-id\">org.vorlex.Vorlex.desktop</launchable>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
