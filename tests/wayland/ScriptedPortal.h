@@ -39,17 +39,18 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
     {
         const QVariantList arguments = message.arguments();
-        if (!message.interface().contains(u".portal."_s)) // introspection and properties: not portal calls
+        // Introspection, properties and the portals not scripted here (Qt 6.8 reads GNOME's settings from one)
+        // are unknown, as where a portal lacks them.
+        if (!u"Registry RemoteDesktop GlobalShortcuts Session"_s.split(u' ').contains(
+                message.interface().section(u'.', -1)))
             return false;
-        if (message.member() == u"Register"_s) {
-            calls << u"Register "_s + arguments[0].toString();
-            return connection.send(message.createReply());
-        }
         if (message.member() == u"NotifyKeyboardKeycode"_s && keys)
             keys(arguments[2].toInt(), arguments[3].toUInt());
-        if (message.member() == u"NotifyKeyboardKeycode"_s || message.member() == u"Close"_s) {
+        // Answered at once, without a Request.
+        if (QStringList{u"Register"_s, u"NotifyKeyboardKeycode"_s, u"Close"_s}.contains(message.member())) {
             calls << (arguments.size() == 4 ? u"key %1 %2"_s.arg(arguments[2].toInt()).arg(arguments[3].toUInt())
-                                            : u"Close "_s + message.path().section(u'/', -1));
+                      : arguments.isEmpty() ? u"Close "_s + message.path().section(u'/', -1)
+                                            : u"Register "_s + arguments[0].toString());
             return connection.send(message.createReply());
         }
         const auto options = qdbus_cast<QVariantMap>(arguments.last());
