@@ -27,13 +27,11 @@ public:
         QByteArray head;   // request line and headers exactly as sent, each line ending in CRLF
         QByteArray body;
 
-        // The value as sent; names match in any case (Qt 6.8 writes them in lower case). Empty when absent.
+        // The value as sent after "Name: ", the name in any case (Qt 6.8 writes it in lower case); empty when absent.
         QByteArray header(const QByteArray& name) const
         {
-            for (const QByteArray& line : head.split('\n'))
-                if (line.indexOf(':') == name.size() && line.first(name.size()).compare(name, Qt::CaseInsensitive) == 0)
-                    return line.sliced(name.size() + 1).trimmed();
-            return {};
+            const qsizetype at = head.toLower().indexOf("\r\n" + name.toLower() + ": ") + name.size() + 4;
+            return at < name.size() + 4 ? QByteArray() : head.mid(at, head.indexOf("\r\n", at) - at);
         }
         QByteArray query() const { return target.contains('?') ? target.mid(target.indexOf('?') + 1) : QByteArray(); }
     };
