@@ -43,6 +43,7 @@ mkdir -p "$root/vorlex"
 environment=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb LANG=C.UTF-8)
 [ -n "${CI:-}" ] && environment+=("CI=$CI")
 # Everything mounted here goes when the namespace ends, the command's processes included.
+# shellcheck disable=SC2016 # expanded by the inner shells
 exec unshare --mount --propagation private --fork --pid -- bash -c '
     set -e
     root=$1 checkout=$2
