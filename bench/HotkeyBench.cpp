@@ -28,18 +28,20 @@ std::atomic<long> allocations{0};
 
 } // namespace
 
-void* operator new(std::size_t size)
+// Never inlined: GCC 14 would otherwise pair what std::malloc returned with an operator delete, or what a
+// new-expression returned with std::free, and warn of a mismatch.
+[[gnu::noinline]] void* operator new(std::size_t size)
 {
     ++allocations;
     if (void* p = std::malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept
+[[gnu::noinline]] void operator delete(void* p) noexcept
 {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the build, the program and the tests need (Debian 12), then configures and builds.
+# Installs what the build, the program and the tests need (Debian 12 or 13), then configures and builds.
 # Safe to run again: packages already there are skipped, the build is incremental.
-# BUILD_DIR (default build) and CMAKE_ARGS (extra configure options) may be set by the caller.
+# BUILD_DIR (default build) and CMAKE_ARGS (extra configure options) may be set by the caller, and
+# CXX=clang++ for a Clang build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,7 @@ packages=(
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
     libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland mutter
 )
+[[ ${CXX:-} == *clang* ]] && packages+=(clang)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

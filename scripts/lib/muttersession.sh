@@ -17,6 +17,8 @@ fi
 
 start_session_dir
 unset WAYLAND_DISPLAY DISPLAY XAUTHORITY
+# mutter starts XWayland only where X's socket folder exists; nothing may have made it yet.
+mkdir -p -m 1777 /tmp/.X11-unix
 # mutter tells only the command it starts where XWayland is: that command writes it down and waits.
 mutter --headless --wayland --virtual-monitor 1280x720 -- \
     sh -c 'echo $$ >"$0.pid"; env >"$0.tmp" && mv "$0.tmp" "$0"; exec sleep infinity' "$dir/holder" \

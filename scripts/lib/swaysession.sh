@@ -2,7 +2,9 @@
 # Runs a command inside a private headless Wayland session: sway with XWayland and a bar (swaybar
 # hosts the StatusNotifierWatcher), a D-Bus session bus of its own, and a virtual keyboard that
 # keeps the seat's keyboard alive (with no input devices a client gets no keyboard focus without
-# one). sway refuses to run as root, so everything runs as uid 1000 in a user namespace of its own.
+# one). sway refuses to run as root, so everything runs in a user namespace of its own as the
+# caller, or as nobody when the caller is root (an id the password database knows: dbus-daemon
+# looks it up, and a fresh machine may have no other user).
 # The command sees WAYLAND_DISPLAY, DISPLAY (XWayland), SWAYSOCK and XDG_SESSION_TYPE=wayland.
 # Exits with the command's status; 77 (skipped) when the session cannot start, except on CI
 # (CI=true), where that is a failure.
@@ -14,9 +16,13 @@ session_name=swaysession
 
 if [ -z "${VORLEX_SWAYSESSION:-}" ]; then
     require_tools sway swaymsg wtype unshare dbus-run-session xprop
-    unshare --user --map-user=1000 --map-group=1000 true 2>/dev/null || cannot_start "no user namespaces here"
-    exec unshare --user --map-user=1000 --map-group=1000 \
-        env VORLEX_SWAYSESSION=1 dbus-run-session -- "$0" "$@"
+    user=$(id -u) group=$(id -g)
+    if [ "$user" -eq 0 ]; then
+        user=$(id -u nobody 2>/dev/null) && group=$(id -g nobody) || cannot_start "no user nobody to run sway as"
+    fi
+    as_user=(unshare --user --map-user="$user" --map-group="$group")
+    "${as_user[@]}" true 2>/dev/null || cannot_start "no user namespaces here"
+    exec "${as_user[@]}" env VORLEX_SWAYSESSION=1 dbus-run-session -- "$0" "$@"
 fi
 
 start_session_dir
@@ -44,14 +50,21 @@ if [ -z "$SWAYSOCK" ] || [ -z "$socket" ]; then
 fi
 export SWAYSOCK WAYLAND_DISPLAY="$socket" XDG_SESSION_TYPE=wayland
 
-# sway's children know XWayland's display; ask one of them.
-swaymsg exec "echo \$DISPLAY >$dir/display" >/dev/null
-for _ in $(seq 200); do
-    [ -s "$dir/display" ] && xprop -display "$(cat "$dir/display")" -root >/dev/null 2>&1 && break
-    sleep 0.05
+# sway's children know XWayland's display once it is up; ask one of them until the answer is a
+# display that answers.
+for _ in $(seq 100); do
+    rm -f "$dir/display"
+    swaymsg exec "echo \$DISPLAY >$dir/display.new && mv $dir/display.new $dir/display" >/dev/null
+    for _ in $(seq 20); do
+        [ -e "$dir/display" ] && break
+        sleep 0.01
+    done
+    DISPLAY=$(cat "$dir/display" 2>/dev/null)
+    [ -n "$DISPLAY" ] && xprop -display "$DISPLAY" -root >/dev/null 2>&1 && break
+    DISPLAY=""
+    sleep 0.1
 done
-[ -s "$dir/display" ] || cannot_start "XWayland did not start"
-DISPLAY=$(cat "$dir/display")
+[ -n "$DISPLAY" ] || cannot_start "XWayland did not start"
 export DISPLAY
 
 wtype -s 3600000 -k Shift_L 2>/dev/null &

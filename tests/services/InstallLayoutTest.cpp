@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -40,8 +39,7 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
         {"share/icons/hicolor/scalable/apps/vorlex.svg", "<svg"},
         {"share/dbus-1/services/org.vorlex.Vorlex.service", // at the prefix of the install, not of the build
          "\nName=org.vorlex.Vorlex\nExec=" + QRegularExpression::escape(prefix.path()) + "/bin/vorlex\n"},
-        {"share/metainfo/org.vorlex.Vorlex.metainfo.xml",
-         "<launchable type=\"desktop-id\">org.vorlex.Vorlex.desktop</launchable>"},
+        {metainfo, "<launchable type=\"desktop-id\">org.vorlex.Vorlex.desktop</launchable>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
@@ -59,11 +57,10 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
     for (const QStringList& check :
          {QStringList{"desktop-file-validate", prefix.filePath(entry), prefix.filePath(autostart)},
           QStringList{"appstreamcli", "validate", "--no-net", prefix.filePath(metainfo)}}) {
-        if (QStandardPaths::findExecutable(check[0]).isEmpty())
-            GTEST_SKIP() << check[0].toStdString() << " is not installed";
-        const test::RunResult result = test::run(check[0], check.mid(1));
-        EXPECT_EQ(result.exitCode, 0) << check[0].toStdString();
-        EXPECT_EQ((check[0] == "appstreamcli" ? QByteArray() : result.out + result.err).trimmed().toStdString(), "");
+        const test::RunResult result = test::run(check[0], check.mid(1)); // scripts/setup.sh installs both
+        const QByteArray output = (result.out + result.err).trimmed();    // appstreamcli's report always has words
+        EXPECT_TRUE(result.exitCode == 0 && (check[0] == "appstreamcli" || output.isEmpty()))
+            << check[0].toStdString() << ": " << output.toStdString();
     }
 }
 

@@ -44,7 +44,8 @@ TEST(TextTerms, WalkerFindsIcusGraphemeClusters)
             text += c >= 0xD800 && c <= 0xDFFF ? QString(QChar(char16_t(c))) : QString::fromUcs4(&c, 1);
         }
         std::vector<qsizetype> expected{0};
-        icu->setText(icu::UnicodeString(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size())));
+        const icu::UnicodeString icuText(reinterpret_cast<const char16_t*>(text.utf16()), int32_t(text.size()));
+        icu->setText(icuText); // ICU keeps a reference to it, not a copy
         for (int32_t p = icu->next(); p != icu::BreakIterator::DONE; p = icu->next())
             expected.push_back(p);
         std::vector<qsizetype> actual{0};

@@ -84,7 +84,7 @@ TEST_F(TranslationServiceTest, RequestsAreFormedByteForByte)
         {"x",
          with(deepL, "", "he", "  ", false),
          {},
-         "paid " + QByteArray(d).replace("k:fx", "  ") + "x&target_lang=HE"},
+         "paid " + QByteArray(d).replace(" k:fx", "") + "x&target_lang=HE"}, // a value's trailing blanks are not sent
         {" \n\t\u00A0\u2029\u0085 ", with(google), {}, "error: אין טקסט לתרגום"},
         {"hello", with(deepL, "auto", "he", ""), {}, "error: נדרש מפתח API של DeepL (הגדרות)"},
         {"hello", with(google), {}, "error: כתובת URL שגויה", ""},

@@ -14,7 +14,8 @@ namespace vorlex::test {
 
 LocalHttpServer::Reply LocalHttpServer::Reply::googleTranslation(const QString& translated, const QString& detected)
 {
-    const QJsonArray segment{translated, translated, QJsonValue(), QJsonValue(), 10};
+    // A value, not an array: Clang 19 takes QJsonArray{anArray} for a copy of it, not an array around it.
+    const QJsonValue segment = QJsonArray{translated, translated, QJsonValue(), QJsonValue(), 10};
     return json(QJsonDocument(QJsonArray{QJsonArray{segment}, QJsonValue(), detected}).toJson(QJsonDocument::Compact));
 }
 

@@ -27,11 +27,12 @@ public:
         QByteArray head;   // request line and headers exactly as sent, each line ending in CRLF
         QByteArray body;
 
-        // The value as sent after "Name: " (the name as Qt writes it); empty when absent.
+        // The field's value (blanks around it are not part of it; Qt 6.8 drops them), the name in any case (Qt 6.8
+        // writes it in lower case); empty when absent.
         QByteArray header(const QByteArray& name) const
         {
-            const qsizetype start = head.indexOf("\r\n" + name + ": ") + name.size() + 4;
-            return start < name.size() + 4 ? QByteArray() : head.mid(start, head.indexOf("\r\n", start) - start);
+            const qsizetype at = head.toLower().indexOf("\r\n" + name.toLower() + ": ") + name.size() + 4;
+            return at < name.size() + 4 ? QByteArray() : head.mid(at, head.indexOf("\r\n", at) - at).trimmed();
         }
         QByteArray query() const { return target.contains('?') ? target.mid(target.indexOf('?') + 1) : QByteArray(); }
     };
