@@ -3,6 +3,7 @@
 #include "PrivateFile.h"
 #include "TextTerms.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -310,6 +311,12 @@ struct HistoryManager::Writer {
 HistoryManager& HistoryManager::shared()
 {
     static HistoryManager instance;
+    // The writer uses Qt (QSettings for the older store): what is left to write goes to disk while
+    // the application object goes, not among the static destructors, where Qt's own may be gone.
+    [[maybe_unused]] static const bool flushedWithTheApplication = [] {
+        qAddPostRoutine([] { HistoryManager::shared().flush(); });
+        return true;
+    }();
     return instance;
 }
 
