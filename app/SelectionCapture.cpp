@@ -6,6 +6,14 @@
 
 namespace vorlex {
 
+namespace {
+
+// Longer than a keyboard session that opens without asking the user takes; a dialog takes longer,
+// and the keys are then given up.
+constexpr int sendingLimitMs = 1000;
+
+} // namespace
+
 void captureSelection(Platform& platform, QObject* context, WindowId source, CaptureTiming timing,
                       std::function<void(std::optional<QString>)> completion)
 {
@@ -37,7 +45,12 @@ void captureSelection(Platform& platform, QObject* context, WindowId source, Cap
         // Watch before sending: the copy may land before sendCopy returns.
         platform.clipboard().watchChanges(pending, finish);
         platform.keySender().sendCopy();
-        platform.scheduler().after(timing.landingTimeoutMs, pending, finish);
+        // The landing time counts from when the keys have gone out: a desktop may first open a keyboard
+        // session. Keys that never go out end the capture all the same.
+        platform.keySender().whenSent(pending, [&platform, pending, timing, finish] {
+            platform.scheduler().after(timing.landingTimeoutMs, pending, finish);
+        });
+        platform.scheduler().after(sendingLimitMs + timing.landingTimeoutMs, pending, finish);
     });
 }
 

@@ -80,6 +80,14 @@ public:
     virtual void sendCopy() = 0;
     // The platform's paste shortcut (Ctrl+V on the physical V key).
     virtual void sendPaste() = 0;
+    // Runs sent once the keystrokes asked for so far have gone out to the desktop, or were given up: at
+    // once where keys go out as they are asked for; later where the desktop first opens a keyboard
+    // session. Not at all once context is gone.
+    virtual void whenSent(QObject* context, std::function<void()> sent)
+    {
+        Q_UNUSED(context);
+        sent();
+    }
 };
 
 // The window manager's notion of the active window.

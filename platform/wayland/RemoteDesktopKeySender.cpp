@@ -4,10 +4,12 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QPointer>
 #include <QTimer>
 
 #include <deque>
 #include <optional>
+#include <vector>
 
 namespace vorlex::wayland {
 
@@ -35,6 +37,12 @@ public:
 
     void sendCopy() override { send(evdevC); }
     void sendPaste() override { send(evdevV); }
+    void whenSent(QObject* context, std::function<void()> sent) override
+    {
+        if (events.empty() && !pending)
+            return sent();
+        waiting.emplace_back(context, std::move(sent));
+    }
 
 private:
     enum class State { closed, opening, open, refused };
@@ -62,6 +70,8 @@ private:
         const auto [keycode, pressed] = events.front();
         if (session) // without its handle (ended by the desktop meanwhile) it sends nothing
             session->notify(QStringLiteral("NotifyKeyboardKeycode"), {QVariantMap(), keycode, pressed});
+        if (events.size() == 1)
+            releaseWaiting();
         QTimer::singleShot(keyEventGapMs, &timerContext, [this] {
             events.pop_front();
             sendNextEvent();
@@ -110,6 +120,8 @@ private:
                              if (pending && !pendingSince.hasExpired())
                                  send(*pending);
                              pending.reset();
+                             if (events.empty())
+                                 releaseWaiting();
                          });
     }
 
@@ -123,6 +135,15 @@ private:
         }
         pending.reset();
         state = consent.refuse(response, results) ? State::closed : State::refused;
+        releaseWaiting();
+    }
+
+    void releaseWaiting()
+    {
+        for (const auto& [context, sent] : std::exchange(waiting, {})) {
+            if (context)
+                sent();
+        }
     }
 
     QString readToken() const
@@ -148,8 +169,9 @@ private:
                           "Ctrl+C/Ctrl+V are not sent this session"};
     std::unique_ptr<PortalSession> session;
     std::optional<int> pending;
-    std::deque<std::pair<int, uint>> events; // the front one has been sent
-    QObject timerContext;                    // the gaps' timers go with the sender
+    std::deque<std::pair<int, uint>> events;                                  // the front one has been sent
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting; // for whenSent
+    QObject timerContext;                                                     // the gaps' timers go with the sender
     QDeadlineTimer pendingSince;
 };
 

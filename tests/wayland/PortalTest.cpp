@@ -63,7 +63,11 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
         const auto keys = wayland::createRemoteDesktopKeySender(QDBusConnection::sessionBus(), tokenPath, 300);
 
         keys->sendCopy();
-        EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= c.forCopy.size(); })) << portal.calls.join(u", "_s);
+        bool sent = false; // a capture's landing time starts then: after the session opened, or gave up
+        keys->whenSent(&portal, [&] { sent = true; });
+        EXPECT_FALSE(sent);
+        EXPECT_TRUE(waitUntil([&] { return sent && portal.calls.size() >= c.forCopy.size(); }))
+            << portal.calls.join(u", "_s);
         if (c.endedBetween) {
             portal.emitSignal(ScriptedPortal::session(u"vorlex"_s), u"org.freedesktop.portal.Session"_s, u"Closed"_s,
                               {QVariantMap()});
