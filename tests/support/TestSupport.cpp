@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -103,7 +104,9 @@ bool vorlexAnswers()
     const QString name = u"org.vorlex.Vorlex"_s;
     QDBusMessage call = QDBusMessage::createMethodCall(name, u"/org/vorlex/Vorlex"_s, name, u"OpenURL"_s);
     call << QString();
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).type() == QDBusMessage::ReplyMessage;
+    // Not blocking: a portal this process plays must go on answering the program's start meanwhile.
+    const QDBusPendingCall answer = QDBusConnection::sessionBus().asyncCall(call, 2000);
+    return waitUntil([&] { return answer.isFinished(); }, 3000) && answer.reply().type() == QDBusMessage::ReplyMessage;
 }
 
 QList<QByteArray> visibleWindowsOf(qint64 pid)
