@@ -48,15 +48,13 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
         EXPECT_TRUE(QRegularExpression(c.pattern).match(contents(c.path)).hasMatch());
     }
     EXPECT_TRUE(QFileInfo(prefix.filePath("bin/vorlex-cli")).isExecutable());
-    {
-        // The installed launcher finds the installed program: with no bus and no display, it is the
-        // program that says so.
-        const test::EnvGuard noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), noX("DISPLAY", {}),
-            noWayland("WAYLAND_DISPLAY", {});
-        const test::RunResult launch = test::run(prefix.filePath("bin/vorlex"), {});
-        EXPECT_EQ(launch.exitCode, 2) << launch.err.toStdString();
-        EXPECT_TRUE(launch.err.contains("no X display")) << launch.err.toStdString();
-    }
+    // The installed launcher finds the installed program: with no bus and no display, it is the
+    // program that says so.
+    const test::EnvGuard noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), noX("DISPLAY", {}),
+        noWayland("WAYLAND_DISPLAY", {});
+    const test::RunResult launch = test::run(prefix.filePath("bin/vorlex"), {});
+    EXPECT_EQ(launch.exitCode, 2) << launch.err.toStdString();
+    EXPECT_TRUE(launch.err.contains("no X display")) << launch.err.toStdString();
     // Installing for everyone does not start Vorlex for everyone, and ships no program that takes its
     // translation endpoints from the environment.
     EXPECT_FALSE(QFileInfo::exists(prefix.filePath("etc/xdg/autostart")));
