@@ -17,8 +17,8 @@ int main(int argc, char* argv[])
     if (const int* status = std::get_if<int>(&launch))
         return *status;
 
-    // Found from where this file really is, so a symlink to it, the build folder and any install
-    // prefix all work.
+    // Beside this executable's real path (a symlink to it resolved): the build folder and any
+    // install prefix keep the same layout.
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::filesystem::path program = self.parent_path() / VORLEX_PROGRAM_FROM_LAUNCHER;
