@@ -18,10 +18,6 @@ class DBusService : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.vorlex.Vorlex")
 
 public:
-    static constexpr const char* serviceName = "org.vorlex.Vorlex";
-    static constexpr const char* objectPath = "/org/vorlex/Vorlex";
-    static constexpr const char* interfaceName = "org.vorlex.Vorlex";
-
     enum class Registration { registered, nameTaken, noBus };
 
     explicit DBusService(QObject* parent = nullptr);
@@ -35,12 +31,6 @@ public:
     // process goes on (also without a bus), false once another instance has the request and this
     // one should end. Any number of launches at the same instant leave one instance.
     bool claimInstance(QDBusConnection bus, const LaunchRequest& request);
-
-    // What a later launch does before it builds anything: when another process owns the name it is
-    // handed the request (if there is one) and true comes back, meaning "exit now". False when there
-    // is no bus or nobody owns the name (or the owner vanished meanwhile): start normally. Costs one
-    // connection to the bus and a call, nothing more.
-    static bool handOver(const LaunchRequest& request);
 
 signals:
     // What the calls ask for; the work runs on the UI thread after each call has returned.
@@ -60,10 +50,6 @@ public Q_SLOTS:
     Q_SCRIPTABLE void RunHotkeyAction(const QString& name);
 
 private:
-    // Hands request to the owner of the name: true when it took it (or is hung), false when nobody
-    // owns the name or its owner went away.
-    static bool forwardToRunningInstance(QDBusConnection bus, const LaunchRequest& request);
-
     QDBusConnection connection{QString()};
     bool exported = false;
     bool ownsName = false;

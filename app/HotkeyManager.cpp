@@ -24,19 +24,6 @@ constexpr quint32 keyModifier(Qt::KeyboardModifier modifier)
     }
 }
 
-// The names `vorlex --hotkey`, RunHotkeyAction and the desktop's shortcut service know the actions by,
-// with the description the desktop shows next to a shortcut (the tray menu's words).
-struct ActionName {
-    HotkeyManager::Action action;
-    const char* name;
-    const char16_t* description;
-};
-constexpr ActionName actionNames[] = {
-    {HotkeyManager::Action::translate, "translate", u"תרגם טקסט שנבחר"},
-    {HotkeyManager::Action::layoutConvert, "layout", u"החלף פריסת מקלדת"},
-    {HotkeyManager::Action::replaceText, "replace", u"תרגם והחלף טקסט"},
-};
-
 // The KeyModifier bits of modifier tokens (see ModifierToken.h); other names are ignored.
 quint32 modifierMask(const QStringList& modifiers)
 {
@@ -52,25 +39,16 @@ quint32 modifierMask(const QStringList& modifiers)
 
 } // namespace
 
-std::optional<HotkeyManager::Action> HotkeyManager::actionNamed(const QString& name)
-{
-    for (const ActionName& entry : actionNames) {
-        if (name == QLatin1String(entry.name))
-            return entry.action;
-    }
-    return std::nullopt;
-}
-
 QList<Hotkey> HotkeyManager::hotkeys(const AppSettings& settings)
 {
     const HotkeyConfig* configs[] = {&settings.hotkeyTranslate, &settings.hotkeyLayoutConvert,
-                                     &settings.hotkeyReplaceText}; // in the order of actionNames
+                                     &settings.hotkeyReplaceText}; // in the order of hotkeyActionNames
     QList<Hotkey> list;
-    for (std::size_t i = 0; i < std::size(actionNames); ++i) {
+    for (std::size_t i = 0; i < std::size(hotkeyActionNames); ++i) {
         const QString key = TextTerms::toLower(configs[i]->key); // "T" and "t" are the same key
         if (isHotkeyKey(key))
-            list.append({QLatin1String(actionNames[i].name), QString::fromUtf16(actionNames[i].description), key,
-                         modifierMask(configs[i]->modifiers)});
+            list.append({QLatin1String(hotkeyActionNames[i].name), QString::fromUtf16(hotkeyActionNames[i].description),
+                         key, modifierMask(configs[i]->modifiers)});
     }
     return list;
 }

@@ -3,6 +3,7 @@
 // Turns the three configured combinations into actions. The platform watches for them: it observes
 // every key press without grabbing any (X11), or has the desktop keep them (Wayland's portal).
 
+#include "HotkeyAction.h"
 #include "Platform.h"
 #include "SettingsManager.h"
 
@@ -16,12 +17,12 @@ namespace vorlex {
 
 class HotkeyManager {
 public:
-    enum class Action : qint32 { translate = 1, layoutConvert = 2, replaceText = 3 };
+    using Action = HotkeyAction;
 
     static HotkeyManager& shared();
 
     // "translate", "layout" or "replace", as `vorlex --hotkey` takes them.
-    static std::optional<Action> actionNamed(const QString& name);
+    static std::optional<Action> actionNamed(const QString& name) { return hotkeyActionNamed(name); }
     // The hotkeys of settings as the platform takes them, in the order translate, layout, replace,
     // each under its action's name; unassigned keys and keys outside the 46 are left out.
     static QList<Hotkey> hotkeys(const AppSettings& settings);

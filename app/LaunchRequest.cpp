@@ -1,6 +1,6 @@
 #include "LaunchRequest.h"
 
-#include "HotkeyManager.h"
+#include "HotkeyAction.h"
 
 #include <QUrl>
 
@@ -71,7 +71,7 @@ std::variant<LaunchRequest, QString> LaunchRequest::parse(const QStringList& arg
     if (first == QLatin1String("--open-url"))
         return LaunchRequest{Kind::openUrl, arguments.value(1)};
     if (first == QLatin1String("--hotkey")) {
-        if (!HotkeyManager::actionNamed(arguments.value(1)))
+        if (!hotkeyActionNamed(arguments.value(1)))
             return QStringLiteral("vorlex: --hotkey takes translate, layout or replace\n");
         return LaunchRequest{Kind::hotkey, arguments.value(1)};
     }

@@ -2,6 +2,7 @@
 #include "DBusService.h"
 #include "LaunchRequest.h"
 #include "QtTranslations.h"
+#include "RunningInstance.h"
 #include "TerminationSignals.h"
 #include "TranslationService.h"
 #include "WaylandPlatform.h"
@@ -15,21 +16,13 @@ namespace vorlex {
 // The program, talking to the translation services at endpoints (vorlex-e2e: a local server).
 int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
 {
-    // The user's arguments as given: QApplication removes the ones it understands ("-reverse").
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const std::variant<LaunchRequest, QString> parsed = LaunchRequest::parse(arguments);
-    if (const QString* usage = std::get_if<QString>(&parsed)) {
-        std::fputs(qPrintable(*usage), stderr);
-        return 2;
-    }
-    const LaunchRequest& request = std::get<LaunchRequest>(parsed);
-
     // One instance per session: a later launch (a link opened on the desktop, a compositor's hotkey
     // binding, a text, "--settings") hands its request to the running one before it builds anything.
-    if (DBusService::handOver(request))
-        return 0;
+    // Read before QApplication, which removes the arguments it understands ("-reverse").
+    const std::variant<LaunchRequest, int> launch = RunningInstance::handOver(argc, argv);
+    if (const int* status = std::get_if<int>(&launch))
+        return *status;
+    const LaunchRequest& request = std::get<LaunchRequest>(launch);
 
     // On a Wayland session the windows still live on XWayland (Qt cannot place a window or keep it
     // above on Wayland); the clipboard and the keys go through the compositor.

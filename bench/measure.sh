@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Whole-program measurements, Vorlex next to the floor program (a bare Qt tray program, trayfloor)
 # where one applies, in one private session: Xvfb + jwm + one session bus.
-#   - start-up to tray icon shown and idle RSS after 2 s: RUNS (default 15) alternating pairs, medians
+#   - start-up to tray icon shown and idle RSS after 2 s: RUNS (default 15) alternating pairs, medians;
+#     the program as the autostart entry and D-Bus activation start it (libexec/vorlex/vorlex), and
+#     the same start through the launcher (app/vorlex, bin/vorlex when installed)
 #   - Ctrl+Shift+K to the layout popup exposed, with selected text in a focused text field
 #     (PRESSES, default 10, median); the field copies at once, so the capture ends then
 #   - CPU time Vorlex uses while KEYS (default 1000) unrelated keys are typed into another window,
@@ -11,7 +13,7 @@
 #     popup holds the result), an empty call's latency right after, the longest the program made
 #     any call wait meanwhile, and the history file's size
 #   - a short conversion over D-Bus with a full history of 50 entries of 200 KB each
-#   - a later launch's hand-over, `vorlex --hotkey layout` to its exit, next to a bare
+#   - a later launch's hand-over, `vorlex --hotkey layout` (the launcher) to its exit, next to a bare
 #     `gdbus call` of the same method (RunHotkeyAction) in the same run: HANDOVERS (default 15)
 #     alternating pairs, medians
 # The last three run vorlex-e2e (built with -DVORLEX_E2E_ENDPOINTS=ON), which takes its
@@ -70,14 +72,17 @@ wait_for() { # tries command...: polls every 10 ms
 "$bin/bench/startupprobe" 500 "$bin/app/vorlex" >/dev/null
 floor_runs=""
 vorlex_runs=""
+launcher_runs=""
 for _ in $(seq "$runs"); do
     floor_runs+=$("$bin/bench/startupprobe" 2000 "$bin/bench/trayfloor")$'\n'
-    vorlex_runs+=$("$bin/bench/startupprobe" 2000 "$bin/app/vorlex")$'\n'
+    vorlex_runs+=$("$bin/bench/startupprobe" 2000 "$bin/libexec/vorlex/vorlex")$'\n'
+    launcher_runs+=$("$bin/bench/startupprobe" 300 "$bin/app/vorlex")$'\n'
 done
 floor_ms=$(grep . <<<"$floor_runs" | json shown_ms | median)
 floor_kib=$(grep . <<<"$floor_runs" | json rss_kib | median)
 vorlex_ms=$(grep . <<<"$vorlex_runs" | json shown_ms | median)
 vorlex_kib=$(grep . <<<"$vorlex_runs" | json rss_kib | median)
+launcher_ms=$(grep . <<<"$launcher_runs" | json shown_ms | median)
 
 # ---- a running vorlex-e2e, a local translation server, a focused text field -----------------
 # Answers /translate_a/single like Google and appends each text to the log after replying.
@@ -215,6 +220,7 @@ exposed=$(json exposed_ms <<<"$hotkey")
 echo "Vorlex whole-program measurements, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores"
 row "measure" "floor" "vorlex" "ratio" "goal"
 row "start-up to tray shown, ms (median of $runs)" "$floor_ms" "$vorlex_ms" "$(ratio "$vorlex_ms" "$floor_ms")" "ratio <= 1.15"
+row "  started through the launcher, ms" "$floor_ms" "$launcher_ms" "$(ratio "$launcher_ms" "$floor_ms")" ""
 row "idle RSS after 2 s, KiB (median of $runs)" "$floor_kib" "$vorlex_kib" "$(ratio "$vorlex_kib" "$floor_kib")" "ratio <= 1.15"
 row "RSS after $early translations, KiB" "-" "$rss_early" "-" ""
 row "RSS after $translations translations, KiB" "-" "$rss_late" "-" ""

@@ -38,20 +38,26 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
         {autostart, "\nExec=vorlex\n"},
         {"share/icons/hicolor/scalable/apps/vorlex.svg", "<svg"},
         {"share/dbus-1/services/org.vorlex.Vorlex.service", // at the prefix of the install, not of the build
-         "\nName=org.vorlex.Vorlex\nExec=" + QRegularExpression::escape(prefix.path()) + "/bin/vorlex\n"},
+         "\nName=org.vorlex.Vorlex\nExec=" + QRegularExpression::escape(prefix.path()) + "/libexec/vorlex/vorlex\n"},
         {metainfo, "<launchable type=\"desktop-id\">org.vorlex.Vorlex.desktop</launchable>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         EXPECT_TRUE(QRegularExpression(c.pattern).match(contents(c.path)).hasMatch());
     }
-    EXPECT_TRUE(QFileInfo(prefix.filePath("bin/vorlex")).isExecutable());
     EXPECT_TRUE(QFileInfo(prefix.filePath("bin/vorlex-cli")).isExecutable());
+    // The installed launcher finds the installed program: with no bus and no display, it is the
+    // program that says so.
+    const test::EnvGuard noBus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"), noX("DISPLAY", {}),
+        noWayland("WAYLAND_DISPLAY", {});
+    const test::RunResult launch = test::run(prefix.filePath("bin/vorlex"), {});
+    EXPECT_EQ(launch.exitCode, 2) << launch.err.toStdString();
+    EXPECT_TRUE(launch.err.contains("no X display")) << launch.err.toStdString();
     // Installing for everyone does not start Vorlex for everyone, and ships no program that takes its
     // translation endpoints from the environment.
     EXPECT_FALSE(QFileInfo::exists(prefix.filePath("etc/xdg/autostart")));
     EXPECT_FALSE(QFileInfo::exists(prefix.filePath("bin/vorlex-e2e")));
-    EXPECT_FALSE(contents("bin/vorlex").contains("VORLEX_E2E_"));
+    EXPECT_FALSE(contents("libexec/vorlex/vorlex").contains("VORLEX_E2E_"));
 
     // Hints count too for desktop entries: stricter tools treat them as warnings.
     for (const QStringList& check :
