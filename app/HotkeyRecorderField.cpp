@@ -1,12 +1,13 @@
 #include "HotkeyRecorderField.h"
 
-#include "Platform.h"
 #include "ModifierToken.h"
+#include "Platform.h"
 #include "TextTerms.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -40,6 +41,22 @@ QString producedText(const QKeyEvent& event)
         return QString::fromUcs4(&code, 1);
     }
     return {};
+}
+
+// A hotkey named the way the desktop names shortcuts ("Ctrl+Shift+T"), with Qt's order of the
+// modifiers whatever the order of the tokens. A key Qt has no name for is shown as it was recorded.
+QString keyNames(const HotkeyConfig& hotkey)
+{
+    Qt::KeyboardModifiers held;
+    for (const ModifierToken& modifier : modifierTokens) {
+        if (hotkey.modifiers.contains(QLatin1String(modifier.token)))
+            held |= modifier.qtModifier;
+    }
+    const QList<uint> characters = hotkey.key.toUcs4();
+    if (characters.size() == 1) // Qt's key codes below Escape are characters; it upper-cases them
+        return QKeySequence(QKeyCombination(held, Qt::Key(characters.first()))).toString(QKeySequence::NativeText);
+    // Modifiers with no key read "Ctrl+Shift+".
+    return QKeySequence(QKeyCombination(held, Qt::Key(0))).toString(QKeySequence::NativeText) + hotkey.key.toUpper();
 }
 
 } // namespace
@@ -88,17 +105,16 @@ void HotkeyRecorderField::setConfig(const HotkeyConfig& config)
 
 void HotkeyRecorderField::showConfig()
 {
-    setLabelText(hotkey.key.isEmpty() ? emptyText : hotkey.displayLabel());
-    setToolTip(hotkey.linuxLabel());
-    setAccessibleDescription(hotkey.key.isEmpty() ? emptyText : hotkey.linuxLabel());
+    // A label reads in the direction of its first letter, and with Qt's Hebrew catalogue key names
+    // may start with "מטא" (Meta): "מטא+Ctrl+/" would show as "Ctrl+/+מטא". A left-to-right mark
+    // keeps them left to right inside the right-to-left window.
+    setLabelText(hotkey.key.isEmpty() ? emptyText : QChar(0x200E) + keyNames(hotkey));
 }
 
 void HotkeyRecorderField::setLabelText(const QString& text)
 {
-    // Each text reads in the direction of its first letter: "⌘⇧T" left to right, the prompts right
-    // to left, whatever the window's direction.
-    label->setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     label->setText(text);
+    setAccessibleDescription(text);
 }
 
 void HotkeyRecorderField::startRecording()
@@ -121,8 +137,6 @@ void HotkeyRecorderField::clearHotkey()
 {
     hotkey = HotkeyConfig{};
     setLabelText(emptyText);
-    setToolTip({});
-    setAccessibleDescription(emptyText);
 }
 
 std::optional<HotkeyConfig> HotkeyRecorderField::hotkeyFromKeyEvent(const QKeyEvent& event)

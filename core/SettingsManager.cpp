@@ -1,6 +1,5 @@
 #include "SettingsManager.h"
 
-#include "ModifierToken.h"
 #include "PrivateFile.h"
 
 #include <QDir>
@@ -63,33 +62,6 @@ std::optional<TranslationEngine> translationEngineFromRawValue(const QString& ra
     if (raw == QLatin1String("DeepL"))
         return TranslationEngine::deepL;
     return std::nullopt;
-}
-
-QString HotkeyConfig::displayLabel() const
-{
-    if (key.isEmpty())
-        return QStringLiteral("\u2014");
-    QString label;
-    for (const ModifierToken& modifier : modifierTokens) {
-        if (modifiers.contains(QLatin1String(modifier.token)))
-            label += QChar(modifier.symbol);
-    }
-    return label + key.toUpper();
-}
-
-QString HotkeyConfig::linuxLabel() const
-{
-    if (key.isEmpty())
-        return {};
-    QStringList parts;
-    for (int rank = 0; rank < int(std::size(modifierTokens)); ++rank) {
-        for (const ModifierToken& modifier : modifierTokens) {
-            if (modifier.linuxRank == rank && modifiers.contains(QLatin1String(modifier.token)))
-                parts << QLatin1String(modifier.linuxName);
-        }
-    }
-    parts << key.toUpper();
-    return parts.join(QLatin1Char('+'));
 }
 
 QJsonObject HotkeyConfig::toJson() const

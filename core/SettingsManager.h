@@ -22,12 +22,6 @@ struct HotkeyConfig {
 
     bool operator==(const HotkeyConfig&) const = default;
 
-    // The symbol text: "⌘⇧T", or "—" when unassigned. Symbols always come in the order ⌃⌥⌘⇧.
-    QString displayLabel() const;
-    // The same hotkey named the Linux way for tooltips: "Ctrl+Shift+T" ("cmd" is Ctrl, "ctrl" is
-    // Super, "opt" is Alt); empty when unassigned.
-    QString linuxLabel() const;
-
     QJsonObject toJson() const;
     static std::optional<HotkeyConfig> fromJson(const QJsonValue& value);
 };

@@ -3,7 +3,8 @@
 # Shows Vorlex at work on a machine without a desktop: starts a private X server (Xvfb), a window
 # manager with a tray (jwm) and a session bus, runs Vorlex on a sample Hebrew text in each popup
 # mode (translation, keyboard layout, date and time), opens the tray menu, shows a translation
-# error with the server down, and saves a screenshot of each.
+# error with the server down, opens the settings window (default hotkeys: Ctrl+Shift+T and
+# Ctrl+Shift+K), and saves a screenshot of each.
 #
 #   scripts/demo.sh [FOLDER]     screenshots go to FOLDER (default build/demo)
 #
@@ -238,6 +239,25 @@ if call TranslateText "שלום" 2>"$work/call.log" && wait_for 10 popup_window;
     shoot 4-error "$(popup_window)"
 else
     fail "step 4 (error): TranslateText did not show the popup: $(cat "$work/call.log")"
+fi
+
+# 5. The settings window, as a second launch with --settings asks for it; no settings file yet, so
+# the hotkey fields show the defaults. The popup of step 4 stays above other windows: a click
+# outside it closes it first.
+shots_wanted=$((shots_wanted + 1))
+settings_window() { # its title names it
+    local id
+    id=$(xdotool search --onlyvisible --name '^הגדרות — Vorlex$' 2>/dev/null | head -n1)
+    [ -n "$id" ] && echo "$id"
+}
+no_popup() { ! popup_window; }
+xdotool mousemove 1200 100 click 1
+wait_for 5 no_popup || fail "step 5 (settings): the popup stayed open after a click outside it"
+if call HandleArgument --settings 2>"$work/call.log" && wait_for 10 settings_window; then
+    sleep 0.5 # mapped, activated and painted
+    shoot 5-settings "$(settings_window)"
+else
+    fail "step 5 (settings): HandleArgument --settings did not open the settings window: $(cat "$work/call.log")"
 fi
 
 if [ "$shots_taken" -eq "$shots_wanted" ]; then

@@ -64,22 +64,4 @@ TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
     }
 }
 
-TEST(HotkeyConfigTest, LabelsUseTheFixedSymbolOrderAndLinuxKeyNames)
-{
-    struct Case {
-        QStringList modifiers;
-        QString key, display, linux;
-    };
-    const Case cases[] = {
-        {{"shift", "opt", "ctrl", "cmd"}, "/", "⌃⌥⌘⇧/", "Ctrl+Alt+Shift+Super+/"},
-        {{"hyper"}, "t", "T", "T"},
-        {{"cmd"}, "", "—", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.display.toStdString());
-        EXPECT_EQ((HotkeyConfig{c.modifiers, c.key}.displayLabel()), c.display);
-        EXPECT_EQ((HotkeyConfig{c.modifiers, c.key}.linuxLabel()), c.linux);
-    }
-}
-
 } // namespace
