@@ -15,9 +15,10 @@ namespace vorlex::wayland {
 
 namespace {
 
-// Only the keys we send, on a US layout; xkb keycodes are evdev codes + 8.
+// Only the keys we send, on a US layout; xkb keycodes are evdev codes + 8. <I255> is never sent: GTK 3
+// looks its shortcuts up on every keycode but the keymap's highest, so V must not be that one.
 constexpr char keymap[] = R"(xkb_keymap {
-xkb_keycodes "vorlex" { minimum = 8; maximum = 255; <LCTL> = 37; <AB03> = 54; <AB04> = 55; };
+xkb_keycodes "vorlex" { minimum = 8; maximum = 255; <LCTL> = 37; <AB03> = 54; <AB04> = 55; <I255> = 255; };
 xkb_types "vorlex" { include "complete" };
 xkb_compatibility "vorlex" { include "complete" };
 xkb_symbols "vorlex" {
