@@ -6,6 +6,7 @@
 #include "X11InputObserver.h"
 #include "X11KeySender.h"
 #include "X11Resource.h"
+#include "X11TerminalGuard.h"
 #include "X11WindowSystem.h"
 
 #include <QGuiApplication>
@@ -57,7 +58,8 @@ QStringList missingExtensions(Display* display)
 class X11Platform final : public Platform {
 public:
     explicit X11Platform(X11PlatformOptions options)
-        : display(qtDisplay()), keys(x11::createKeySender(display)), windows(x11::createWindowSystem(display)),
+        : display(qtDisplay()), keys(x11::createTerminalGuard(x11::createKeySender(display), display, qtClipboard)),
+          windows(x11::createWindowSystem(display)),
           input(x11::createInputObserver(display ? DisplayString(display) : nullptr, options.preferXInput2)),
           observedHotkeys(*input)
     {
