@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake g++ make pkg-config ccache
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libicu-dev
-    libx11-dev libxtst-dev libxi-dev libxfixes-dev
+    libx11-dev libxtst-dev libxi-dev libxfixes-dev libxres-dev
     xvfb xauth x11-utils x11-xkb-utils xdotool dbus jwm
     fonts-dejavu-core culmus fonts-noto-color-emoji
     libgtest-dev libgmock-dev libbenchmark-dev
