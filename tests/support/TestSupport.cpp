@@ -80,6 +80,14 @@ std::optional<QByteArray> ChildProcess::last(const QByteArray& word) const
     return std::nullopt;
 }
 
+QStringList terminalRecorder(const QString& file)
+{
+    return {u"sh"_s, u"-c"_s,
+            u"trap 'echo INT >>\"$0\"' INT; stty -icanon -echo; echo akuo; echo ready >>\"$0\";"
+            u" while :; do cat -v >>\"$0\"; done"_s,
+            file};
+}
+
 TextField::TextField(const QString& text, bool select, Toolkit toolkit)
     : ChildProcess(toolkit == Toolkit::gtk3 ? u"/usr/bin/python3"_s // the system's, which has the GTK bindings
                                             : QStringLiteral(VORLEX_TEST_BINARY_DIR "/tests/textfieldhelper"),
