@@ -93,9 +93,11 @@ private:
             focus.instance = QString::fromLatin1(name.get());
             focus.windowClass = QString::fromLatin1(windowClass.get());
         }
-        std::tie(focus.activeClient, focus.activePid) = clientOf(active);
-        if (withOwner && isTerminal(focus))
+        focus.activeClient = active; // enough to tell a terminal; the client is asked for only when it counts
+        if (withOwner && isTerminal(focus)) {
+            std::tie(focus.activeClient, focus.activePid) = clientOf(active);
             std::tie(focus.ownerClient, focus.ownerPid) = clientOf(XGetSelectionOwner(display, XA_PRIMARY));
+        }
         return focus;
     }
 
