@@ -66,9 +66,7 @@ TEST_F(E2e, LayoutHotkeyTakesATerminalsSelectionWithoutAnInterrupt)
     ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; }, 10000)) << "xterm runs the recorder";
     const QString window = QString::fromLatin1(
         test::run(u"xdotool"_s, {u"search"_s, u"--pid"_s, QString::number(xterm.pid())}).out.trimmed());
-    ASSERT_TRUE(xdotool({u"mousemove"_s, u"--window"_s, window, u"20"_s, u"8"_s, u"click"_s, u"--repeat"_s, u"3"_s,
-                         u"--delay"_s, u"80"_s, u"1"_s}));
-
+    ASSERT_TRUE(xdotool(u"mousemove --window %1 20 8 click --repeat 3 --delay 80 1"_s.arg(window).split(u' ')));
     ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+k"_s}));
 
     EXPECT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";

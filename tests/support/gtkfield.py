@@ -20,17 +20,8 @@ def report_text(entry):
     report('text ' + base64.b64encode(entry.get_text().encode()).decode())
 
 
-window = Gtk.Window(title='gtk field')
-entry = Gtk.Entry(text=sys.argv[1])
-window.add(entry)
-window.connect('destroy', Gtk.main_quit)
-entry.connect('changed', report_text)
-report_text(entry)
-reported = []
-
-
 # Selected once the window is active: before that the text would lose its selection to the focus-in.
-def active(*_):
+def active(window, _):
     if window.is_active() and not reported:
         reported.append(True)
         entry.grab_focus()
@@ -38,7 +29,13 @@ def active(*_):
         report('ready 0')
 
 
+window = Gtk.Window(title='gtk field')
+entry = Gtk.Entry(text=sys.argv[1])
+window.add(entry)
+window.connect('destroy', Gtk.main_quit)
+entry.connect('changed', report_text)
+report_text(entry)
+reported = []
 window.connect('notify::is-active', active)
 window.show_all()
-active()
 Gtk.main()

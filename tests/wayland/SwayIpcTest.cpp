@@ -12,19 +12,15 @@ namespace {
 
 TEST(SwayIpc, TheFocusedWindowIsFoundInTheTree)
 {
-    // A workspace holding foot, and a floating X window; F marks the one focused.
-    const QByteArray tree = R"({"nodes": [{"type": "workspace", "focused": F1, "nodes": [{"app_id": "foot",
-        "shell": "xdg_shell", "focused": F2}], "floating_nodes": [{"app_id": null, "shell": "xwayland",
-        "focused": F3}]}]})";
-    const auto focused = [&](int which) {
-        QByteArray marked = tree;
-        for (int i = 1; i <= 3; ++i)
-            marked.replace("F" + QByteArray::number(i), i == which ? "true" : "false");
-        return focusedWindowIn(marked);
+    // A workspace holding foot, and a floating X window; one of the three is focused.
+    const QString tree = uR"({"nodes": [{"type": "workspace", "focused": %1, "nodes": [{"app_id": "foot",
+        "shell": "xdg_shell", "focused": %2}], "floating_nodes": [{"shell": "xwayland", "focused": %3}]}]})"_s;
+    const auto focused = [&](const char* workspace, const char* foot, const char* x) {
+        return focusedWindowIn(tree.arg(workspace, foot, x).toUtf8());
     };
-    EXPECT_EQ(focused(1), SwayWindow{}) << "an empty workspace";
-    EXPECT_EQ(focused(2), (SwayWindow{u"foot"_s, false}));
-    EXPECT_EQ(focused(3), (SwayWindow{QString(), true}));
+    EXPECT_EQ(focused("true", "false", "false"), SwayWindow{}) << "an empty workspace";
+    EXPECT_EQ(focused("false", "true", "false"), (SwayWindow{u"foot"_s, false}));
+    EXPECT_EQ(focused("false", "false", "true"), (SwayWindow{QString(), true}));
     EXPECT_EQ(focusedWindowIn("not a tree"), std::nullopt);
 }
 

@@ -101,10 +101,8 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsSelectionWithoutAnInterrupt)
     ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; }, 10000)) << "foot runs the recorder";
     const QStringList focusFoot{u"[app_id=foot] focus"_s}; // mapped, and with the keyboard
     ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusFoot).exitCode == 0; }));
-    ASSERT_EQ(test::run(u"wtype"_s, {u"-M"_s, u"ctrl"_s, u"-M"_s, u"shift"_s, u"-k"_s, u"r"_s, u"-m"_s, u"shift"_s,
-                                     u"-m"_s, u"ctrl"_s, u"akuo"_s, u"-k"_s, u"Return"_s})
-                  .exitCode,
-              0);
+    const QStringList search = u"-M ctrl -M shift -k r -m shift -m ctrl akuo -k Return"_s.split(u' ');
+    ASSERT_EQ(test::run(u"wtype"_s, search).exitCode, 0);
     ASSERT_TRUE(waitUntil([] { return test::run(u"wl-paste"_s, {u"-p"_s, u"-n"_s}, {}, 2000).out == "akuo"; }));
     startVorlex();
     EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";

@@ -20,9 +20,7 @@ TEST(X11TerminalGuard, ATerminalsSelectionIsTakenOnlyWhenPrimaryIsItsOwn)
     };
     const Case cases[] = {
         {"xterm, PRIMARY its own", {u"xterm"_s, u"XTerm"_s, 0x400000, 0x400000, 7, 7}, X11Copy::readPrimary},
-        {"Alacritty, through a second connection",
-         {u"x"_s, u"Alacritty"_s, 0x600000, 0xc00000, 7, 7},
-         X11Copy::readPrimary},
+        {"Alacritty, two connections", {u"x"_s, u"Alacritty"_s, 0x600000, 0xc00000, 7, 7}, X11Copy::readPrimary},
         {"kitty, PRIMARY another program's", {u"kitty"_s, u"kitty"_s, 0x600000, 0xc00000, 7, 8}, X11Copy::nothing},
         {"urxvt, no process known", {u"urxvt"_s, u"URxvt"_s, 0x600000, 0xc00000, -1, -1}, X11Copy::nothing},
         {"a browser", {u"Navigator"_s, u"firefox-esr"_s, 0x400000, 0x400000, 7, 7}, X11Copy::copyKey},
