@@ -13,6 +13,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/record.h>
@@ -52,6 +53,10 @@ QStringList missingExtensions(Display* display)
     const bool xinput2 = held && held->present && held->major_version >= 2;
     if (!xinput2 && !XRecordQueryVersion(display, &major, &minor))
         missing << QStringLiteral("XInputExtension 2 or RECORD");
+    // Without it a terminal's selection is never taken: who owns it cannot be told.
+    if (!XResQueryExtension(display, &event, &error) || !XResQueryVersion(display, &major, &minor) ||
+        (major == 1 && minor < 2))
+        missing << QStringLiteral("X-Resource 1.2");
     return missing;
 }
 

@@ -22,6 +22,7 @@ struct X11Focus {
     quint64 ownerClient = 0;  // the X client of PRIMARY's owner (0: nobody owns it)
     qint64 activePid = -1;    // their processes, where the server tells (-1: it does not)
     qint64 ownerPid = -1;
+    bool operator==(const X11Focus&) const = default;
 };
 
 enum class X11Copy { copyKey, readPrimary, nothing };
