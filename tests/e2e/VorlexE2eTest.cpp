@@ -1,6 +1,7 @@
 // The whole program from outside, on the journeys only it shows: vorlex-e2e (the program with its
-// translation endpoints taken from the environment) against a local server, with textfieldhelper as
-// the application that holds the selected text, keys and clicks from xdotool, links from xdg-open.
+// translation endpoints taken from the environment) against a local server, with xterm and a GTK 3
+// field as the applications that hold the selected text, keys and clicks from xdotool, links from
+// xdg-open.
 // Everything else the program does is tested below this level.
 
 #include "HistoryManager.h"

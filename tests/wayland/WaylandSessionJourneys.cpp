@@ -1,5 +1,5 @@
 // The program on a Wayland session: headless sway (scripts/lib/swaysession.sh runs these journeys in
-// one), a Wayland-native text field as the application, vorlex-e2e on XWayland started the way a
+// one), foot and a GTK 3 field as Wayland-native applications, vorlex-e2e on XWayland started the way a
 // compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an independent client.
 // The replace journey also runs on headless mutter (scripts/lib/muttersession.sh), GNOME's
 // compositor, which has neither data-control nor a virtual keyboard: there the keys go through the
