@@ -211,7 +211,7 @@ bool keepAside(const QString& name, const QByteArray& bytes, QString* why)
     QMap<int, QString> copies; // by number; name itself is the first
     for (const QString& entry : folder.entryList({first + QLatin1Char('*')}, QDir::AllEntries | QDir::Hidden |
                                                                                  QDir::System | QDir::NoDotAndDotDot)) {
-        const QRegularExpressionMatch match = number.match(QStringView(entry).mid(first.size()));
+        const QRegularExpressionMatch match = number.match(entry.mid(first.size()));
         if (entry == first || match.hasMatch())
             copies.insert(entry == first ? 1 : match.captured(1).toInt(), entry);
     }
