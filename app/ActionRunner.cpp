@@ -90,12 +90,17 @@ void ActionRunner::translateAndReplace(const QString& text)
 {
     if (text.isEmpty())
         return;
-    const AppSettings current = SettingsManager::shared().load();
-    const QString target = TranslationService::smartTargetLanguage(text);
-    TranslationService::translate(text, current, endpoints, target, this, [this](const TranslationOutcome& outcome) {
-        if (const auto* result = std::get_if<TranslationResult>(&outcome))
-            pasteOver(result->translatedText);
-        // On failure the selection stays as it was.
+    desktop.keySender().inspectFocus(this, [this, text](FocusedApplication focused) {
+        // A terminal takes no paste keystroke: the translation is shown instead.
+        if (focused == FocusedApplication::terminal)
+            return show(TranslationMode::translate, text);
+        const auto pasteResult = [this](const TranslationOutcome& outcome) {
+            if (const auto* result = std::get_if<TranslationResult>(&outcome))
+                pasteOver(result->translatedText);
+            // On failure the selection stays as it was.
+        };
+        TranslationService::translate(text, SettingsManager::shared().load(), endpoints,
+                                      TranslationService::smartTargetLanguage(text), this, pasteResult);
     });
 }
 
@@ -103,8 +108,16 @@ void ActionRunner::pasteOver(const QString& text, std::optional<ReturnTo> return
 {
     desktop.clipboard().setText(text); // stays there afterwards
     // Where the desktop first copies the clipboard over to its own clients (GNOME), an earlier paste
-    // would give the application the previous content.
-    const auto paste = [this] { desktop.clipboard().whenServed(this, [this] { desktop.keySender().sendPaste(); }); };
+    // would give the application the previous content. A terminal that has the focus by then gets no
+    // paste: the translation waits on the clipboard.
+    const auto paste = [this] {
+        desktop.clipboard().whenServed(this, [this] {
+            desktop.keySender().inspectFocus(this, [this](FocusedApplication focused) {
+                if (focused == FocusedApplication::ordinary)
+                    desktop.keySender().sendPaste();
+            });
+        });
+    };
     if (!returnTo)
         return paste();
     desktop.scheduler().after(returnTo->activateDelayMs, this, [this, returnTo, paste] {

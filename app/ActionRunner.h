@@ -41,7 +41,8 @@ public:
     // The popup for text, over the window that has the focus now.
     void show(TranslationMode mode, const QString& text);
     void showEntry(const HistoryEntry& entry);
-    // Translates text and pastes the translation over the selection; failures do nothing.
+    // Translates text and pastes the translation over the selection; failures do nothing. Where the
+    // focused application is a terminal, the popup translates it instead.
     void translateAndReplace(const QString& text);
     void openSettings();
 

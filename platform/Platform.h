@@ -73,20 +73,41 @@ public:
     }
 };
 
-// Synthetic keystrokes delivered to whatever window has the keyboard focus.
+// What the application that has the keyboard focus makes of the copy and paste keystrokes.
+enum class FocusedApplication {
+    ordinary, // copies on Ctrl+C and pastes on Ctrl+V
+    terminal, // Ctrl+C interrupts the program running in it; Ctrl+V types a control character
+};
+
+// The copy and paste asked of whatever window has the keyboard focus, mostly as synthetic keystrokes.
 class KeySender : public NonCopyable {
 public:
-    // The platform's copy shortcut (Ctrl+C on the physical C key), exactly, whatever the user still holds.
+    // Has the focused application copy its selection to the clipboard, with no key it acts on otherwise:
+    // an ordinary application gets the platform's copy shortcut (Ctrl+C on the physical C key),
+    // exactly, whatever the user still holds; a terminal its own copy key where the desktop names it
+    // (Ctrl+Shift+C), else its selection is read without a keystroke and put on the clipboard where
+    // it is the terminal's own, else nothing happens.
     virtual void sendCopy() = 0;
-    // The platform's paste shortcut (Ctrl+V on the physical V key).
+    // The platform's paste shortcut (Ctrl+V on the physical V key). Only where inspectFocus tells of an
+    // ordinary application.
     virtual void sendPaste() = 0;
-    // Runs sent once the keystrokes asked for so far have gone out to the desktop, or were given up: at
-    // once where keys go out as they are asked for; later where the desktop first opens a keyboard
-    // session. Not at all once context is gone.
+    // Runs sent once the copy or paste asked for so far has gone out to the desktop, or was given up:
+    // at once where keys go out as they are asked for; later where the desktop is asked first which
+    // window has the focus, or opens a keyboard session, or a selection is being read. Not at all once
+    // context is gone.
     virtual void whenSent(QObject* context, std::function<void()> sent)
     {
         Q_UNUSED(context);
         sent();
+    }
+    // Tells what the focused application is: at once where the desktop answers at once (X11), later
+    // where it is asked (sway, within a bounded time). Ordinary where the desktop does not tell (GNOME
+    // and KDE, for their Wayland windows); a terminal where a desktop that tells does not answer in
+    // time, so that nothing is pasted. Not at all once context is gone.
+    virtual void inspectFocus(QObject* context, std::function<void(FocusedApplication)> told)
+    {
+        Q_UNUSED(context);
+        told(FocusedApplication::ordinary);
     }
 };
 

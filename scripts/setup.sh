@@ -9,13 +9,14 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake g++ make pkg-config ccache
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libicu-dev
-    libx11-dev libxtst-dev libxi-dev libxfixes-dev
+    libx11-dev libxtst-dev libxi-dev libxfixes-dev libxres-dev
     xvfb xauth x11-utils x11-xkb-utils xdotool dbus jwm
     fonts-dejavu-core culmus fonts-noto-color-emoji
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
     libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland mutter
+    python3-gi gir1.2-gtk-3.0 xterm foot
 )
 [[ ${CXX:-} == *clang* ]] && packages+=(clang)
 missing=()

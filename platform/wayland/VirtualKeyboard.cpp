@@ -15,29 +15,36 @@ namespace vorlex::wayland {
 
 namespace {
 
-// Only the keys we send, on a US layout; xkb keycodes are evdev codes + 8.
+// Only the keys we send, on a US layout; xkb keycodes are evdev codes + 8. <I255> is never sent: GTK 3
+// looks its shortcuts up on every keycode but the keymap's highest, so V must not be that one.
 constexpr char keymap[] = R"(xkb_keymap {
-xkb_keycodes "vorlex" { minimum = 8; maximum = 255; <LCTL> = 37; <AB03> = 54; <AB04> = 55; };
+xkb_keycodes "vorlex" {
+    minimum = 8; maximum = 255; <LCTL> = 37; <LFSH> = 50; <AB03> = 54; <AB04> = 55; <I255> = 255;
+};
 xkb_types "vorlex" { include "complete" };
 xkb_compatibility "vorlex" { include "complete" };
 xkb_symbols "vorlex" {
     key <LCTL> { [ Control_L ] };
+    key <LFSH> { [ Shift_L ] };
     key <AB03> { [ c, C ] };
     key <AB04> { [ v, V ] };
     modifier_map Control { <LCTL> };
+    modifier_map Shift { <LFSH> };
 };
 };
 )";
 
 constexpr quint32 evdevLeftCtrl = 29;
+constexpr quint32 evdevLeftShift = 42;
 constexpr quint32 evdevC = 46;
 constexpr quint32 evdevV = 47;
-constexpr quint32 controlMask = 1u << 2; // the Control modifier's index in every xkb keymap
+constexpr quint32 shiftMask = 1u << 0; // the Shift and Control modifiers' indexes in every xkb keymap
+constexpr quint32 controlMask = 1u << 2;
 constexpr quint32 xkbV1Format = 1;
 
-class VirtualKeyboard final : public KeySender {
+class ProtocolKeyboard final : public VirtualKeyboard {
 public:
-    VirtualKeyboard(WaylandConnection& wayland, zwp_virtual_keyboard_manager_v1* keyboards)
+    ProtocolKeyboard(WaylandConnection& wayland, zwp_virtual_keyboard_manager_v1* keyboards)
         : connection(wayland), manager(keyboards),
           keyboard(zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboards, wayland.seat()))
     {
@@ -50,25 +57,30 @@ public:
         connection.flush();
     }
 
-    ~VirtualKeyboard() override
+    ~ProtocolKeyboard() override
     {
         keyboard.reset();
         manager.reset();
         connection.flush();
     }
 
-    void sendCopy() override { sendWithControl(evdevC); }
-    void sendPaste() override { sendWithControl(evdevV); }
+    void sendCopy() override { sendWithControl(evdevC, false); }
+    void sendPaste() override { sendWithControl(evdevV, false); }
+    void sendTerminalCopy() override { sendWithControl(evdevC, true); }
 
 private:
-    void sendWithControl(quint32 key)
+    void sendWithControl(quint32 key, bool shift)
     {
         const auto time = quint32(clock.elapsed());
         zwp_virtual_keyboard_v1* const keys = keyboard.get();
         zwp_virtual_keyboard_v1_key(keys, time, evdevLeftCtrl, 1);
-        zwp_virtual_keyboard_v1_modifiers(keys, controlMask, 0, 0, 0);
+        if (shift)
+            zwp_virtual_keyboard_v1_key(keys, time, evdevLeftShift, 1);
+        zwp_virtual_keyboard_v1_modifiers(keys, controlMask | (shift ? shiftMask : 0), 0, 0, 0);
         zwp_virtual_keyboard_v1_key(keys, time, key, 1);
         zwp_virtual_keyboard_v1_key(keys, time, key, 0);
+        if (shift)
+            zwp_virtual_keyboard_v1_key(keys, time, evdevLeftShift, 0);
         zwp_virtual_keyboard_v1_key(keys, time, evdevLeftCtrl, 0);
         zwp_virtual_keyboard_v1_modifiers(keys, 0, 0, 0, 0);
         connection.flush();
@@ -82,7 +94,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<KeySender> createVirtualKeyboard(WaylandConnection& connection)
+std::unique_ptr<VirtualKeyboard> createVirtualKeyboard(WaylandConnection& connection)
 {
     if (!connection.seat())
         return nullptr;
@@ -90,7 +102,7 @@ std::unique_ptr<KeySender> createVirtualKeyboard(WaylandConnection& connection)
         static_cast<zwp_virtual_keyboard_manager_v1*>(connection.bind(zwp_virtual_keyboard_manager_v1_interface, 1));
     if (!manager)
         return nullptr;
-    return std::make_unique<VirtualKeyboard>(connection, manager);
+    return std::make_unique<ProtocolKeyboard>(connection, manager);
 }
 
 } // namespace vorlex::wayland

@@ -6,10 +6,12 @@
 #include "PortalSession.h"
 #include "PrivateFile.h"
 #include "RemoteDesktopKeySender.h"
+#include "SwayTerminalGuard.h"
 #include "VirtualKeyboard.h"
 #include "WaylandCapabilities.h"
 #include "WaylandConnection.h"
 #include "X11Platform.h"
+#include "X11TerminalGuard.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -64,6 +66,12 @@ bool onXWayland()
     return qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
 }
 
+Display* xwaylandDisplay()
+{
+    const auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return native ? native->display() : nullptr;
+}
+
 class WaylandPlatform final : public Platform {
 public:
     WaylandPlatform(std::unique_ptr<wayland::WaylandConnection> wayland, const QString& reason)
@@ -83,13 +91,22 @@ public:
                                                                                    : wayland::DataControl::wlr);
         if (!clipboardInUse)
             clipboardInUse = x11::createBridgedClipboard();
+        std::unique_ptr<wayland::VirtualKeyboard> keyboard;
         if (choice.keys == Choice::Keys::virtualKeyboard)
-            keys = wayland::createVirtualKeyboard(*connection);
+            keyboard = wayland::createVirtualKeyboard(*connection);
+        wayland::VirtualKeyboard* const virtualKeys = keyboard.get();
+        if (keyboard)
+            keys = std::move(keyboard);
         else if (choice.keys == Choice::Keys::remoteDesktop)
             keys = wayland::createRemoteDesktopKeySender(
                 bus, QDir(configFolder()).filePath(QStringLiteral("remote-desktop.token")));
         if (!keys)
             keys = std::make_unique<NoKeySender>();
+        // X terminals are known on every desktop, through XWayland; Wayland ones only where the
+        // compositor names the focused window (sway).
+        keys = x11::createTerminalGuard(std::move(keys), xwaylandDisplay(), *clipboardInUse);
+        if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
+            keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
             shortcuts = wayland::createPortalGlobalShortcuts(bus);
 

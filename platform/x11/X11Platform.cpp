@@ -6,12 +6,14 @@
 #include "X11InputObserver.h"
 #include "X11KeySender.h"
 #include "X11Resource.h"
+#include "X11TerminalGuard.h"
 #include "X11WindowSystem.h"
 
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/record.h>
@@ -51,13 +53,18 @@ QStringList missingExtensions(Display* display)
     const bool xinput2 = held && held->present && held->major_version >= 2;
     if (!xinput2 && !XRecordQueryVersion(display, &major, &minor))
         missing << QStringLiteral("XInputExtension 2 or RECORD");
+    // Without it a terminal's selection is never taken: who owns it cannot be told.
+    if (!XResQueryExtension(display, &event, &error) || !XResQueryVersion(display, &major, &minor) ||
+        (major == 1 && minor < 2))
+        missing << QStringLiteral("X-Resource 1.2");
     return missing;
 }
 
 class X11Platform final : public Platform {
 public:
     explicit X11Platform(X11PlatformOptions options)
-        : display(qtDisplay()), keys(x11::createKeySender(display)), windows(x11::createWindowSystem(display)),
+        : display(qtDisplay()), keys(x11::createTerminalGuard(x11::createKeySender(display), display, qtClipboard)),
+          windows(x11::createWindowSystem(display)),
           input(x11::createInputObserver(display ? DisplayString(display) : nullptr, options.preferXInput2)),
           observedHotkeys(*input)
     {

@@ -58,13 +58,26 @@ TEST_F(ActionRunnerTest, TranslateAndReplacePastesOnlyASuccessfulTranslationOnce
     EXPECT_TRUE(HistoryManager::shared().load().isEmpty()) << "only the popup records";
 }
 
+// In a terminal, where Ctrl+V types a control character, replace shows the translation instead.
+TEST_F(ActionRunnerTest, InATerminalReplaceShowsThePopupAndPastesNothing)
+{
+    platform.terminalFocused = true;
+    platform.active = 5;
+    platform.selectText(u"שלום"_s);
+    runner.run(ActionRunner::Action::replaceText);
+    platform.fakeScheduler.advance(0);
+    EXPECT_EQ(popup(), (Shown{TranslationMode::translate, u"שלום"_s, 5}));
+    EXPECT_TRUE(platform.writes.isEmpty());
+}
+
 // The popup's replace: the result on the clipboard and the popup hidden at once, 0.05 s later the
-// window it was opened over activated, 0.15 s after that the paste, once served.
+// window it was opened over activated, 0.15 s after that the paste, once served; none into a terminal.
 TEST_F(ActionRunnerTest, ThePopupsReplaceReturnsToTheSourceWindowAndPastes)
 {
-    for (const bool servedLater : {false, true}) {
-        SCOPED_TRACE(servedLater);
+    for (const auto& [servedLater, terminal] : {std::pair(false, false), {true, false}, {false, true}}) {
+        SCOPED_TRACE(testing::Message() << servedLater << terminal);
         platform.servedLater = servedLater;
+        platform.terminalFocused = terminal;
         platform.active = 42;
         runner.show(TranslationMode::keyboardLayout, u"akuo"_s);
         platform.log.clear();
@@ -75,9 +88,9 @@ TEST_F(ActionRunnerTest, ThePopupsReplaceReturnsToTheSourceWindowAndPastes)
         platform.fakeScheduler.advance(150);
         EXPECT_EQ(platform.log, (QStringList{u"setText שלום"_s, u"activate 42"_s}));
         platform.fakeScheduler.advance(1);
-        EXPECT_EQ(platform.log.contains(u"paste"_s), !servedLater);
+        EXPECT_EQ(platform.log.contains(u"paste"_s), !servedLater && !terminal);
         platform.serve();
-        EXPECT_EQ(platform.log.last(), u"paste"_s);
+        EXPECT_EQ(platform.log.last() == u"paste"_s, !terminal);
     }
 }
 

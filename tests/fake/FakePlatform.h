@@ -81,6 +81,10 @@ public:
             onCopy();
     }
     void sendPaste() override { log.append(QStringLiteral("paste")); }
+    void inspectFocus(QObject*, std::function<void(FocusedApplication)> told) override
+    {
+        told(terminalFocused ? FocusedApplication::terminal : FocusedApplication::ordinary);
+    }
     WindowId activeWindow() const override { return active; }
     void activate(WindowId window) override;
     void showOnAllDesktops(WindowId window) override { onAllDesktops.push_back(window); }
@@ -99,6 +103,7 @@ public:
     QStringList writes; // what this process put on the clipboard, in order
     bool servedLater = false;
     WindowId active = 0;                 // the focused window
+    bool terminalFocused = false;        // it is a terminal (what it copies is still played by selectText)
     std::vector<WindowId> onAllDesktops; // not in the log: it does not change the focus
     FakeScheduler fakeScheduler;
     FakeInputObserver fakeInputObserver;

@@ -80,9 +80,20 @@ std::optional<QByteArray> ChildProcess::last(const QByteArray& word) const
     return std::nullopt;
 }
 
-TextField::TextField(const QString& text, bool select)
-    : ChildProcess(QStringLiteral(VORLEX_TEST_BINARY_DIR "/tests/textfieldhelper"),
-                   QStringList{u"--text"_s, text} + (select ? QStringList{u"--select"_s} : QStringList()))
+QStringList terminalRecorder(const QString& file)
+{
+    return {u"sh"_s, u"-c"_s,
+            u"trap 'echo INT >>\"$0\"' INT; stty -icanon -echo; echo akuo; echo ready >>\"$0\";"
+            u" while :; do cat -v >>\"$0\"; done"_s,
+            file};
+}
+
+TextField::TextField(const QString& text, bool select, Toolkit toolkit)
+    : ChildProcess(toolkit == Toolkit::gtk3 ? u"/usr/bin/python3"_s // the system's, which has the GTK bindings
+                                            : QStringLiteral(VORLEX_TEST_BINARY_DIR "/tests/textfieldhelper"),
+                   toolkit == Toolkit::gtk3
+                       ? QStringList{QStringLiteral(VORLEX_TEST_SOURCE_DIR "/support/gtkfield.py"), text}
+                       : QStringList{u"--text"_s, text} + (select ? QStringList{u"--select"_s} : QStringList()))
 {
 }
 

@@ -118,10 +118,17 @@ bool vorlexAnswers();
 // shown; on XWayland only the popup or the menu.
 QList<QByteArray> visibleWindowsOf(qint64 pid);
 
-// textfieldhelper: a focused text field in a window of its own (lines in TextFieldHelper.cpp).
+// What a terminal runs to record what it passes on to a program (sh -c SCRIPT FILE): it shows the line
+// "akuo", then writes to file "ready", each byte typed after (a control character as ^C, ^V...) and
+// "INT" for each interrupt.
+QStringList terminalRecorder(const QString& file);
+
+// A focused text field in a window of its own: textfieldhelper (Qt; lines in TextFieldHelper.cpp), or
+// gtkfield.py (GTK 3, its text always selected; GDK_BACKEND or the session picks X11 or Wayland).
 class TextField : public ChildProcess {
 public:
-    explicit TextField(const QString& text, bool select = true);
+    enum class Toolkit { qt, gtk3 };
+    explicit TextField(const QString& text, bool select = true, Toolkit toolkit = Toolkit::qt);
     QString text() const { return QString::fromUtf8(QByteArray::fromBase64(last("text").value_or(QByteArray()))); }
 };
 

@@ -1,5 +1,5 @@
 // The program on a Wayland session: headless sway (scripts/lib/swaysession.sh runs these journeys in
-// one), a Wayland-native text field as the application, vorlex-e2e on XWayland started the way a
+// one), foot and a GTK 3 field as Wayland-native applications, vorlex-e2e on XWayland started the way a
 // compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an independent client.
 // The replace journey also runs on headless mutter (scripts/lib/muttersession.sh), GNOME's
 // compositor, which has neither data-control nor a virtual keyboard: there the keys go through the
@@ -76,14 +76,9 @@ protected:
         google.emplace("VORLEX_E2E_GOOGLE_URL", server.baseUrl().toEncoded());
     }
 
-    // The field first, so it has the focus when the hotkey comes, as it would for a user.
-    void start(const QString& text)
+    // After the application, so that it has the focus when the hotkey comes, as it would for a user.
+    void startVorlex()
     {
-        {
-            test::EnvGuard native("QT_QPA_PLATFORM", "wayland");
-            field.emplace(text);
-        }
-        ASSERT_TRUE(field->waitFor("ready"));
         test::EnvGuard unset("QT_QPA_PLATFORM", {});       // the program chooses XWayland itself
         test::EnvGuard console("XDG_SESSION_TYPE", "tty"); // as a compositor started from a console has it
         vorlex.emplace(program, QStringList());
@@ -94,19 +89,28 @@ protected:
     std::optional<MutterPortal> portal;
     test::LocalHttpServer server;
     std::optional<test::EnvGuard> google;
-    std::optional<test::TextField> field;
     std::optional<test::ChildProcess> vorlex;
 };
 
-TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
+// A Wayland terminal gets its own copy key, never Ctrl+C, an interrupt there: foot runs a shell that
+// records every key and interrupt, with a line selected by foot's search (Ctrl+Shift+R, the text, Enter).
+TEST_F(Wayland, LayoutHotkeyTakesATerminalsSelectionWithoutAnInterrupt)
 {
-    start(u"akuo"_s);
+    const QString log = home.path() + u"/interrupts"_s;
+    test::ChildProcess foot(u"foot"_s, test::terminalRecorder(log));
+    ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; }, 10000)) << "foot runs the recorder";
+    const QStringList focusFoot{u"[app_id=foot] focus"_s}; // mapped, and with the keyboard
+    ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusFoot).exitCode == 0; }));
+    const QStringList search = u"-M ctrl -M shift -k r -m shift -m ctrl akuo -k Return"_s.split(u' ');
+    ASSERT_EQ(test::run(u"wtype"_s, search).exitCode, 0);
+    ASSERT_TRUE(waitUntil([] { return test::run(u"wl-paste"_s, {u"-p"_s, u"-n"_s}, {}, 2000).out == "akuo"; }));
+    startVorlex();
     EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
 
     ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
 
-    ASSERT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
-    EXPECT_EQ(HistoryManager().load().at(0).resultText, u"שלום"_s);
+    EXPECT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
+    EXPECT_EQ(HistoryManager().load().value(0).resultText, u"שלום"_s);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup is shown";
 
     // Clicks outside cannot be seen on Wayland: the popup goes when the focus does.
@@ -114,18 +118,25 @@ TEST_F(Wayland, LayoutHotkeyConvertsTheSelectionOfAWaylandApplication)
     // takes the focus on sway's command, whenever it would have come that far on its own.
     const QStringList focusPopup = {u"[pid=%1] focus"_s.arg(vorlex->pid())};
     ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusPopup).exitCode == 0; }));
-    ASSERT_EQ(test::run(u"swaymsg"_s, {u"[title=\"text field helper\"] focus"_s}).exitCode, 0);
+    ASSERT_EQ(test::run(u"swaymsg"_s, focusFoot).exitCode, 0);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "the popup is hidden";
+    // What reaches the program before this dot came before it.
+    ASSERT_EQ(test::run(u"wtype"_s, {u"."_s}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
+    EXPECT_EQ(test::readFile(log), "ready\n.") << "no key, no interrupt";
 }
 
+// Into GTK 3, which looks its shortcuts up in the keymap of the keyboard the keys come from.
 TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
 {
     const QString hebrew = u"שלום עולם"_s;
-    start(hebrew);
+    test::TextField field(hebrew, true, test::TextField::Toolkit::gtk3);
+    ASSERT_TRUE(field.waitFor("ready"));
+    startVorlex();
 
     ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"replace"_s}).exitCode, 0);
 
-    EXPECT_TRUE(waitUntil([&] { return field->text() == u"Hello world"_s; }, 10000)) << field->text();
+    EXPECT_TRUE(waitUntil([&] { return field.text() == u"Hello world"_s; }, 10000)) << field.text();
     ASSERT_EQ(server.requestCount(), 1);
     EXPECT_TRUE(QUrl::fromPercentEncoding(server.requests().at(0).query()).contains(hebrew))
         << "the selection was read whole, as UTF-8";
