@@ -107,15 +107,16 @@ private:
     {
         if (resource == None || !clientIds)
             return {resource, -1};
-        XResClientIdSpec spec{resource, XRES_CLIENT_ID_XID_MASK | XRES_CLIENT_ID_PID_MASK};
+        XResClientIdSpec query{resource, XRES_CLIENT_ID_XID_MASK | XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* values = nullptr;
-        if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success)
+        if (XResQueryClientIds(display, 1, &query, &count, &values) != Success)
             return {resource, -1};
         std::pair<quint64, qint64> found{resource, -1};
         for (long i = 0; i < count; ++i) {
+            const auto& [id, length, value] = values[i];
             if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_XID)
-                found.first = values[i].spec.client;
+                found.first = id.client;
             else if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_PID)
                 found.second = XResGetClientPid(&values[i]);
         }
