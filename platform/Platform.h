@@ -6,13 +6,14 @@
 
 #include <QList>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QtGlobal>
 
 #include <functional>
 #include <optional>
-
-class QObject;
+#include <utility>
+#include <vector>
 
 namespace vorlex {
 
@@ -28,6 +29,29 @@ enum KeyModifier : quint32 {
 };
 
 enum class MouseButton { Left, Right };
+
+// Callbacks that wait for something to be done: each runs once, in the order added, and not at all
+// once its context is gone.
+class Waiters {
+public:
+    void add(QObject* context, std::function<void()> done) { list.emplace_back(context, std::move(done)); }
+    bool empty() const { return list.empty(); }
+    // Runs them, or hands each to forward (which may make it wait again elsewhere).
+    void release(const std::function<void(QObject*, std::function<void()>)>& forward = {})
+    {
+        for (auto& [context, done] : std::exchange(list, {})) {
+            if (!context)
+                continue;
+            if (forward)
+                forward(context, std::move(done));
+            else
+                done();
+        }
+    }
+
+private:
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> list;
+};
 
 // One mouse button press seen system-wide, with the pointer in global screen coordinates.
 struct ButtonPress {

@@ -4,12 +4,10 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QPointer>
 #include <QTimer>
 
 #include <deque>
 #include <optional>
-#include <vector>
 
 namespace vorlex::wayland {
 
@@ -41,7 +39,7 @@ public:
     {
         if (events.empty() && !pending)
             return sent();
-        waiting.emplace_back(context, std::move(sent));
+        waiting.add(context, std::move(sent));
     }
 
 private:
@@ -71,7 +69,7 @@ private:
         if (session) // without its handle (ended by the desktop meanwhile) it sends nothing
             session->notify(QStringLiteral("NotifyKeyboardKeycode"), {QVariantMap(), keycode, pressed});
         if (events.size() == 1)
-            releaseWaiting();
+            waiting.release();
         QTimer::singleShot(keyEventGapMs, &timerContext, [this] {
             events.pop_front();
             sendNextEvent();
@@ -114,14 +112,14 @@ private:
                          [this, restoreToken](uint response, const QVariantMap& results) {
                              if (response != 0)
                                  return failed(restoreToken, response, results);
-                             // Each token is good for one restore: keep the new one.
-                             writeToken(results.value(QStringLiteral("restore_token")).toString());
                              state = State::open;
                              if (pending && !pendingSince.hasExpired())
                                  send(*pending);
                              pending.reset();
                              if (events.empty())
-                                 releaseWaiting();
+                                 waiting.release();
+                             // Each token is good for one restore: keep the new one, once the key is out.
+                             writeToken(results.value(QStringLiteral("restore_token")).toString());
                          });
     }
 
@@ -135,15 +133,7 @@ private:
         }
         pending.reset();
         state = consent.refuse(response, results) ? State::closed : State::refused;
-        releaseWaiting();
-    }
-
-    void releaseWaiting()
-    {
-        for (const auto& [context, sent] : std::exchange(waiting, {})) {
-            if (context)
-                sent();
-        }
+        waiting.release();
     }
 
     QString readToken() const
@@ -169,9 +159,9 @@ private:
                           "Ctrl+C/Ctrl+V are not sent this session"};
     std::unique_ptr<PortalSession> session;
     std::optional<int> pending;
-    std::deque<std::pair<int, uint>> events;                                  // the front one has been sent
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting; // for whenSent
-    QObject timerContext;                                                     // the gaps' timers go with the sender
+    std::deque<std::pair<int, uint>> events; // the front one has been sent
+    Waiters waiting;                         // for whenSent
+    QObject timerContext;                    // the gaps' timers go with the sender
     QDeadlineTimer pendingSince;
 };
 

@@ -8,7 +8,6 @@
 #include <QPointer>
 
 #include <utility>
-#include <vector>
 
 namespace vorlex::wayland {
 
@@ -41,7 +40,7 @@ public:
     {
         if (asking == 0)
             return xwayland->whenSent(waiter, std::move(sent));
-        waiting.emplace_back(waiter, std::move(sent));
+        waiting.add(waiter, std::move(sent));
     }
 
     void inspectFocus(QObject* waiter, std::function<void(FocusedApplication)> told) override
@@ -68,12 +67,11 @@ private:
             keyboard.sendCopy();
     }
 
+    // Held until the text was read; the inner sender tells when its own keys went out.
     void releaseWaiting()
     {
-        for (auto& [waiter, sent] : std::exchange(waiting, {})) {
-            if (waiter)
-                xwayland->whenSent(waiter, std::move(sent));
-        }
+        waiting.release(
+            [this](QObject* waiter, std::function<void()> sent) { xwayland->whenSent(waiter, std::move(sent)); });
     }
 
     const QString socket;
@@ -81,7 +79,7 @@ private:
     VirtualKeyboard& keyboard;
     QObject context; // the questions to sway in flight
     int asking = 0;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting;
+    Waiters waiting;
 };
 
 } // namespace

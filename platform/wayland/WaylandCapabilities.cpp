@@ -1,5 +1,6 @@
 #include "WaylandCapabilities.h"
 
+#include "PortalSession.h"
 #include "WaylandConnection.h"
 
 #include <QDBusMessage>
@@ -40,9 +41,9 @@ WaylandCapabilities gatherCapabilities(const WaylandConnection* connection, cons
     // Each portal's version property: an interface the service lacks answers with an error.
     const QDeadlineTimer deadline(timeoutMs);
     for (const QString& name : {globalShortcuts, remoteDesktop}) {
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(QLatin1String(portalService), QLatin1String(portalPath),
+                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << QStringLiteral("org.freedesktop.portal.") + name << QStringLiteral("version");
         const QDBusMessage reply = bus.call(get, QDBus::Block, int(qMax(1, deadline.remainingTime())));
         const QVariant version = reply.arguments().value(0).value<QDBusVariant>().variant();

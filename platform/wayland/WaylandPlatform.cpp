@@ -17,7 +17,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDir>
-#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -61,17 +60,6 @@ void registerWithPortals(const QDBusConnection& bus)
     bus.asyncCall(message);
 }
 
-bool onXWayland()
-{
-    return qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
-}
-
-Display* xwaylandDisplay()
-{
-    const auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return native ? native->display() : nullptr;
-}
-
 class WaylandPlatform final : public Platform {
 public:
     WaylandPlatform(std::unique_ptr<wayland::WaylandConnection> wayland, const QString& reason)
@@ -82,7 +70,7 @@ public:
         std::signal(SIGPIPE, SIG_IGN);
         const QDBusConnection bus = QDBusConnection::sessionBus();
         registerWithPortals(bus);
-        const auto offered = wayland::gatherCapabilities(connection.get(), bus, onXWayland(), portalQueryMs);
+        const auto offered = wayland::gatherCapabilities(connection.get(), bus, qtDisplay() != nullptr, portalQueryMs);
         const Choice choice = wayland::choose(offered);
 
         if (choice.clipboard != Choice::Clipboard::xwaylandBridge)
@@ -104,7 +92,7 @@ public:
             keys = std::make_unique<NoKeySender>();
         // X terminals are known on every desktop, through XWayland; Wayland ones only where the
         // compositor names the focused window (sway).
-        keys = x11::createTerminalGuard(std::move(keys), xwaylandDisplay(), *clipboardInUse);
+        keys = x11::createTerminalGuard(std::move(keys), qtDisplay(), *clipboardInUse);
         if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
             keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)

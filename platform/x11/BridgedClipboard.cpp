@@ -4,13 +4,11 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QTimer>
 
 #include <xcb/xcb.h>
 
 #include <utility>
-#include <vector>
 
 namespace vorlex::x11 {
 
@@ -41,7 +39,7 @@ public:
     {
         if (served)
             return ready();
-        waiting.emplace_back(context, std::move(ready));
+        waiting.add(context, std::move(ready));
         // A desktop that never asks (no bridge after all) delays the paste this long at most.
         QTimer::singleShot(bridgeWaitMs, &timers, [this, current = generation] {
             if (current == generation)
@@ -63,16 +61,13 @@ private:
     void release()
     {
         served = true;
-        for (auto& [context, ready] : std::exchange(waiting, {})) {
-            if (context)
-                ready();
-        }
+        waiting.release();
     }
 
     QtClipboard clipboard;
     quint64 generation = 0;
     bool served = true;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting;
+    Waiters waiting;
     QObject timers;
 };
 

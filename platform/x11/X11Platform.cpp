@@ -13,7 +13,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
-#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/record.h>
@@ -24,13 +23,13 @@ using namespace Qt::StringLiterals;
 
 namespace vorlex {
 
-namespace {
-
 Display* qtDisplay()
 {
     const auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return native ? native->display() : nullptr;
 }
+
+namespace {
 
 // The extensions the layer relies on that the server lacks. The program carries on either way.
 QStringList missingExtensions(Display* display)
@@ -54,8 +53,7 @@ QStringList missingExtensions(Display* display)
     if (!xinput2 && !XRecordQueryVersion(display, &major, &minor))
         missing << QStringLiteral("XInputExtension 2 or RECORD");
     // Without it a terminal's selection is never taken: who owns it cannot be told.
-    if (!XResQueryExtension(display, &event, &error) || !XResQueryVersion(display, &major, &minor) ||
-        (major == 1 && minor < 2))
+    if (!x11::tellsClientIds(display))
         missing << QStringLiteral("X-Resource 1.2");
     return missing;
 }

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+typedef struct _XDisplay Display;
+
 namespace vorlex {
 
 struct X11PlatformOptions {
@@ -17,6 +19,9 @@ struct X11PlatformOptions {
     // Why X11 was chosen; when set, the start line says so on stderr, with any X extension missing.
     QString reason;
 };
+
+// Qt's own X connection (X11, or XWayland under a Wayland compositor); null when Qt runs on none.
+Display* qtDisplay();
 
 // Needs a QGuiApplication connected to an X server (the xcb platform plugin).
 std::unique_ptr<Platform> createX11Platform(X11PlatformOptions options = {});

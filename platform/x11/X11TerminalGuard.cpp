@@ -6,7 +6,6 @@
 #include "X11WindowSystem.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -15,7 +14,6 @@
 
 #include <tuple>
 #include <utility>
-#include <vector>
 
 namespace vorlex::x11 {
 
@@ -34,13 +32,6 @@ public:
     X11TerminalGuard(std::unique_ptr<KeySender> keySender, Display* connection, Clipboard& target)
         : keys(std::move(keySender)), display(connection), windows(createWindowSystem(connection)), clipboard(target)
     {
-        int event = 0;
-        int error = 0;
-        int major = 0;
-        int minor = 0;
-        // Version 1.2 tells which process a client is.
-        clientIds = display && XResQueryExtension(display, &event, &error) &&
-                    XResQueryVersion(display, &major, &minor) && (major > 1 || minor >= 2);
     }
 
     void sendCopy() override
@@ -68,7 +59,7 @@ public:
     {
         if (reading == 0)
             return keys->whenSent(waiter, std::move(sent));
-        waiting.emplace_back(waiter, std::move(sent));
+        waiting.add(waiter, std::move(sent));
     }
 
     void inspectFocus(QObject* waiter, std::function<void(FocusedApplication)> told) override
@@ -124,25 +115,34 @@ private:
         return found;
     }
 
+    // Held until the text was read; the inner sender tells when its own keys went out.
     void releaseWaiting()
     {
-        for (auto& [waiter, sent] : std::exchange(waiting, {})) {
-            if (waiter)
-                keys->whenSent(waiter, std::move(sent));
-        }
+        waiting.release(
+            [this](QObject* waiter, std::function<void()> sent) { keys->whenSent(waiter, std::move(sent)); });
     }
 
     std::unique_ptr<KeySender> keys;
     Display* display;
     std::unique_ptr<WindowSystem> windows;
     Clipboard& clipboard;
-    bool clientIds = false;
+    const bool clientIds = tellsClientIds(display);
     QObject context; // the selection reads in flight
     int reading = 0;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> waiting;
+    Waiters waiting;
 };
 
 } // namespace
+
+bool tellsClientIds(Display* display)
+{
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    return display && XResQueryExtension(display, &event, &error) && XResQueryVersion(display, &major, &minor) &&
+           (major > 1 || minor >= 2);
+}
 
 X11Copy chooseCopy(const X11Focus& focus)
 {

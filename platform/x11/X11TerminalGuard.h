@@ -33,6 +33,9 @@ enum class X11Copy { copyKey, readPrimary, nothing };
 // Else what PRIMARY holds came from elsewhere, and nothing is taken.
 X11Copy chooseCopy(const X11Focus& focus);
 
+// Whether the server has X-Resource 1.2, which tells the X client and the process of a window.
+bool tellsClientIds(Display* display);
+
 // keys sends the copy and paste keystrokes; a terminal's selection goes to clipboard. display is Qt's
 // connection (X11 or XWayland), or null, where everything goes to keys.
 std::unique_ptr<KeySender> createTerminalGuard(std::unique_ptr<KeySender> keys, Display* display, Clipboard& clipboard);
