@@ -1,7 +1,6 @@
 #include "AppDelegate.h"
 
 #include "DBusService.h"
-#include "HistoryManager.h"
 #include "HotkeyManager.h"
 #include "SettingsManager.h"
 #include "StatusBarController.h"
@@ -28,8 +27,6 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     // Tray only: closing the popup or the settings window never ends the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    // History is written in the background; what is recorded before quitting is on disk after it.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [] { HistoryManager::shared().flush(); });
 
     statusBar = std::make_unique<StatusBarController>(desktop, actions);
 
