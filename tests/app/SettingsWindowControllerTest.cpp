@@ -68,15 +68,16 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
 }
 
 // Start at login is the autostart entry's presence, read at every opening. What Save cannot write (a
-// file stands where the autostart folder goes, a folder where the settings file goes: root too is
-// stopped) is named in red under the form, which stays open; the hotkeys keep the bindings on disk.
+// file stands where the autostart folder goes, a folder where the entry or the settings file goes:
+// root too is stopped) is named in red under the form, which stays open; the hotkeys keep the bindings on disk.
 TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite)
 {
-    enum Blocked { nothing, autostart, settings };
+    enum Blocked { nothing, entry, autostart, settings };
     const std::tuple<bool, bool, Blocked, bool> cases[] = {
         // The entry is there at the opening, the box is checked, what cannot be written, the entry after Save.
         {true, false, nothing, false},
         {false, true, nothing, true},
+        {false, true, entry, false},
         {false, true, autostart, false},
         {false, false, settings, false},
     };
@@ -90,6 +91,7 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
         ASSERT_TRUE(QDir(folder).removeRecursively());
         ASSERT_TRUE(blocked == autostart ? QFile(folder).open(QIODevice::WriteOnly)
                                          : AutostartEntry(u"/v"_s).setInstalled(before));
+        ASSERT_TRUE(blocked != entry || QDir().mkpath(AutostartEntry::path() + u"/x"_s));
         ASSERT_TRUE(blocked != settings || (QFile::remove(path) && QDir().mkpath(path)));
         HotkeyManager::shared().applySettings(std::nullopt);
         controller->showWindow();

@@ -101,9 +101,11 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsSelectionWithoutAnInterrupt)
     ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; }, 10000)) << "foot runs the recorder";
     const QStringList focusFoot{u"[app_id=foot] focus"_s}; // mapped, and with the keyboard
     ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusFoot).exitCode == 0; }));
-    const QStringList search = u"-M ctrl -M shift -k r -m shift -m ctrl akuo -k Return"_s.split(u' ');
-    ASSERT_EQ(test::run(u"wtype"_s, search).exitCode, 0);
-    ASSERT_TRUE(waitUntil([] { return test::run(u"wl-paste"_s, {u"-p"_s, u"-n"_s}, {}, 2000).out == "akuo"; }));
+    // Escape ends a search that a busy foot left open; again until foot serves the line as PRIMARY.
+    const QStringList search = u"-k Escape -M ctrl -M shift -k r -m shift -m ctrl akuo -k Return"_s.split(u' ');
+    const auto selected = [] { return test::run(u"wl-paste"_s, {u"-p"_s, u"-n"_s}, {}, 2000).out == "akuo"; };
+    ASSERT_TRUE(waitUntil([&] { return test::run(u"wtype"_s, search).exitCode == 0 && waitUntil(selected); }, 20000));
+    const QByteArray typedBefore = test::readFile(log);
     startVorlex();
     EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
 
@@ -123,7 +125,7 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsSelectionWithoutAnInterrupt)
     // What reaches the program before this dot came before it.
     ASSERT_EQ(test::run(u"wtype"_s, {u"."_s}).exitCode, 0);
     EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
-    EXPECT_EQ(test::readFile(log), "ready\n.") << "no key, no interrupt";
+    EXPECT_EQ(test::readFile(log), typedBefore + '.') << "no key, no interrupt";
 }
 
 // Into GTK 3, which looks its shortcuts up in the keymap of the keyboard the keys come from.
