@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ]; then
-    echo "run: no X display (DISPLAY is not set); Vorlex needs an X11 desktop session" >&2
+    echo "run: no X display (DISPLAY is not set); Vorlex needs an X11 session, or XWayland in a Wayland one" >&2
     exit 2
 fi
 build_dir=${BUILD_DIR:-build}
