@@ -16,7 +16,7 @@ constexpr int forwardTimeoutMs = 5000;
 
 } // namespace
 
-std::variant<LaunchRequest, int> RunningInstance::handOver(int argc, char* argv[])
+std::variant<LaunchRequest, int> RunningInstance::readArguments(int argc, char* argv[])
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -26,10 +26,15 @@ std::variant<LaunchRequest, int> RunningInstance::handOver(int argc, char* argv[
         std::fputs(qPrintable(*usage), stderr);
         return 2;
     }
-    const LaunchRequest& request = std::get<LaunchRequest>(parsed);
-    if (handOver(request))
+    return std::get<LaunchRequest>(parsed);
+}
+
+std::variant<LaunchRequest, int> RunningInstance::handOver(int argc, char* argv[])
+{
+    const std::variant<LaunchRequest, int> launch = readArguments(argc, argv);
+    if (const LaunchRequest* request = std::get_if<LaunchRequest>(&launch); request && handOver(*request))
         return 0;
-    return request;
+    return launch;
 }
 
 bool RunningInstance::handOver(const LaunchRequest& request)

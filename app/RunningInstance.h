@@ -17,6 +17,8 @@ public:
     static constexpr const char* objectPath = "/org/vorlex/Vorlex";
     static constexpr const char* interfaceName = "org.vorlex.Vorlex";
 
+    // The request the command line makes, or the exit status 2 after the usage message.
+    static std::variant<LaunchRequest, int> readArguments(int argc, char* argv[]);
     // A launch as its command line asks: the request when this process is to become the instance,
     // else its exit status, 2 after the usage message, 0 once the running instance has the request.
     static std::variant<LaunchRequest, int> handOver(int argc, char* argv[]);

@@ -16,10 +16,11 @@ namespace vorlex {
 // The program, talking to the translation services at endpoints (vorlex-e2e: a local server).
 int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
 {
-    // One instance per session: a later launch (a link opened on the desktop, a compositor's hotkey
-    // binding, a text, "--settings") hands its request to the running one before it builds anything.
+    // A later launch (a link opened on the desktop, a compositor's hotkey binding, a text,
+    // "--settings") goes through the launcher, which has handed its request over before it would
+    // come here: this one is started by it, the autostart entry or D-Bus activation, when nobody runs.
     // Read before QApplication, which removes the arguments it understands ("-reverse").
-    const std::variant<LaunchRequest, int> launch = RunningInstance::handOver(argc, argv);
+    const std::variant<LaunchRequest, int> launch = RunningInstance::readArguments(argc, argv);
     if (const int* status = std::get_if<int>(&launch))
         return *status;
     const LaunchRequest& request = std::get<LaunchRequest>(launch);
@@ -39,8 +40,9 @@ int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlex"));
 
-    // Launches at the same instant all found nobody above: the bus name decides which one runs, and
-    // the others hand over to it and leave before they show anything.
+    // Launches at the same instant that all found nobody, and a second one started without the
+    // launcher: the bus name decides which one runs, and the others hand over to it and leave before
+    // they show anything.
     DBusService services;
     if (!services.claimInstance(QDBusConnection::sessionBus(), request))
         return 0;
