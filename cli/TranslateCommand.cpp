@@ -76,7 +76,7 @@ int runTranslate(const QStringList& args)
 
     AppSettings settings = SettingsManager::shared().load();
     if (const auto engine = values.find(QStringLiteral("--engine")); engine != values.end()) {
-        if (engine->second == QLatin1String("google"))
+        if (engine->second.compare(QLatin1String("google"), Qt::CaseInsensitive) == 0)
             settings.engine = TranslationEngine::google;
         else if (engine->second.compare(QLatin1String("deepl"), Qt::CaseInsensitive) == 0)
             settings.engine = TranslationEngine::deepL;

@@ -64,7 +64,7 @@ TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
          R"({"hebrewDate":")" + tevet + R"(","localTime":")" + epoch +
              R"(","sourceNote":"Unix timestamp: 0","utcTime":")" + epoch + "\"}\n"},
         {"translate $G 'Tom & Jerry'", "", 0, "תום\n", "", google + "he&dt=t&q=Tom%20%26%20Jerry"},
-        {"translate --engine=google --google-url=$URL א", "", 0, "תום\n", "", google + "en&dt=t&q=%D7%90"},
+        {"translate --engine=Google --google-url=$URL א", "", 0, "תום\n", "", google + "en&dt=t&q=%D7%90"},
         {"translate --to fr $G", "1+1\n", 0, "תום\n", "", google + "fr&dt=t&q=1%2B1"},
         {"translate --json --deepl-url $URL hi", "", 0, json, "", deepL},
         {"translate --engine deepl --google-url $URL --deepl-url $URL hi", "", 0, "תום\n", "", deepL},
