@@ -75,11 +75,8 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
     enum Blocked { nothing, entry, autostart, settings };
     const std::tuple<bool, bool, Blocked, bool> cases[] = {
         // The entry is there at the opening, the box is checked, what cannot be written, the entry after Save.
-        {true, false, nothing, false},
-        {false, true, nothing, true},
-        {false, true, entry, false},
-        {false, true, autostart, false},
-        {false, false, settings, false},
+        {true, false, nothing, false},   {false, true, nothing, true},    {false, true, entry, false},
+        {false, true, autostart, false}, {false, false, settings, false},
     };
     const QString folder = QFileInfo(AutostartEntry::path()).path();
     open();
@@ -88,7 +85,7 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
         SCOPED_TRACE(testing::Message() << before << checked << blocked);
         controller->window()->close();
         EXPECT_TRUE(line->isHidden()) << "the line goes with the window";
-        ASSERT_TRUE(QDir(folder).removeRecursively());
+        ASSERT_TRUE(QFile::remove(folder) || QDir(folder).removeRecursively()); // the file a row left, or the folder
         ASSERT_TRUE(blocked == autostart ? QFile(folder).open(QIODevice::WriteOnly)
                                          : AutostartEntry(u"/v"_s).setInstalled(before));
         ASSERT_TRUE(blocked != entry || QDir().mkpath(AutostartEntry::path() + u"/x"_s));
