@@ -82,6 +82,17 @@ public:
     {
     }
 
+    // Closing the recording connection delivers what it still holds (XCloseDisplay syncs first), so
+    // it closes while every member is still here, with no one left to tell.
+    ~XServerObserver() override
+    {
+        keyHandler = nullptr;
+        buttonHandlers.clear();
+        recordNotifier.reset();
+        recordContext.reset();
+        recordDisplay.reset();
+    }
+
     bool watchKeys(KeyHandler handler) override
     {
         if (!start())
