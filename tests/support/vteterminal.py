@@ -1,0 +1,75 @@
+#!/usr/bin/python3
+# A VTE terminal in a window that need not look like a terminal: by default an editor's window (a text
+# pane above, the terminal below, class "geany"), as Geany, gedit or Kate embed one. Speaks the
+# helper-child protocol of textfieldhelper:
+#   ready 0      the window has the keyboard, the terminal the focus, and the command printed its first line
+#   selected 0   the terminal's whole text is selected (so its process owns PRIMARY), after ready, with --select
+# Options: --class NAME (WM_CLASS on X11, app_id on Wayland), --select, --interrupt-on-copy (Ctrl+Shift+C
+# with nothing selected sends ^C, as Konsole, GNOME Console and Terminator do), then -- COMMAND...
+# Run it with the system's python3 (python3-gi, gir1.2-vte-2.91); GDK_BACKEND picks X11 or Wayland.
+import sys
+
+import gi
+
+gi.require_version('Gtk', '3.0')
+gi.require_version('Gdk', '3.0')
+gi.require_version('Vte', '2.91')
+from gi.repository import Gdk, GLib, Gtk, Vte
+
+arguments = sys.argv[1:]
+command = arguments[arguments.index('--') + 1:] if '--' in arguments else ['/bin/sh']
+options = arguments[:arguments.index('--')] if '--' in arguments else arguments
+name = options[options.index('--class') + 1] if '--class' in options else 'geany'
+GLib.set_prgname(name)
+Gdk.set_program_class(name)
+
+
+def report(line):
+    print(line, flush=True)
+
+
+state = {'ready': False, 'output': False}
+
+
+def check_ready(*_):
+    if not state['ready'] and state['output'] and window.is_active():
+        state['ready'] = True
+        terminal.grab_focus()
+        report('ready 0')
+        if '--select' in options:
+            terminal.select_all()
+            report('selected 0')
+
+
+def contents_changed(_):
+    if terminal.get_cursor_position()[1] > 0:  # past the first line
+        state['output'] = True
+        check_ready()
+
+
+def key_pressed(_, event):
+    control_shift = Gdk.ModifierType.CONTROL_MASK | Gdk.ModifierType.SHIFT_MASK
+    if ('--interrupt-on-copy' in options and event.state & control_shift == control_shift
+            and Gdk.keyval_to_lower(event.keyval) == Gdk.KEY_c and not terminal.get_has_selection()):
+        terminal.feed_child(b'\x03')
+        return True
+    return False
+
+
+window = Gtk.Window(title=name)
+window.set_default_size(640, 400)
+paned = Gtk.Paned(orientation=Gtk.Orientation.VERTICAL)
+editor = Gtk.TextView()
+editor.get_buffer().set_text('int main() { return 0; }\n')
+terminal = Vte.Terminal()
+paned.pack1(editor, True, False)
+paned.pack2(terminal, True, False)
+window.add(paned)
+window.connect('destroy', Gtk.main_quit)
+window.connect('notify::is-active', check_ready)
+terminal.connect('contents-changed', contents_changed)
+terminal.connect('key-press-event', key_pressed)
+terminal.connect('child-exited', lambda *_: Gtk.main_quit())
+terminal.spawn_async(Vte.PtyFlags.DEFAULT, None, command, None, GLib.SpawnFlags.DEFAULT, None, None, -1, None, None)
+window.show_all()
+Gtk.main()
