@@ -97,6 +97,16 @@ public:
     }
 };
 
+// The highlighted text (X11's PRIMARY selection, Wayland's primary selection), read without a keystroke:
+// what a capture takes where a copy key could harm the application or would not copy.
+class PrimarySelection : public NonCopyable {
+public:
+    // done gets the text highlighted now, or nothing when none is offered as text or the owner does not
+    // answer in time. It runs once on the UI thread, never before this returns, and not at all once
+    // context is gone.
+    virtual void read(QObject* context, std::function<void(std::optional<QString>)> done) = 0;
+};
+
 // What the application that has the keyboard focus makes of the copy and paste keystrokes.
 enum class FocusedApplication {
     ordinary, // copies on Ctrl+C and pastes on Ctrl+V
