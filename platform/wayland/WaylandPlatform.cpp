@@ -73,10 +73,13 @@ public:
         const auto offered = wayland::gatherCapabilities(connection.get(), bus, qtDisplay() != nullptr, portalQueryMs);
         const Choice choice = wayland::choose(offered);
 
-        if (choice.clipboard != Choice::Clipboard::xwaylandBridge)
-            clipboardInUse = wayland::createDataControlClipboard(
+        if (choice.clipboard != Choice::Clipboard::xwaylandBridge) {
+            auto dataControl = wayland::createDataControlClipboard(
                 *connection, choice.clipboard == Choice::Clipboard::extDataControl ? wayland::DataControl::ext
                                                                                    : wayland::DataControl::wlr);
+            highlight = dataControl.get();
+            clipboardInUse = std::move(dataControl);
+        }
         if (!clipboardInUse)
             clipboardInUse = x11::createBridgedClipboard();
         std::unique_ptr<wayland::VirtualKeyboard> keyboard;
@@ -113,6 +116,7 @@ private:
     // First, so it goes last: the clipboard and the keyboard live on it.
     std::unique_ptr<wayland::WaylandConnection> connection;
     std::unique_ptr<Clipboard> clipboardInUse;
+    PrimarySelection* highlight = nullptr; // data-control's primary selection, where the clipboard is data-control
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<Hotkeys> shortcuts;
     QtScheduler qtScheduler;
