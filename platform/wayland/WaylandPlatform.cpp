@@ -82,10 +82,10 @@ public:
         }
         if (!clipboardInUse)
             clipboardInUse = x11::createBridgedClipboard();
-        std::unique_ptr<wayland::VirtualKeyboard> keyboard;
+        std::unique_ptr<KeySender> keyboard;
         if (choice.keys == Choice::Keys::virtualKeyboard)
             keyboard = wayland::createVirtualKeyboard(*connection);
-        wayland::VirtualKeyboard* const virtualKeys = keyboard.get();
+        KeySender* const virtualKeys = keyboard.get();
         if (keyboard)
             keys = std::move(keyboard);
         else if (choice.keys == Choice::Keys::remoteDesktop)
@@ -94,10 +94,10 @@ public:
         if (!keys)
             keys = std::make_unique<NoKeySender>();
         // X terminals are known on every desktop, through XWayland; Wayland ones only where the
-        // compositor names the focused window (sway).
+        // compositor names the focused window and its process (sway).
         keys = x11::createTerminalGuard(std::move(keys), qtDisplay(), *clipboardInUse);
         if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
-            keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
+            keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys, highlight, *clipboardInUse);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
             shortcuts = wayland::createPortalGlobalShortcuts(bus);
 
