@@ -1,11 +1,16 @@
 // Which window sway's tree says has the focus, wherever it sits in the tree.
 
 #include "SwayIpc.h"
+#include "SwayTerminalGuard.h"
 
 #include "TestSupport.h"
 
+#include <QLocalServer>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
+using namespace vorlex;
 using namespace vorlex::wayland;
 
 namespace {
@@ -22,6 +27,41 @@ TEST(SwayIpc, TheFocusedWindowIsFoundInTheTree)
     EXPECT_EQ(focused("false", "true", "false"), (SwayWindow{u"foot"_s, false, 42}));
     EXPECT_EQ(focused("false", "false", "true"), (SwayWindow{QString(), true}));
     EXPECT_EQ(focusedWindowIn("not a tree"), std::nullopt);
+}
+
+// A sway that takes the question and never answers: no key goes anywhere, and the focus counts as a
+// terminal, so nothing is pasted either.
+TEST(SwayTerminalGuard, NoAnswerInTimeMeansNoKey)
+{
+    struct Keys final : KeySender {
+        explicit Keys(QStringList& sink) : log(sink) {}
+        void sendCopy() override { log << u"copy"_s; }
+        void sendPaste() override { log << u"paste"_s; }
+        QStringList& log;
+    };
+    struct NoClipboard final : Clipboard {
+        quint64 changeCount() const override { return 0; }
+        QString text() const override { return {}; }
+        void setText(const QString&) override {}
+        void watchChanges(QObject*, std::function<void()>) override {}
+    } clipboard;
+    QTemporaryDir dir;
+    QLocalServer silentSway;
+    ASSERT_TRUE(silentSway.listen(dir.filePath(u"sway-ipc.sock"_s)));
+    QStringList sent;
+    Keys keyboard(sent);
+    const auto guard = createSwayTerminalGuard(silentSway.fullServerName(), std::make_unique<Keys>(sent), keyboard,
+                                               nullptr, clipboard);
+    QObject context;
+    bool keysDone = false;
+    std::optional<FocusedApplication> focus;
+    guard->sendCopy();
+    guard->whenSent(&context, [&] { keysDone = true; });
+    guard->inspectFocus(&context, [&](FocusedApplication told) { focus = told; });
+
+    ASSERT_TRUE(test::waitUntil([&] { return keysDone && focus; }, 2000));
+    EXPECT_EQ(focus, FocusedApplication::terminal);
+    EXPECT_EQ(sent, QStringList()) << "no key without sway's answer";
 }
 
 } // namespace
