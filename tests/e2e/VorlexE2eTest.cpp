@@ -176,23 +176,37 @@ TEST_F(E2e, SimultaneousLaunchesLeaveOneInstanceWithEveryRequest)
     }
 }
 
-// A desktop ends its session with SIGTERM: the program ends as by its Quit, with the result it showed
-// last on disk, though the store is large enough that writing it is still under way.
-TEST_F(E2e, SigtermQuitsWithTheLastResultSaved)
+// A desktop ends its session with SIGTERM, a terminal's Ctrl+C is SIGINT and closing it SIGHUP: the
+// program ends as by its Quit, with the result it showed last on disk, though the store is large
+// enough that writing it is still under way.
+TEST_F(E2e, QuitSignalsEndWithTheLastResultSaved)
 {
     const QByteArray entry = R"({"id":"0F6C3B0E-6D7E-4C1A-9F00-3A2B1C0D9E8F","type":"layout","originalText":")" +
                              QByteArray(200000, 'a') + R"(","resultText":"b","timestamp":0})";
-    ASSERT_TRUE(test::writeFile(home.vorlexConfigDir() + u"/defaults.json"_s,
-                                "{\"translationHistory_v1\":[" + QByteArrayList(49, entry).join(',') + "]}"));
-    start();
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"ConvertKeyboardLayout"_s);
-    ASSERT_EQ(QDBusConnection::sessionBus().call(call << u"akuo"_s).type(), QDBusMessage::ReplyMessage);
-    ASSERT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        ASSERT_TRUE(test::writeFile(home.vorlexConfigDir() + u"/defaults.json"_s,
+                                    "{\"translationHistory_v1\":[" + QByteArrayList(49, entry).join(',') + "]}"));
+        start();
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"ConvertKeyboardLayout"_s);
+        ASSERT_EQ(QDBusConnection::sessionBus().call(call << u"akuo"_s).type(), QDBusMessage::ReplyMessage);
+        ASSERT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup";
 
-    ::kill(vorlex->pid(), SIGTERM);
-    EXPECT_EQ(vorlex->exitCode(), 0);
-    EXPECT_EQ(HistoryManager().load().value(0).resultText, u"שלום"_s);
+        ::kill(vorlex->pid(), signal);
+        EXPECT_EQ(vorlex->exitCode(), 0);
+        EXPECT_EQ(HistoryManager().load().value(0).resultText, u"שלום"_s);
+        vorlex.reset();
+    }
+}
+
+// A later launch hands its argument to the running program over the bus and leaves: "--settings"
+// opens the settings window there.
+TEST_F(E2e, ALaterLaunchHandsSettingsOver)
+{
+    start();
+    EXPECT_EQ(test::run(program, {u"--settings"_s}, {}, 10000).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "settings shown";
 }
 
 } // namespace
