@@ -1,0 +1,110 @@
+#include "OcrEngine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QPointer>
+#include <QThread>
+
+#include <cstring>
+
+namespace vorlex {
+
+OcrEngine::OcrEngine(Factory factory, QObject* parent) : QObject(parent), make(std::move(factory)) {}
+
+OcrEngine::~OcrEngine()
+{
+    if (!thread)
+        return;
+    cancelled = true;
+    thread->quit();
+    thread->wait();
+    worker.reset();
+    recognizer.reset();
+}
+
+OcrEngine::Made OcrEngine::loadModule()
+{
+    const QString name = QStringLiteral("vorlex-ocr.so");
+    const QDir here(QCoreApplication::applicationDirPath());
+    QString reason = name + QStringLiteral(" לא נמצא");
+    for (const QString& path :
+         {here.filePath(name), here.filePath(QStringLiteral("../" VORLEX_LIBEXEC_DIR "/vorlex/") + name)}) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        QLibrary library(path); // never unloaded: Tesseract keeps threads and caches of its own
+        using Create = void (*)(std::unique_ptr<TextRecognizer>*);
+        const auto create = reinterpret_cast<Create>(library.resolve("vorlexCreateTextRecognizer"));
+        if (!create) {
+            reason = library.errorString(); // a missing libtesseract shows here
+            break;
+        }
+        std::unique_ptr<TextRecognizer> made;
+        create(&made);
+        if (made)
+            return made;
+    }
+    return RecognitionError{RecognitionError::Kind::engineMissing, reason};
+}
+
+GreyImage OcrEngine::greyImage(const QImage& image)
+{
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    GreyImage converted{grey.width(), grey.height(), {}};
+    converted.pixels.resize(qsizetype(converted.width) * converted.height);
+    for (int y = 0; y < grey.height(); ++y)
+        std::memcpy(converted.pixels.data() + qsizetype(y) * converted.width, grey.constScanLine(y),
+                    size_t(converted.width));
+    return converted;
+}
+
+void OcrEngine::post(std::function<void()> job)
+{
+    if (!thread) {
+        thread = std::make_unique<QThread>();
+        thread->setObjectName(QStringLiteral("ocr"));
+        worker = std::make_unique<QObject>();
+        worker->moveToThread(thread.get());
+        thread->start(QThread::LowPriority); // the UI thread keeps the upper hand on a busy machine
+    }
+    QMetaObject::invokeMethod(worker.get(), std::move(job), Qt::QueuedConnection);
+}
+
+TextRecognizer* OcrEngine::engine()
+{
+    if (!recognizer && !loadFailure) {
+        Made made = make();
+        if (auto* failure = std::get_if<RecognitionError>(&made))
+            loadFailure = *failure;
+        else
+            recognizer = std::move(std::get<std::unique_ptr<TextRecognizer>>(made));
+    }
+    return recognizer.get();
+}
+
+void OcrEngine::prepare()
+{
+    post([this] {
+        if (TextRecognizer* reader = engine())
+            reader->load(); // a failure comes again with the first picture
+    });
+}
+
+void OcrEngine::recognize(const QImage& image, QObject* context, std::function<void(const RecognitionOutcome&)> done)
+{
+    post([this, image, held = QPointer<QObject>(context), done = std::move(done)] {
+        TextRecognizer* reader = engine();
+        const RecognitionOutcome outcome =
+            reader ? reader->recognize(greyImage(image), &cancelled) : RecognitionOutcome(*loadFailure);
+        QMetaObject::invokeMethod(
+            this,
+            [held, done, outcome] {
+                if (held)
+                    done(outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+} // namespace vorlex

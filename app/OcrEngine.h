@@ -1,0 +1,59 @@
+#pragma once
+
+// Text recognition off the UI thread. The engine (the vorlex-ocr module: Tesseract and its libraries)
+// is loaded on first use, on a thread of its own, and kept; each picture is read there, one after
+// another, and its outcome comes back on the UI thread.
+
+#include "TextRecognizer.h"
+
+#include <QImage>
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <variant>
+
+class QThread;
+
+namespace vorlex {
+
+class OcrEngine : public QObject {
+    Q_OBJECT
+
+public:
+    using Made = std::variant<std::unique_ptr<TextRecognizer>, RecognitionError>;
+    // Makes the engine; runs on the engine's thread, once.
+    using Factory = std::function<Made()>;
+
+    explicit OcrEngine(Factory make = loadModule, QObject* parent = nullptr);
+    // Stops a recognition under way at its next word and waits for the thread.
+    ~OcrEngine() override;
+
+    // Loads the engine now, ahead of the first picture (while the user picks the area).
+    void prepare();
+    // done gets the text of image, or why there is none, once, on the UI thread; not at all once
+    // context is gone.
+    void recognize(const QImage& image, QObject* context, std::function<void(const RecognitionOutcome&)> done);
+
+    // The module beside the program (its folder, else ../<libexec>/vorlex from it: vorlex-e2e and the
+    // tests in the build); engineMissing when it or Tesseract cannot be loaded.
+    static Made loadModule();
+    static GreyImage greyImage(const QImage& image);
+
+private:
+    void post(std::function<void()> job);
+    // On the engine's thread.
+    TextRecognizer* engine();
+
+    const Factory make;
+    std::unique_ptr<QThread> thread;
+    std::unique_ptr<QObject> worker; // lives on thread; jobs are posted to it
+    std::atomic<bool> cancelled{false};
+    // Touched on the engine's thread only (and by the destructor once it has ended).
+    std::unique_ptr<TextRecognizer> recognizer;
+    std::optional<RecognitionError> loadFailure;
+};
+
+} // namespace vorlex

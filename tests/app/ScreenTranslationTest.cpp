@@ -1,0 +1,143 @@
+// Translating from the screen: known text at a known place on the test's X screen, read by the
+// recognition module the program loads, through the frozen screen (X11) or a picture the desktop took.
+
+#include "AppFixture.h"
+#include "HistoryManager.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace vorlex;
+using namespace vorlex::test;
+
+namespace {
+
+const QString hello = u"Hello world"_s;
+
+class ScreenTranslationTest : public AppFixture {
+protected:
+    ScreenTranslationTest()
+    {
+        label.setWindowFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint);
+        label.setStyleSheet(u"background: white; color: black; font: 22px 'DejaVu Sans'; padding: 4px"_s);
+        label.setGeometry(textArea);
+        label.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&label));
+    }
+    static QWidget* overlay()
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == u"screenAreaPicker"_s && widget->isVisible())
+                return widget;
+        }
+        return nullptr;
+    }
+    // The frozen screen of the screen action, once it is up.
+    QWidget* pickStarted()
+    {
+        runner.run(ActionRunner::Action::translateScreen);
+        platform.fakeScheduler.advance(0);
+        return waitUntil([] { return overlay(); }) ? overlay() : nullptr;
+    }
+    void drag(QWidget* on, const QRect& area)
+    {
+        QTest::mousePress(on, Qt::LeftButton, {}, area.topLeft());
+        QTest::mouseMove(on, area.bottomRight());
+        QTest::mouseRelease(on, Qt::LeftButton, {}, area.bottomRight());
+        platform.fakeScheduler.advance(0);
+    }
+    QString popupText() const
+    {
+        const auto* view = runner.popup() ? runner.popup()->window()->findChild<QTextEdit*>(u"textView"_s) : nullptr;
+        return view ? view->toPlainText() : QString();
+    }
+
+    const QRect textArea{200, 300, 300, 50};
+    QLabel label{hello};
+};
+
+TEST_F(ScreenTranslationTest, ThePickedAreaIsReadAndTranslatedAsAnyText)
+{
+    QWidget* frozen = pickStarted();
+    ASSERT_TRUE(frozen);
+    drag(frozen, textArea.adjusted(-10, -10, 10, 10));
+    EXPECT_FALSE(overlay());
+    ASSERT_TRUE(waitUntil([&] { return HistoryManager::shared().load().size() == 1; }, 20000)) << popupText();
+    EXPECT_EQ(HistoryManager::shared().load().value(0).originalText, hello);
+    EXPECT_EQ(HistoryManager::shared().load().value(0).resultText, u"translated"_s);
+
+    // Escape, or a click without a drag, leaves everything as it was.
+    for (const bool escape : {true, false}) {
+        frozen = pickStarted();
+        ASSERT_TRUE(frozen);
+        escape ? QTest::keyClick(frozen, Qt::Key_Escape) : QTest::mouseClick(frozen, Qt::LeftButton);
+        platform.fakeScheduler.advance(0);
+        EXPECT_FALSE(overlay());
+    }
+    EXPECT_EQ(server.requestCount(), 1);
+}
+
+// A blank area, an area off the screens, a desktop that takes no pictures: the popup's error line.
+TEST_F(ScreenTranslationTest, WhatCannotBeReadIsSaidInThePopup)
+{
+    label.clear();
+    label.repaint();
+    runner.translateScreenArea(textArea);
+    EXPECT_TRUE(waitUntil([&] { return popupText() == u"שגיאה: לא נמצא טקסט באזור שנבחר"_s; }, 20000)) << popupText();
+    runner.translateScreenArea(QRect(-5000, -5000, 100, 100));
+    EXPECT_TRUE(waitUntil([&] { return popupText() == u"שגיאה: האזור שנבחר נמצא מחוץ למסך"_s; })) << popupText();
+    platform.fakeScreenPictures.answer = ScreenPictures::Failure{ScreenPictures::Failure::Kind::unavailable, u"none"_s};
+    runner.run(ActionRunner::Action::translateScreen);
+    platform.fakeScheduler.advance(0);
+    EXPECT_EQ(popupText(), u"שגיאה: שולחן העבודה אינו מאפשר לצלם את המסך (none)"_s);
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+// Wayland: the desktop's own dialog picked the area, or took the whole screen for the frozen one. Its
+// temporary file goes once read.
+TEST_F(ScreenTranslationTest, ADesktopsPictureIsReadWhereThePortalLeftIt)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"shot.png"_s);
+    ASSERT_TRUE(label.grab().save(path));
+    platform.fakeScreenPictures.answer = ScreenPictures::Picture{path, true};
+    runner.run(ActionRunner::Action::translateScreen);
+    platform.fakeScheduler.advance(0);
+    EXPECT_FALSE(overlay());
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return popup() == Shown{TranslationMode::translate, hello, 0};
+        },
+        20000))
+        << popupText();
+    EXPECT_FALSE(QFile::exists(path));
+
+    ASSERT_TRUE(QApplication::primaryScreen()->grabWindow(0).save(path));
+    platform.fakeScreenPictures.answer = ScreenPictures::Picture{path, false};
+    QWidget* frozen = pickStarted();
+    ASSERT_TRUE(frozen);
+    EXPECT_EQ(platform.fakeScreenPictures.asked, (QList<bool>{true, true}));
+    label.hide(); // the frozen picture still shows it
+    drag(frozen, textArea.adjusted(4, 4, -4, -4));
+    EXPECT_TRUE(waitUntil([&] { return server.requestCount() == 2; }, 20000));
+}
+
+// A text read after another request took the popup is dropped; a failure, too.
+TEST_F(ScreenTranslationTest, ALateReadingLeavesANewerRequestAlone)
+{
+    TranslationWindowController window(platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()});
+    for (const RecognitionOutcome& late : {RecognitionOutcome(hello), RecognitionOutcome(RecognitionError{})}) {
+        window.showPending(5);
+        window.show(TranslationMode::keyboardLayout, u"akuo"_s, 6);
+        window.finishPending(late);
+        EXPECT_EQ(window.shown(), (Shown{TranslationMode::keyboardLayout, u"akuo"_s, 6}));
+    }
+    window.showPending(5);
+    window.finishPending(hello);
+    EXPECT_EQ(window.shown(), (Shown{TranslationMode::translate, hello, 5}));
+}
+
+} // namespace
