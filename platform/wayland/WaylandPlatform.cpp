@@ -3,6 +3,7 @@
 #include "BridgedClipboard.h"
 #include "DataControlClipboard.h"
 #include "PortalGlobalShortcuts.h"
+#include "PortalScreenshot.h"
 #include "PortalSession.h"
 #include "PrivateFile.h"
 #include "RemoteDesktopKeySender.h"
@@ -97,6 +98,7 @@ public:
             keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
             shortcuts = wayland::createPortalGlobalShortcuts(bus);
+        screenshots = wayland::createPortalScreenshot(bus, qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
 
         std::fprintf(stderr, "vorlex: Wayland platform (%s): %s\n", qPrintable(reason),
                      qPrintable(wayland::describe(offered, choice)));
@@ -108,6 +110,7 @@ public:
     WindowSystem& windowSystem() override { return windows; }
     InputObserver& inputObserver() override { return input; }
     Hotkeys* hotkeys() override { return shortcuts.get(); }
+    ScreenPictures* screenPictures() override { return screenshots.get(); }
 
 private:
     // First, so it goes last: the clipboard and the keyboard live on it.
@@ -115,6 +118,7 @@ private:
     std::unique_ptr<Clipboard> clipboardInUse;
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<Hotkeys> shortcuts;
+    std::unique_ptr<ScreenPictures> screenshots;
     QtScheduler qtScheduler;
     NoWindowSystem windows;
     NoInputObserver input;
