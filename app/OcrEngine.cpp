@@ -9,9 +9,14 @@
 
 #include <cstring>
 
+#include <malloc.h>
+
 namespace vorlex {
 
-OcrEngine::OcrEngine(Factory factory, QObject* parent) : QObject(parent), make(std::move(factory)) {}
+OcrEngine::OcrEngine(Scheduler& timers, Factory factory, QObject* parent)
+    : QObject(parent), scheduler(timers), make(std::move(factory))
+{
+}
 
 OcrEngine::~OcrEngine()
 {
@@ -83,8 +88,22 @@ TextRecognizer* OcrEngine::engine()
     return recognizer.get();
 }
 
+void OcrEngine::releaseLater()
+{
+    scheduler.after(releaseAfterMs, this, [this, use = ++uses] {
+        if (use != uses)
+            return;
+        post([this] {
+            recognizer.reset();
+            loadFailure.reset();
+            malloc_trim(0); // most of it goes back to the system only so
+        });
+    });
+}
+
 void OcrEngine::prepare()
 {
+    releaseLater();
     post([this] {
         if (TextRecognizer* reader = engine())
             reader->load(); // a failure comes again with the first picture
@@ -99,7 +118,8 @@ void OcrEngine::recognize(const QImage& image, QObject* context, std::function<v
             reader ? reader->recognize(greyImage(image), &cancelled) : RecognitionOutcome(*loadFailure);
         QMetaObject::invokeMethod(
             this,
-            [held, done, outcome] {
+            [this, held, done, outcome] {
+                releaseLater();
                 if (held)
                     done(outcome);
             },

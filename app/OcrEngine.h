@@ -1,9 +1,10 @@
 #pragma once
 
 // Text recognition off the UI thread. The engine (the vorlex-ocr module: Tesseract and its libraries)
-// is loaded on first use, on a thread of its own, and kept; each picture is read there, one after
-// another, and its outcome comes back on the UI thread.
+// is loaded on first use, on a thread of its own; each picture is read there, one after another, and
+// its outcome comes back on the UI thread. A minute without use gives its languages' memory back.
 
+#include "Platform.h"
 #include "TextRecognizer.h"
 
 #include <QImage>
@@ -27,7 +28,7 @@ public:
     // Makes the engine; runs on the engine's thread, once.
     using Factory = std::function<Made()>;
 
-    explicit OcrEngine(Factory make = loadModule, QObject* parent = nullptr);
+    explicit OcrEngine(Scheduler& scheduler, Factory make = loadModule, QObject* parent = nullptr);
     // Stops a recognition under way at its next word and waits for the thread.
     ~OcrEngine() override;
 
@@ -42,12 +43,19 @@ public:
     static Made loadModule();
     static GreyImage greyImage(const QImage& image);
 
+    static constexpr int releaseAfterMs = 60'000;
+
 private:
     void post(std::function<void()> job);
     // On the engine's thread.
     TextRecognizer* engine();
 
+    // After the last use, unless another came meanwhile.
+    void releaseLater();
+
+    Scheduler& scheduler;
     const Factory make;
+    quint64 uses = 0;
     std::unique_ptr<QThread> thread;
     std::unique_ptr<QObject> worker; // lives on thread; jobs are posted to it
     std::atomic<bool> cancelled{false};

@@ -49,7 +49,7 @@ void removeIfTemporary(const QString& path)
 } // namespace
 
 ScreenTranslation::ScreenTranslation(Platform& platform, OcrEngine::Factory make, QObject* parent)
-    : QObject(parent), desktop(platform), engine(std::move(make)), picker(platform.scheduler())
+    : QObject(parent), desktop(platform), engine(platform.scheduler(), std::move(make)), picker(platform.scheduler())
 {
 }
 

@@ -272,8 +272,10 @@ TesseractRecognizer::TesseractRecognizer(QString folder) : tessdata(folder.isEmp
 
 TesseractRecognizer::~TesseractRecognizer()
 {
-    if (api)
-        api->End();
+    if (!api)
+        return;
+    api->End();
+    tesseract::TessBaseAPI::ClearPersistentCache(); // the dictionaries Tesseract keeps for the next engine
 }
 
 QString TesseractRecognizer::defaultTessdata()

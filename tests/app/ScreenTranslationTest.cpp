@@ -3,6 +3,7 @@
 
 #include "AppFixture.h"
 #include "HistoryManager.h"
+#include "OcrEngine.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -138,6 +139,41 @@ TEST_F(ScreenTranslationTest, ALateReadingLeavesANewerRequestAlone)
     window.showPending(5);
     window.finishPending(hello);
     EXPECT_EQ(window.shown(), (Shown{TranslationMode::translate, hello, 5}));
+}
+
+// The engine is made on first use and given back a while after the last.
+TEST(OcrEngine, IsMadeOnFirstUseAndReleasedWhenIdle)
+{
+    struct Reader final : TextRecognizer {
+        RecognitionOutcome recognize(const GreyImage& image, const std::atomic<bool>*) override
+        {
+            return QString::number(image.width);
+        }
+        std::optional<RecognitionError> load() override { return std::nullopt; }
+    };
+    FakeScheduler scheduler;
+    std::atomic<int> made = 0;
+    OcrEngine engine(scheduler, [&made]() -> OcrEngine::Made {
+        ++made;
+        return std::make_unique<Reader>();
+    });
+    QStringList read;
+    const auto use = [&] {
+        engine.recognize(QImage(7, 1, QImage::Format_RGB32), &engine,
+                         [&](const RecognitionOutcome& outcome) { read << std::get<QString>(outcome); });
+        return waitUntil([&, before = read.size()] { return read.size() > before; });
+    };
+    EXPECT_EQ(made, 0);
+    ASSERT_TRUE(use());
+    scheduler.advance(OcrEngine::releaseAfterMs - 1);
+    ASSERT_TRUE(use()); // the minute starts again
+    scheduler.advance(OcrEngine::releaseAfterMs - 1);
+    ASSERT_TRUE(use());
+    EXPECT_EQ(made, 1);
+    scheduler.advance(OcrEngine::releaseAfterMs);
+    ASSERT_TRUE(use());
+    EXPECT_EQ(made, 2);
+    EXPECT_EQ(read, QStringList(4, u"7"_s));
 }
 
 } // namespace
