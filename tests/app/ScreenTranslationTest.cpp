@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "HistoryManager.h"
 #include "OcrEngine.h"
+#include "ScreenAreaPicker.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -174,6 +175,22 @@ TEST(OcrEngine, IsMadeOnFirstUseAndReleasedWhenIdle)
     ASSERT_TRUE(use());
     EXPECT_EQ(made, 2);
     EXPECT_EQ(read, QStringList(4, u"7"_s));
+}
+
+// Two screens side by side, the right one at twice the resolution: an area across them comes out at
+// the resolution of the screen that holds most of it, white where no screen is.
+TEST(ScreenAreaPicker, CropsAcrossScreensAtTheirResolution)
+{
+    QImage left(100, 50, QImage::Format_RGB32), right(200, 100, QImage::Format_RGB32);
+    left.fill(Qt::red);
+    right.fill(Qt::blue);
+    const QList<ScreenShot> shots{{left, {0, 0, 100, 50}}, {right, {100, 0, 100, 50}}};
+    const QImage cut = ScreenAreaPicker::crop(shots, QRect(90, 10, 40, 60));
+    ASSERT_EQ(cut.size(), QSize(80, 120));
+    EXPECT_EQ(cut.pixelColor(18, 78), QColor(Qt::red));
+    EXPECT_EQ(cut.pixelColor(21, 1), QColor(Qt::blue));
+    EXPECT_EQ(cut.pixelColor(40, 81), QColor(Qt::white));
+    EXPECT_TRUE(ScreenAreaPicker::crop(shots, QRect(300, 0, 10, 10)).isNull());
 }
 
 } // namespace
