@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTextEdit>
 
+#include <climits>
+
 using namespace vorlex;
 using namespace vorlex::test;
 
@@ -89,11 +91,19 @@ TEST_F(ScreenTranslationTest, WhatCannotBeReadIsSaidInThePopup)
     label.repaint();
     runner.translateScreenArea(textArea);
     EXPECT_TRUE(waitUntil([&] { return popupText() == u"שגיאה: לא נמצא טקסט באזור שנבחר"_s; }, 20000)) << popupText();
-    runner.translateScreenArea(QRect(-5000, -5000, 100, 100));
+    services.TranslateScreenArea(INT_MAX - 5, 10, INT_MAX, 10); // its right edge held within an int
     EXPECT_TRUE(waitUntil([&] { return popupText() == u"שגיאה: האזור שנבחר נמצא מחוץ למסך"_s; })) << popupText();
-    platform.fakeScreenPictures.answer = ScreenPictures::Failure{ScreenPictures::Failure::Kind::unavailable, u"none"_s};
+    using Failure = ScreenPictures::Failure;
+    platform.fakeScreenPictures.answer = Failure{Failure::Kind::unavailable, u"none"_s};
     runner.run(ActionRunner::Action::translateScreen);
     platform.fakeScheduler.advance(0);
+    EXPECT_EQ(popupText(), u"שגיאה: שולחן העבודה אינו מאפשר לצלם את המסך (none)"_s);
+    // The user's own cancel, and an empty rectangle, say nothing.
+    platform.fakeScreenPictures.answer = Failure{Failure::Kind::cancelled, {}};
+    runner.run(ActionRunner::Action::translateScreen);
+    services.TranslateScreenArea(10, 10, 0, 10);
+    platform.fakeScheduler.advance(0);
+    EXPECT_EQ(platform.fakeScreenPictures.asked.size(), 2);
     EXPECT_EQ(popupText(), u"שגיאה: שולחן העבודה אינו מאפשר לצלם את המסך (none)"_s);
     EXPECT_EQ(server.requestCount(), 0);
 }
