@@ -1,0 +1,113 @@
+// Text recognition of a 1000 x 200 px area with two interface lines (goal: under 1 s with the engine
+// loaded), next to the floor: Tesseract itself on the same picture as it comes, without the preparation
+// (grey, scaled) Vorlex does first. Also the first use, when the module's engine loads its languages.
+// The share of characters read right prints as a counter.
+//   build/bench/ocrbench   (draws its lines offscreen when there is no display)
+
+#include "TesseractRecognizer.h"
+
+#include <benchmark/benchmark.h>
+#include <tesseract/baseapi.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+using namespace vorlex;
+
+const QStringList lines{QStringLiteral("פתחו את תפריט הקובץ ובחרו בשמירה"),
+                        QStringLiteral("Open the File menu and choose Save As")};
+
+GreyImage twoLines()
+{
+    QImage image(1000, 200, QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    painter.setFont(font);
+    painter.drawText(QRect(20, 50, 960, 30), Qt::AlignRight, lines[0]);
+    painter.drawText(QRect(20, 110, 960, 30), Qt::AlignLeft, lines[1]);
+    painter.end();
+    GreyImage grey{image.width(), image.height(), {}};
+    for (int y = 0; y < image.height(); ++y)
+        grey.pixels.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.width());
+    return grey;
+}
+
+double accuracy(const QString& read)
+{
+    const QString expected = lines.join(u'\n');
+    std::vector<qsizetype> previous(read.size() + 1), row(read.size() + 1);
+    for (qsizetype j = 0; j <= read.size(); ++j)
+        previous[j] = j;
+    for (qsizetype i = 1; i <= expected.size(); ++i) {
+        row[0] = i;
+        for (qsizetype j = 1; j <= read.size(); ++j)
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (expected[i - 1] != read[j - 1])});
+        std::swap(previous, row);
+    }
+    return 1.0 - double(previous[read.size()]) / double(expected.size());
+}
+
+void BM_FirstUse(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TesseractRecognizer recognizer;
+        benchmark::DoNotOptimize(recognizer.load());
+    }
+}
+BENCHMARK(BM_FirstUse)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_Recognize(benchmark::State& state)
+{
+    const GreyImage image = twoLines();
+    TesseractRecognizer recognizer;
+    recognizer.load();
+    QString read;
+    for (auto _ : state) {
+        const RecognitionOutcome outcome = recognizer.recognize(image);
+        read = std::holds_alternative<QString>(outcome) ? std::get<QString>(outcome) : QString();
+    }
+    state.counters["accuracy"] = accuracy(read);
+}
+BENCHMARK(BM_Recognize)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+void BM_TesseractFloor(benchmark::State& state)
+{
+    const GreyImage image = twoLines();
+    tesseract::TessBaseAPI api;
+    api.Init(TesseractRecognizer::defaultTessdata().toLocal8Bit().constData(), "heb+eng", tesseract::OEM_LSTM_ONLY);
+    api.SetPageSegMode(tesseract::PSM_AUTO);
+    QString read;
+    for (auto _ : state) {
+        api.SetImage(reinterpret_cast<const unsigned char*>(image.pixels.constData()), image.width, image.height, 1,
+                     image.width);
+        api.SetSourceResolution(96);
+        const std::unique_ptr<char[]> text(api.GetUTF8Text());
+        read = QString::fromUtf8(text.get()).trimmed().remove(QChar(0x200E)).remove(QChar(0x200F));
+        api.Clear();
+    }
+    state.counters["accuracy"] = accuracy(read);
+}
+BENCHMARK(BM_TesseractFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv); // fonts, for drawing the lines
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("goal: BM_Recognize under 1000 ms per area (1000 x 200 px, two lines), on a machine at rest\n");
+    return 0;
+}
