@@ -5,6 +5,7 @@
 //   build/bench/ocrbench   (draws its lines offscreen when there is no display)
 
 #include "TesseractRecognizer.h"
+#include "TestSupport.h"
 
 #include <benchmark/benchmark.h>
 #include <tesseract/baseapi.h>
@@ -41,17 +42,7 @@ GreyImage twoLines()
 
 double accuracy(const QString& read)
 {
-    const QString expected = lines.join(u'\n');
-    std::vector<qsizetype> previous(read.size() + 1), row(read.size() + 1);
-    for (qsizetype j = 0; j <= read.size(); ++j)
-        previous[j] = j;
-    for (qsizetype i = 1; i <= expected.size(); ++i) {
-        row[0] = i;
-        for (qsizetype j = 1; j <= read.size(); ++j)
-            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (expected[i - 1] != read[j - 1])});
-        std::swap(previous, row);
-    }
-    return 1.0 - double(previous[read.size()]) / double(expected.size());
+    return test::characterAccuracy(lines.join(u'\n'), read);
 }
 
 void BM_FirstUse(benchmark::State& state)

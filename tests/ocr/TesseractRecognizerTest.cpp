@@ -41,21 +41,6 @@ QByteArray drawn(const QStringList& lines, const QString& family, int pixels, bo
     return bytes;
 }
 
-// The share of characters right: 1 - edit distance / length.
-double accuracy(const QString& expected, const QString& read)
-{
-    std::vector<qsizetype> previous(read.size() + 1), row(read.size() + 1);
-    for (qsizetype j = 0; j <= read.size(); ++j)
-        previous[j] = j;
-    for (qsizetype i = 1; i <= expected.size(); ++i) {
-        row[0] = i;
-        for (qsizetype j = 1; j <= read.size(); ++j)
-            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (expected[i - 1] != read[j - 1])});
-        std::swap(previous, row);
-    }
-    return 1.0 - double(previous[read.size()]) / double(expected.size());
-}
-
 TEST(TesseractRecognizer, ReadsHebrewAndEnglishLinesInLogicalOrder)
 {
     const struct Case {
@@ -97,7 +82,7 @@ TEST(TesseractRecognizer, ReadsHebrewAndEnglishLinesInLogicalOrder)
         const qint64 elapsed = timer.elapsed();
         ASSERT_TRUE(std::holds_alternative<QString>(outcome)) << std::get<RecognitionError>(outcome).description();
         const QString read = std::get<QString>(outcome);
-        const double share = accuracy(c.lines.join(u'\n'), read);
+        const double share = test::characterAccuracy(c.lines.join(u'\n'), read);
         std::printf("[ocr] %-32s %5.1f%% of characters, %lld ms: %s\n", c.name, 100 * share, qlonglong(elapsed),
                     qPrintable(QString(read).replace(u'\n', u" / "_s)));
         EXPECT_GE(share, 0.95) << read;
