@@ -69,6 +69,9 @@ TEST_F(ScreenTranslationTest, ThePickedAreaIsReadAndTranslatedAsAnyText)
     ASSERT_TRUE(frozen);
     drag(frozen, textArea.adjusted(-10, -10, 10, 10));
     EXPECT_FALSE(overlay());
+    // Until the text is read (on a thread of its own, answered through this event loop), the spinner.
+    ASSERT_TRUE(runner.popup());
+    EXPECT_TRUE(runner.popup()->window()->findChild<QWidget*>(u"spinner"_s)->isVisible());
     ASSERT_TRUE(waitUntil([&] { return HistoryManager::shared().load().size() == 1; }, 20000)) << popupText();
     EXPECT_EQ(HistoryManager::shared().load().value(0).originalText, hello);
     EXPECT_EQ(HistoryManager::shared().load().value(0).resultText, u"translated"_s);
