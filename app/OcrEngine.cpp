@@ -1,9 +1,5 @@
 #include "OcrEngine.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLibrary>
 #include <QPointer>
 #include <QThread>
 
@@ -29,30 +25,6 @@ OcrEngine::~OcrEngine()
     recognizer.reset();
 }
 
-OcrEngine::Made OcrEngine::loadModule()
-{
-    const QString name = QStringLiteral("vorlex-ocr.so");
-    const QDir here(QCoreApplication::applicationDirPath());
-    QString reason = name + QStringLiteral(" לא נמצא");
-    for (const QString& path :
-         {here.filePath(name), here.filePath(QStringLiteral("../" VORLEX_LIBEXEC_DIR "/vorlex/") + name)}) {
-        if (!QFileInfo(path).isFile())
-            continue;
-        QLibrary library(path); // never unloaded: Tesseract keeps threads and caches of its own
-        using Create = void (*)(std::unique_ptr<TextRecognizer>*);
-        const auto create = reinterpret_cast<Create>(library.resolve("vorlexCreateTextRecognizer"));
-        if (!create) {
-            reason = library.errorString(); // a missing libtesseract shows here
-            break;
-        }
-        std::unique_ptr<TextRecognizer> made;
-        create(&made);
-        if (made)
-            return made;
-    }
-    return RecognitionError{RecognitionError::Kind::engineMissing, reason};
-}
-
 GreyImage OcrEngine::greyImage(const QImage& image)
 {
     const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
@@ -67,6 +39,7 @@ GreyImage OcrEngine::greyImage(const QImage& image)
 void OcrEngine::post(std::function<void()> job)
 {
     if (!thread) {
+        limitRecognitionThreads(); // here, before the thread that loads the module reads it
         thread = std::make_unique<QThread>();
         thread->setObjectName(QStringLiteral("ocr"));
         worker = std::make_unique<QObject>();

@@ -28,7 +28,7 @@ public:
     // Makes the engine; runs on the engine's thread, once.
     using Factory = std::function<Made()>;
 
-    explicit OcrEngine(Scheduler& scheduler, Factory make = loadModule, QObject* parent = nullptr);
+    explicit OcrEngine(Scheduler& scheduler, Factory make = loadTextRecognizer, QObject* parent = nullptr);
     // Stops a recognition under way at its next word and waits for the thread.
     ~OcrEngine() override;
 
@@ -38,9 +38,6 @@ public:
     // context is gone.
     void recognize(const QImage& image, QObject* context, std::function<void(const RecognitionOutcome&)> done);
 
-    // The module beside the program (its folder, else ../<libexec>/vorlex from it: vorlex-e2e and the
-    // tests in the build); engineMissing when it or Tesseract cannot be loaded.
-    static Made loadModule();
     static GreyImage greyImage(const QImage& image);
 
     static constexpr int releaseAfterMs = 60'000;

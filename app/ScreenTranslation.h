@@ -18,7 +18,7 @@ class ScreenTranslation : public QObject {
     Q_OBJECT
 
 public:
-    explicit ScreenTranslation(Platform& platform, OcrEngine::Factory make = OcrEngine::loadModule,
+    explicit ScreenTranslation(Platform& platform, OcrEngine::Factory make = loadTextRecognizer,
                                QObject* parent = nullptr);
     ~ScreenTranslation() override;
 

@@ -1,7 +1,7 @@
 #include "OcrCommand.h"
 
 #include "CliSupport.h"
-#include "TesseractRecognizer.h"
+#include "TextRecognizer.h"
 
 #include <QFile>
 
@@ -11,7 +11,7 @@ namespace vorlex::cli {
 
 namespace {
 
-// More than any picture of maximumImagePixels takes as PNG or JPEG.
+// More than a PNG or JPEG of the largest picture the engine reads takes.
 constexpr qint64 maximumFileBytes = qint64(256) * 1024 * 1024;
 
 int fail(const RecognitionError& error)
@@ -42,12 +42,16 @@ int runOcr(const QStringList& args)
     if (bytes.size() > maximumFileBytes)
         return fail({Kind::imageTooLarge, {}});
 
-    const auto image = decodeImage(bytes);
+    auto engine = loadTextRecognizer();
+    if (const auto* error = std::get_if<RecognitionError>(&engine))
+        return fail(*error);
+    TextRecognizer& recognizer = *std::get<std::unique_ptr<TextRecognizer>>(engine);
+    const auto image = recognizer.decode(bytes);
     if (const auto* error = std::get_if<RecognitionError>(&image))
         return fail(error->kind == Kind::unreadableImage
                         ? RecognitionError{Kind::unreadableImage, path + QStringLiteral(": ") + error->detail}
                         : *error);
-    const RecognitionOutcome outcome = TesseractRecognizer().recognize(std::get<GreyImage>(image));
+    const RecognitionOutcome outcome = recognizer.recognize(std::get<GreyImage>(image));
     if (const auto* error = std::get_if<RecognitionError>(&outcome))
         return fail(*error);
     return writeLine(std::get<QString>(outcome)) ? exitSuccess : exitFailure;

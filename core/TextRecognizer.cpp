@@ -1,6 +1,42 @@
 #include "TextRecognizer.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
 namespace vorlex {
+
+void limitRecognitionThreads()
+{
+    if (!qEnvironmentVariableIsSet("OMP_THREAD_LIMIT"))
+        qputenv("OMP_THREAD_LIMIT", "1");
+}
+
+std::variant<std::unique_ptr<TextRecognizer>, RecognitionError> loadTextRecognizer()
+{
+    limitRecognitionThreads();
+    const QString name = QStringLiteral("vorlex-ocr.so");
+    const QDir here(QCoreApplication::applicationDirPath());
+    QString reason = name + QStringLiteral(" לא נמצא");
+    for (const QString& path :
+         {here.filePath(name), here.filePath(QStringLiteral("../" VORLEX_LIBEXEC_DIR "/vorlex/") + name)}) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        QLibrary library(path); // never unloaded: Tesseract keeps threads and caches of its own
+        using Create = void (*)(std::unique_ptr<TextRecognizer>*);
+        const auto create = reinterpret_cast<Create>(library.resolve("vorlexCreateTextRecognizer"));
+        if (!create) {
+            reason = library.errorString(); // a missing libtesseract shows here
+            break;
+        }
+        std::unique_ptr<TextRecognizer> made;
+        create(&made);
+        if (made)
+            return made;
+    }
+    return RecognitionError{RecognitionError::Kind::engineMissing, reason};
+}
 
 QString RecognitionError::description() const
 {

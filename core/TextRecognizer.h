@@ -1,14 +1,15 @@
 #pragma once
 
 // Reading the text in a picture (OCR), Hebrew and English together. The engine (Tesseract, with some
-// fifty libraries of its own) lives in a module that the program loads on first use; this is what the
-// program, the module and vorlex-cli share. QtCore only.
+// fifty libraries of its own) lives in a module that the program and vorlex-cli load on first use;
+// this is what they share with it. QtCore only.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -61,7 +62,18 @@ public:
     virtual RecognitionOutcome recognize(const GreyImage& image, const std::atomic<bool>* cancelled = nullptr) = 0;
     // Loads the languages now rather than at the first recognize (which blocks as long); why it cannot.
     virtual std::optional<RecognitionError> load() = 0;
+    // A PNG or JPEG file's bytes (or another format the engine reads) as a grey picture.
+    virtual std::variant<GreyImage, RecognitionError> decode(const QByteArray& bytes) = 0;
 };
+
+// The engine: the vorlex-ocr module, from the running program's folder or ../<libexec>/vorlex from it
+// (bin/vorlex-cli, and the programs of the build); engineMissing when it or Tesseract cannot be loaded.
+// Limits Tesseract's threads first.
+std::variant<std::unique_ptr<TextRecognizer>, RecognitionError> loadTextRecognizer();
+// Tesseract on one thread: its OpenMP threads spin waiting for each other, several times slower on a
+// busy two-core machine (bench/OcrBench.cpp). Sets OMP_THREAD_LIMIT=1 unless it is set; libgomp reads
+// it once, when the module loads it. Call it before the process starts threads that read the environment.
+void limitRecognitionThreads();
 
 // The languages read, as Tesseract names them, and the Debian packages that hold them.
 struct RecognitionLanguage {

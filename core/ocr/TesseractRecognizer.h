@@ -17,6 +17,10 @@ class TessBaseAPI;
 
 namespace vorlex {
 
+// A PNG or JPEG file's bytes (or another format Leptonica reads) as a grey picture; transparent parts
+// count as white.
+std::variant<GreyImage, RecognitionError> decodeImage(const QByteArray& bytes);
+
 class TesseractRecognizer final : public TextRecognizer {
 public:
     // tessdata: the folder of the language files; empty for defaultTessdata().
@@ -25,6 +29,7 @@ public:
 
     RecognitionOutcome recognize(const GreyImage& image, const std::atomic<bool>* cancelled = nullptr) override;
     std::optional<RecognitionError> load() override;
+    std::variant<GreyImage, RecognitionError> decode(const QByteArray& bytes) override { return decodeImage(bytes); }
 
     // $TESSDATA_PREFIX, as Tesseract itself reads it, else Debian's folder.
     static QString defaultTessdata();
@@ -36,10 +41,6 @@ private:
 
 // Pictures larger than this are not read (an 8K screen is 33 million pixels).
 inline constexpr qint64 maximumImagePixels = 40'000'000;
-
-// A PNG or JPEG file's bytes (or another format Leptonica reads) as a grey picture; transparent parts
-// count as white.
-std::variant<GreyImage, RecognitionError> decodeImage(const QByteArray& bytes);
 
 // What the engine is given: dark text on a light ground (a dark theme is turned over), the letters
 // scaled to about glyphHeight px, a white margin around. Nothing when nothing in it looks like text.

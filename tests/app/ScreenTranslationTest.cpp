@@ -164,6 +164,7 @@ TEST(OcrEngine, IsMadeOnFirstUseAndReleasedWhenIdle)
             return QString::number(image.width);
         }
         std::optional<RecognitionError> load() override { return std::nullopt; }
+        std::variant<GreyImage, RecognitionError> decode(const QByteArray&) override { return GreyImage{}; }
     };
     FakeScheduler scheduler;
     std::atomic<int> made = 0;
