@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRect>
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
@@ -113,8 +114,13 @@ std::optional<Split> otsuSplit(const GreyImage& image)
     return best > 0 ? std::optional(split) : std::nullopt;
 }
 
-// The median height of what looks like letters: the connected dark components, without specks and rules.
-std::optional<int> medianGlyphHeight(const GreyImage& image, int threshold)
+// What looks like letters: the connected dark components, without specks and rules.
+struct Glyphs {
+    int height = 0; // the median
+    QRect bounds;   // of them all
+};
+
+std::optional<Glyphs> findGlyphs(const GreyImage& image, int threshold)
 {
     PixHolder binary(pixCreate(image.width, image.height, 1));
     if (!binary)
@@ -133,18 +139,32 @@ std::optional<int> medianGlyphHeight(const GreyImage& image, int threshold)
     if (!boxes)
         return std::nullopt;
     std::vector<int> heights;
+    QRect bounds;
     for (int i = 0; i < boxaGetCount(boxes.get()); ++i) {
         l_int32 x = 0, y = 0, w = 0, h = 0;
         boxaGetBoxGeometry(boxes.get(), i, &x, &y, &w, &h);
         const bool rule = w > 8 * h || h > 16 * w || h > image.height * 9 / 10;
-        if (h >= smallestGlyph && !rule)
+        if (h >= smallestGlyph && !rule) {
             heights.push_back(h);
+            bounds |= QRect(x, y, w, h);
+        }
     }
     if (heights.empty())
         return std::nullopt;
     const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
     std::nth_element(heights.begin(), middle, heights.end());
-    return *middle;
+    return Glyphs{*middle, bounds};
+}
+
+GreyImage cropped(const GreyImage& image, const QRect& area)
+{
+    if (area == QRect(0, 0, image.width, image.height))
+        return image;
+    GreyImage part{area.width(), area.height(), {}};
+    part.pixels.reserve(qsizetype(part.width) * part.height);
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        part.pixels.append(image.pixels.constData() + qsizetype(y) * image.width + area.left(), part.width);
+    return part;
 }
 
 // Without the rows and columns at its edges that are mostly ink: what lay around the window the area was
@@ -174,12 +194,7 @@ GreyImage withoutDarkEdges(const GreyImage& image, int threshold)
         else
             trimmed = false;
     }
-    if (left == 0 && top == 0 && right == image.width && bottom == image.height)
-        return image;
-    GreyImage inner{right - left, bottom - top, {}};
-    for (int y = top; y < bottom; ++y)
-        inner.pixels.append(image.pixels.constData() + qsizetype(y) * image.width + left, inner.width);
-    return inner;
+    return cropped(image, QRect(left, top, right - left, bottom - top));
 }
 
 // Tesseract's lines, each trimmed, without its bidi marks and blank lines: one line break between lines.
@@ -251,11 +266,16 @@ std::optional<GreyImage> prepareForRecognition(const GreyImage& image)
     const int threshold =
         std::min<int>(turn ? uchar(levels[split->threshold + 1]) : uchar(levels[split->threshold]), 254);
     light = withoutDarkEdges(light, threshold);
-    const std::optional<int> glyph = medianGlyphHeight(light, threshold);
-    if (!glyph)
+    const std::optional<Glyphs> glyphs = findGlyphs(light, threshold);
+    if (!glyphs)
         return std::nullopt;
+    // The text and a margin around it: less for the engine to lay out, and a short line in a large empty
+    // area is not taken for a speck.
+    const int margin = 3 * glyphs->height;
+    light = cropped(light,
+                    glyphs->bounds.adjusted(-margin, -margin, margin, margin) & QRect(0, 0, light.width, light.height));
 
-    double scale = std::clamp(double(glyphHeight) / *glyph, smallestScale, largestScale);
+    double scale = std::clamp(double(glyphHeight) / glyphs->height, smallestScale, largestScale);
     const double pixels = double(light.width) * light.height;
     scale = std::min(scale, std::max(1.0, std::sqrt(double(maximumImagePixels) / pixels)));
     PixHolder pix = toPix(light);
@@ -306,6 +326,8 @@ std::optional<RecognitionError> TesseractRecognizer::load()
     if (engine->Init(QFile::encodeName(tessdata).constData(), codes.join(QLatin1Char('+')).toLatin1().constData(),
                      tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) != 0)
         return RecognitionError{Kind::engineFailed, QStringLiteral("לא ניתן לטעון את קובצי השפה מ-") + tessdata};
+    // Tesseract's own layout analysis: an area may hold columns. (One uniform block read single lines a
+    // little better but put lines that start with a misread word in left-to-right order.)
     engine->SetPageSegMode(tesseract::PSM_AUTO);
     // Light text on dark ground is turned over before; trying each line inverted as well costs time.
     engine->SetVariable("tessedit_do_invert", "0");

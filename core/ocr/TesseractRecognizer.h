@@ -45,6 +45,6 @@ inline constexpr qint64 maximumImagePixels = 40'000'000;
 // What the engine is given: dark text on a light ground (a dark theme is turned over), the letters
 // scaled to about glyphHeight px, a white margin around. Nothing when nothing in it looks like text.
 std::optional<GreyImage> prepareForRecognition(const GreyImage& image);
-inline constexpr int glyphHeight = 22;
+inline constexpr int glyphHeight = 32;
 
 } // namespace vorlex
