@@ -85,6 +85,7 @@ void OcrEngine::prepare()
 
 void OcrEngine::recognize(const QImage& image, QObject* context, std::function<void(const RecognitionOutcome&)> done)
 {
+    ++uses; // a release already due waits for the next idle minute
     post([this, image, held = QPointer<QObject>(context), done = std::move(done)] {
         TextRecognizer* reader = engine();
         const RecognitionOutcome outcome =

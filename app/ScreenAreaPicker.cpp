@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>

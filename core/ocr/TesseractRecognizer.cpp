@@ -1,6 +1,7 @@
 #include "TesseractRecognizer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRect>
 
