@@ -42,7 +42,8 @@ quint32 modifierMask(const QStringList& modifiers)
 QList<Hotkey> HotkeyManager::hotkeys(const AppSettings& settings)
 {
     const HotkeyConfig* configs[] = {&settings.hotkeyTranslate, &settings.hotkeyLayoutConvert,
-                                     &settings.hotkeyReplaceText}; // in the order of hotkeyActionNames
+                                     &settings.hotkeyReplaceText,
+                                     &settings.hotkeyTranslateScreen}; // in the order of hotkeyActionNames
     QList<Hotkey> list;
     for (std::size_t i = 0; i < std::size(hotkeyActionNames); ++i) {
         const QString key = TextTerms::toLower(configs[i]->key); // "T" and "t" are the same key

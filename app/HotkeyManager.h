@@ -21,9 +21,9 @@ public:
 
     static HotkeyManager& shared();
 
-    // "translate", "layout" or "replace", as `vorlex --hotkey` takes them.
+    // "translate", "layout", "replace" or "screen", as `vorlex --hotkey` takes them.
     static std::optional<Action> actionNamed(const QString& name) { return hotkeyActionNamed(name); }
-    // The hotkeys of settings as the platform takes them, in the order translate, layout, replace,
+    // The hotkeys of settings as the platform takes them, in the order translate, layout, replace, screen,
     // each under its action's name; unassigned keys and keys outside the 46 are left out.
     static QList<Hotkey> hotkeys(const AppSettings& settings);
 

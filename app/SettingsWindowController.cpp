@@ -239,6 +239,8 @@ void SettingsViewController::buildForm()
     controlRow(QStringLiteral("החלפת פריסה:"), hotkeyLayoutConvertField);
     hotkeyReplaceTextField = new HotkeyRecorderField(this);
     controlRow(QStringLiteral("החלפת טקסט:"), hotkeyReplaceTextField);
+    hotkeyTranslateScreenField = new HotkeyRecorderField(this);
+    controlRow(QStringLiteral("תרגום מהמסך:"), hotkeyTranslateScreenField);
 
     saveErrorLabel = new QLabel(this);
     saveErrorLabel->setTextFormat(Qt::PlainText);
@@ -306,6 +308,7 @@ void SettingsViewController::buildForm()
         {hotkeyTranslateField, "hotkeyTranslateField"},
         {hotkeyLayoutConvertField, "hotkeyLayoutConvertField"},
         {hotkeyReplaceTextField, "hotkeyReplaceTextField"},
+        {hotkeyTranslateScreenField, "hotkeyTranslateScreenField"},
         {saveErrorLabel, "saveErrorLabel"},
         {saveButton, "saveButton"},
         {cancelButton, "cancelButton"},
@@ -332,6 +335,7 @@ void SettingsViewController::populateFromSettings()
     hotkeyTranslateField->setConfig(settings.hotkeyTranslate);
     hotkeyLayoutConvertField->setConfig(settings.hotkeyLayoutConvert);
     hotkeyReplaceTextField->setConfig(settings.hotkeyReplaceText);
+    hotkeyTranslateScreenField->setConfig(settings.hotkeyTranslateScreen);
 }
 
 void SettingsViewController::setOpacityValue(double value)
@@ -363,6 +367,7 @@ AppSettings SettingsViewController::recordFromControls() const
     record.hotkeyTranslate = hotkeyTranslateField->config();
     record.hotkeyLayoutConvert = hotkeyLayoutConvertField->config();
     record.hotkeyReplaceText = hotkeyReplaceTextField->config();
+    record.hotkeyTranslateScreen = hotkeyTranslateScreenField->config();
     return record;
 }
 

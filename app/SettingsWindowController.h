@@ -67,6 +67,7 @@ private:
     HotkeyRecorderField* hotkeyTranslateField = nullptr;
     HotkeyRecorderField* hotkeyLayoutConvertField = nullptr;
     HotkeyRecorderField* hotkeyReplaceTextField = nullptr;
+    HotkeyRecorderField* hotkeyTranslateScreenField = nullptr;
     // A failed save is told here, in the form, and the window stays open.
     QLabel* saveErrorLabel = nullptr;
     QPushButton* saveButton = nullptr;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace vorlex {
@@ -200,6 +201,30 @@ public:
     virtual void bind(const QList<Hotkey>& hotkeys, Handler handler) = 0;
 };
 
+// Pictures of the screen taken by the desktop, where no program may read the screen itself (Wayland).
+class ScreenPictures : public NonCopyable {
+public:
+    struct Picture {
+        QString path;            // a PNG file the desktop wrote for this request
+        bool areaPicked = false; // the user picked the area in the desktop's own dialog; else the whole screen
+    };
+    struct Failure {
+        enum class Kind {
+            cancelled,   // the user closed the desktop's dialog
+            unavailable, // the desktop offers no screenshots; detail: what the bus said
+            failed,      // the desktop tried and failed, or did not answer in time
+        };
+        Kind kind = Kind::failed;
+        QString detail;
+    };
+    using Outcome = std::variant<Picture, Failure>;
+
+    // With pickArea the desktop lets the user pick the area in a dialog of its own where it has one
+    // (GNOME, KDE); elsewhere, and without pickArea, it takes the whole screen at once. done runs once,
+    // on the UI thread, not at all once context is gone.
+    virtual void take(bool pickArea, QObject* context, std::function<void(const Outcome&)> done) = 0;
+};
+
 // Everything above, as one object handed to the controllers.
 class Platform : public NonCopyable {
 public:
@@ -211,6 +236,8 @@ public:
     // Null where the desktop offers the program no hotkeys (sway: a compositor binding runs
     // `vorlex --hotkey NAME` instead).
     virtual Hotkeys* hotkeys() = 0;
+    // Null where the program reads the screen itself (X11, through Qt).
+    virtual ScreenPictures* screenPictures() { return nullptr; }
 };
 
 // The scheduler of the running program: QTimer::singleShot with a context object.

@@ -10,7 +10,7 @@ namespace {
 using Action = HotkeyManager::Action;
 constexpr quint32 Ctrl = ControlModifier, Shift = ShiftModifier, Alt = AltModifier, Super = SuperModifier;
 
-// The platform watches for the assigned hotkeys in the order translate, layout, replace: exact
+// The platform watches for the assigned hotkeys in the order translate, layout, replace, screen: exact
 // modifiers ("cmd" is Ctrl, "ctrl" Super, "opt" Alt, other tokens ignored), the key by its lower-case
 // name, an unassigned key or one outside the 46 left out. Bound once installed, and again only
 // through applySettings when the hotkeys changed (each bind may show the user a dialog). Each press
@@ -28,11 +28,14 @@ TEST(HotkeyManagerTest, BindsTheAssignedHotkeysAndQueuesEachPress)
     manager->applySettings(settings);
     settings.hotkeyLayoutConvert = {{"ctrl", "opt", "Shift", "fn"}, "="};
     settings.hotkeyReplaceText = {{"cmd"}, "א"};
+    settings.hotkeyTranslateScreen = {{"cmd", "opt"}, "O"};
     manager->applySettings(settings);
     const Hotkey translate{"translate", "תרגם טקסט שנבחר", "t", Ctrl | Shift};
     EXPECT_EQ(platform.fakeHotkeys.binds,
               (QList<QList<Hotkey>>{{translate, {"layout", "החלף פריסת מקלדת", "k", Ctrl | Shift}},
-                                    {translate, {"layout", "החלף פריסת מקלדת", "=", Super | Alt}}}));
+                                    {translate,
+                                     {"layout", "החלף פריסת מקלדת", "=", Super | Alt},
+                                     {"screen", "תרגם טקסט מהמסך", "o", Ctrl | Alt}}}));
 
     platform.fakeHotkeys.press("layout");
     platform.fakeHotkeys.press("paste");

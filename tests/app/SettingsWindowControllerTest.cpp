@@ -52,6 +52,7 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     control<QButtonGroup>("engineSegment")->button(1)->click();
     control<QLineEdit>("deepLKeyField")->setText(u" abc:fx "_s);
     control<HotkeyRecorderField>("hotkeyReplaceTextField")->setConfig({{"opt", "cmd"}, "r"});
+    control<HotkeyRecorderField>("hotkeyTranslateScreenField")->setConfig({{"cmd"}, "o"});
     control<QPushButton>("cancelButton")->click();
     EXPECT_FALSE(controller->window()->isVisible());
     EXPECT_EQ(SettingsManager::shared().load(), expected);
@@ -63,6 +64,7 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     expected.targetLanguage = u"he"_s;
     expected.deepLApiKey = u" abc:fx "_s;
     expected.hotkeyReplaceText = {{"opt", "cmd"}, "r"};
+    expected.hotkeyTranslateScreen = {{"cmd"}, "o"};
     EXPECT_EQ(SettingsManager::shared().load(), expected);
     EXPECT_TRUE(HotkeyManager::shared().currentSettings() == std::optional(expected));
 }

@@ -15,9 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -207,6 +209,30 @@ TEST_F(E2e, ALaterLaunchHandsSettingsOver)
     start();
     EXPECT_EQ(test::run(program, {u"--settings"_s}, {}, 10000).exitCode, 0);
     EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "settings shown";
+}
+
+// TranslateScreenArea reads the rectangle it is given, with no picking, through the recognition module
+// the program loads: a Hebrew line shown at a known place is translated as a selection would be.
+TEST_F(E2e, TranslateScreenAreaTranslatesTheTextShownThere)
+{
+    QLabel line(hebrewText);
+    line.setWindowFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint);
+    line.setStyleSheet(u"background: white; color: black; font: 20px 'Nachlieli CLM'"_s);
+    line.setGeometry(300, 200, 300, 50);
+    line.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&line));
+    start();
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"TranslateScreenArea"_s);
+    ASSERT_EQ(QDBusConnection::sessionBus().call(call << 290 << 190 << 320 << 70).type(), QDBusMessage::ReplyMessage);
+
+    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }, 30000)) << "recognised and sent";
+    const QByteArray query = server.requests().value(0).query();
+    EXPECT_TRUE(query.contains("&tl=en&")) << query.toStdString();
+    EXPECT_EQ(QByteArray::fromPercentEncoding(query.mid(query.lastIndexOf("&q=") + 3)), hebrewText.toUtf8());
+    EXPECT_TRUE(waitUntil([] { return HistoryManager().load().value(0).originalText == hebrewText; }));
+    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; })) << "the popup is shown";
+    test::run(u"import"_s, {u"-window"_s, u"root"_s, QDir(test::outputDir()).filePath(u"e2e-screen-area.png"_s)});
 }
 
 } // namespace

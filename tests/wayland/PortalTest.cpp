@@ -1,5 +1,6 @@
 // The desktop portals' contracts, against a scripted portal on the test's private session bus.
 
+#include "PortalScreenshot.h"
 #include "RemoteDesktopKeySender.h"
 #include "ScriptedPortal.h" // the GlobalShortcuts portal's types come with it
 
@@ -109,6 +110,45 @@ TEST(PortalGlobalShortcuts, BindsEachSetInASessionOfItsOwn)
     shortcuts->bind({{u"layout"_s, u"פריסה"_s, u"j"_s, AltModifier}}, handler);
     EXPECT_TRUE(roundTripToPortal());
     EXPECT_EQ(portal.calls, expected);
+}
+
+// GNOME and KDE pick the area in a dialog of their own; elsewhere the whole screen comes at once. The
+// user's cancel, a failure and a desktop without the portal are told apart.
+TEST(PortalScreenshot, AsksForTheDesktopsDialogWhereItPicksAnArea)
+{
+    using Kind = ScreenPictures::Failure::Kind;
+    const auto told = [](const ScreenPictures::Outcome& outcome) {
+        if (const auto* picture = std::get_if<ScreenPictures::Picture>(&outcome))
+            return picture->path + (picture->areaPicked ? u" picked"_s : u" whole"_s);
+        const Kind kind = std::get<ScreenPictures::Failure>(outcome).kind;
+        return kind == Kind::cancelled ? u"cancelled"_s : kind == Kind::unavailable ? u"unavailable"_s : u"failed"_s;
+    };
+    const struct Case {
+        const char* desktop;
+        bool pickArea;
+        std::optional<uint> answer; // none: no portal on the bus
+        QString call, outcome;
+    } cases[] = {
+        {"ubuntu:GNOME", true, 0, u"Screenshot interactive"_s, u"/tmp/vorlex shot.png picked"_s},
+        {"KDE", false, 0, u"Screenshot whole"_s, u"/tmp/vorlex shot.png whole"_s},
+        {"sway", true, 0, u"Screenshot whole"_s, u"/tmp/vorlex shot.png whole"_s},
+        {"KDE", true, 1, u"Screenshot interactive"_s, u"cancelled"_s},
+        {"sway", true, 2, u"Screenshot whole"_s, u"failed"_s},
+        {"sway", true, std::nullopt, {}, u"unavailable"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outcome.toStdString());
+        std::optional<ScriptedPortal> portal;
+        if (c.answer)
+            portal.emplace().answers = {*c.answer};
+        const auto pictures = wayland::createPortalScreenshot(QDBusConnection::sessionBus(), QLatin1String(c.desktop));
+        QObject context;
+        QString outcome;
+        pictures->take(c.pickArea, &context, [&](const ScreenPictures::Outcome& o) { outcome = told(o); });
+        EXPECT_TRUE(waitUntil([&] { return !outcome.isEmpty(); })) << "answered";
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(portal ? portal->calls.value(0) : QString(), c.call);
+    }
 }
 
 } // namespace
