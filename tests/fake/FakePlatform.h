@@ -54,8 +54,10 @@ public:
         binds << hotkeys;
         press = std::move(handler);
     }
+    QStringList taken() const override { return takenActions; }
     QList<QList<Hotkey>> binds;
-    Handler press; // the user pressed the hotkey of an action
+    Handler press;            // the user pressed the hotkey of an action
+    QStringList takenActions; // another program holds their keys
 };
 
 // The desktop, with the clipboard, the keys and the windows played in memory. Everything it is asked
