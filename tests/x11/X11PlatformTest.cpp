@@ -3,6 +3,7 @@
 
 #include "X11Platform.h"
 #include "HotkeyManager.h"
+#include "HotkeyRecorderField.h"
 #include "TestSupport.h"
 #include "X11InputSynthesizer.h"
 #include "X11KeyCodes.h"
@@ -20,7 +21,8 @@ using namespace vorlex::test;
 namespace {
 
 // Physical keys (X keycodes of a US keyboard).
-constexpr quint32 ctrl = 37, shift = 50, alt = 64, capsLock = 66, numLock = 77, tKey = 28, kKey = 45, cKey = 54;
+constexpr quint32 ctrl = 37, shift = 50, alt = 64, capsLock = 66, numLock = 77, tKey = 28, kKey = 45, cKey = 54,
+                  aKey = 38;
 constexpr Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
 
 // How many presses of keycode with exactly these modifiers reached the field.
@@ -31,20 +33,20 @@ qsizetype received(const TextField& field, quint32 keycode, Qt::KeyboardModifier
 
 const auto loadLayout = [](const char* layout) { return QProcess::execute(u"setxkbmap"_s, {layout}) == 0; };
 
-class X11PlatformTest : public ::testing::TestWithParam<bool> {};
+using Action = HotkeyManager::Action;
 
-// Both ways of observing keys, with the translate hotkey sending the capture's copy as it fires:
-// a hotkey fires once, by physical key in any layout (each key name's keycode is the key the
-// server's own US keymap types that character with, an ASCII character being its own keysym);
-// lock keys never prevent a match nor stand for Shift; of two hotkeys on the same keys the first
-// fires; every key still reaches the focused window, and the copy reaches it as exactly Ctrl on the
-// physical C key whatever the user holds. However soon the user lets go of the hotkey, the server
-// is left holding only what the user holds. The user is another X client, on a thread of its own,
-// as a real one would be.
-TEST_P(X11PlatformTest, HotkeyCopiesExactlyCtrlCAndLeavesHeldOnlyWhatTheUserHolds)
+// With the translate hotkey sending the capture's copy as it fires: a hotkey fires once, by physical
+// key in any layout (each key name's keycode is the key the server's own US keymap types that
+// character with, an ASCII character being its own keysym); lock keys never prevent a match nor
+// stand for Shift; of two hotkeys on the same keys the first fires; a hotkey never reaches the
+// focused window, every other key does, and the copy reaches it as exactly Ctrl on the physical C
+// key whatever the user holds. However soon the user lets go of the hotkey, the server is left
+// holding only what the user holds. The user is another X client, on a thread of its own, as a
+// real one would be.
+TEST(X11Platform, HotkeyIsTakenAndCopiesExactlyCtrlCLeavingHeldOnlyWhatTheUserHolds)
 {
     const auto usAgain = qScopeGuard([] { loadLayout("us"); });
-    const std::unique_ptr<Platform> platform = createX11Platform({GetParam(), {}});
+    const std::unique_ptr<Platform> platform = createX11Platform();
     ASSERT_TRUE(loadLayout("us"));
     x11::X11InputSynthesizer user; // its keymap read after the layout was loaded
     for (const x11::KeyCode& entry : x11::hotkeyKeyCodes())
@@ -58,7 +60,6 @@ TEST_P(X11PlatformTest, HotkeyCopiesExactlyCtrlCAndLeavesHeldOnlyWhatTheUserHold
         platform->windowSystem().activate(id);
         EXPECT_TRUE(waitUntil([&] { return platform->windowSystem().activeWindow() == id; }));
     }
-    using Action = HotkeyManager::Action;
     HotkeyManager manager;
     QList<Action> fired;
     manager.actionHandler = [&](Action action) {
@@ -117,23 +118,62 @@ TEST_P(X11PlatformTest, HotkeyCopiesExactlyCtrlCAndLeavesHeldOnlyWhatTheUserHold
             EXPECT_EQ(user.heldModifiers(), releaseUs < 0 ? 0x4u | 0x1u : 0u);
             user.releaseAll();
             // The layout hotkey as a fence (its Ctrl and Shift also end any left stuck): once it fired, a
-            // doubled press of the row would have too.
+            // doubled press of the row would have too. Ctrl+A (select all: the text stays selected) the
+            // same for the keys the field gets.
             user.tap({ctrl, shift, kKey});
             EXPECT_TRUE(waitUntil([&] { return fired.contains(Action::layoutConvert); }));
             EXPECT_EQ(fired, QList<Action>(row.fires, Action::translate) << Action::layoutConvert);
-            EXPECT_TRUE(waitUntil([&] { return received(field, tKey, row.fieldSees) == typed + 1; }));
+            const qsizetype fences = received(field, aKey, Qt::ControlModifier);
+            user.tap({ctrl, aKey});
+            EXPECT_TRUE(waitUntil([&] { return received(field, aKey, Qt::ControlModifier) == fences + 1; }));
+            EXPECT_EQ(received(field, tKey, row.fieldSees), typed + 1 - row.fires);
         }
     }
     EXPECT_EQ(platform->clipboard().text(), u"שלום עולם"_s);
-    // Held down, a hotkey fires again with each auto-repeat (played by the layer itself for raw
-    // events): once more than the press alone would.
+    // Held down, a hotkey fires again with each auto-repeat of the server: once more than the press
+    // alone would.
     fired.clear();
     for (const quint32 key : {ctrl, shift, kKey})
         user.pressKey(key);
     EXPECT_TRUE(waitUntil([&] { return fired.count(Action::layoutConvert) >= 3; }));
+    user.releaseAll();
+    // Unbound, its keys are the focused window's again.
+    EXPECT_EQ(received(field, kKey, ctrlShift), 0);
+    settings.hotkeyLayoutConvert = {};
+    manager.applySettings(settings);
+    user.tap({ctrl, shift, kKey});
+    EXPECT_TRUE(waitUntil([&] { return received(field, kKey, ctrlShift) == 1; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Observation, X11PlatformTest, ::testing::Values(true, false),
-                         [](const auto& param) { return param.param ? "XInput2" : "Record"; });
+// Keys another X client grabbed first are named and never fire; bound again once it let go, they
+// are the program's. A field recording a hotkey gets even a bound one, which then does not fire.
+TEST(X11Platform, HotkeyHeldByAnotherClientIsTakenAndARecordingFieldGetsEveryKey)
+{
+    const std::unique_ptr<Platform> platform = createX11Platform();
+    x11::X11InputSynthesizer user;
+    auto other = std::make_unique<x11::X11InputSynthesizer>();
+    other->grabKey(kKey, 0x4 | 0x1); // Ctrl+Shift, and no lock key on
+    HotkeyManager manager;
+    QList<Action> fired;
+    manager.actionHandler = [&](Action action) { fired << action; };
+    manager.applySettings(AppSettings{});
+    manager.installMonitor(*platform);
+    EXPECT_EQ(manager.takenHotkeys(), QList{Action::layoutConvert});
+    other.reset();
+    manager.applySettings(AppSettings{});
+    EXPECT_TRUE(manager.takenHotkeys().isEmpty());
+
+    HotkeyRecorderField field;
+    field.show();
+    platform->windowSystem().activate(field.winId());
+    ASSERT_TRUE(waitUntil([&] { return field.isActiveWindow(); }));
+    field.startRecording();
+    user.tap({ctrl, shift, kKey});
+    EXPECT_TRUE(waitUntil([&] { return !field.isRecording(); }));
+    EXPECT_EQ(field.config(), (HotkeyConfig{{"cmd", "shift"}, "k"}));
+    user.tap({ctrl, shift, kKey}); // the field let go: the hotkey is the program's again
+    EXPECT_TRUE(waitUntil([&] { return !fired.isEmpty(); }));
+    EXPECT_EQ(fired, QList{Action::layoutConvert});
+}
 
 } // namespace
