@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,29 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
                   blocked != nothing);
         EXPECT_EQ(HotkeyManager::shared().currentSettings().has_value(), blocked != settings);
     }
-    EXPECT_EQ(line->textFormat(), Qt::PlainText);
+}
+
+// Hotkeys whose keys another program holds are named beside their fields at each opening and after
+// Save, which then keeps the window open; recording other keys takes the line away.
+TEST_F(SettingsWindowTest, NamesTheHotkeysAnotherProgramHolds)
+{
+    HotkeyManager::shared().installMonitor(fake);
+    fake.fakeHotkeys.takenActions = {u"layout"_s};
+    open();
+    const auto taken = [&](const char* field) {
+        return control<QLabel>((field + "Taken"_ba).constData())->isVisibleTo(controller->window());
+    };
+    EXPECT_FALSE(taken("hotkeyTranslateField"));
+    EXPECT_TRUE(taken("hotkeyLayoutConvertField"));
+    EXPECT_EQ(control<QLabel>("hotkeyLayoutConvertFieldTaken")->text(), u"הקיצור תפוס על ידי תוכנה אחרת"_s);
+    control<QPushButton>("saveButton")->click();
+    EXPECT_TRUE(controller->window()->isVisible());
+    control<HotkeyRecorderField>("hotkeyLayoutConvertField")->findChild<QToolButton*>(u"clearBtn"_s)->click();
+    EXPECT_FALSE(taken("hotkeyLayoutConvertField"));
+
+    fake.fakeHotkeys.takenActions.clear();
+    control<QPushButton>("saveButton")->click();
+    EXPECT_FALSE(controller->window()->isVisible());
 }
 
 } // namespace
