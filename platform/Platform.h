@@ -5,9 +5,11 @@
 // Every method is called on the UI thread, and every callback runs on the UI thread.
 
 #include <QList>
+#include <QObject>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -187,9 +189,9 @@ bool isHotkeyKey(const QString& name);
 // layout is active still names its key; nothing for a key outside the 46.
 std::optional<QString> hotkeyKeyOfScanCode(quint32 nativeScanCode);
 
-// The global hotkeys: keys observed system-wide (X11), or shortcuts the desktop keeps for the program
-// (the GlobalShortcuts portal), which has the last word on them: it may show them to the user, who can
-// change or refuse them.
+// The global hotkeys, the program's own keys: the application under them never also gets them. Keys
+// grabbed system-wide (X11), or shortcuts the desktop keeps for the program (the GlobalShortcuts
+// portal), which has the last word on them: it may show them to the user, who can change or refuse them.
 class Hotkeys : public NonCopyable {
 public:
     using Handler = std::function<void(const QString& action)>;
@@ -198,7 +200,12 @@ public:
     // each later press on the UI thread, possibly from inside the desktop's key event: it must stay
     // cheap. Where two hotkeys are the same keys, the first fires. A lock key held or on never
     // prevents a match; holding a key down fires again with each repeat where the desktop repeats it.
+    // Binding the same hotkeys again asks the desktop again only for what is not in force (a key
+    // another program held, a session the desktop ended), so a user's dialog is not shown twice.
     virtual void bind(const QList<Hotkey>& hotkeys, Handler handler) = 0;
+    // The actions of the hotkeys bound last whose keys another program holds, so they never fire
+    // (X11: an X client grabbed them first). Empty where the desktop does not tell.
+    virtual QStringList taken() const { return {}; }
 };
 
 // Pictures of the screen taken by the desktop, where no program may read the screen itself (Wayland).
@@ -238,6 +245,13 @@ public:
     virtual Hotkeys* hotkeys() = 0;
     // Null where the program reads the screen itself (X11, through Qt).
     virtual ScreenPictures* screenPictures() { return nullptr; }
+
+    // Lives exactly as long as the platform: whoever keeps a Platform* beyond its owner's reach (the
+    // process-wide hotkey manager) holds a QPointer to it and lets go of the platform when it is null.
+    QObject* lifetime() { return &alive; }
+
+private:
+    QObject alive;
 };
 
 // The scheduler of the running program: QTimer::singleShot with a context object.

@@ -54,8 +54,10 @@ public:
         binds << hotkeys;
         press = std::move(handler);
     }
+    QStringList taken() const override { return takenActions; }
     QList<QList<Hotkey>> binds;
-    Handler press; // the user pressed the hotkey of an action
+    Handler press;            // the user pressed the hotkey of an action
+    QStringList takenActions; // another program holds their keys
 };
 
 // A desktop that takes the pictures of the screen (Wayland) and answers at once, as answer says.
