@@ -5,7 +5,7 @@
 // Owning the well-known name is also what makes this the one running instance.
 
 #include "LaunchRequest.h"
-#include "TranslationViewController.h"
+#include "TranslationMode.h"
 
 #include <QDBusConnection>
 #include <QObject>

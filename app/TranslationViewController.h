@@ -5,6 +5,7 @@
 
 #include "HistoryManager.h"
 #include "Platform.h"
+#include "TranslationMode.h"
 #include "TranslationService.h"
 
 #include <QColor>
@@ -21,9 +22,6 @@ class QTabBar;
 class QTimer;
 
 namespace vorlex {
-
-// The order is also the index of the tab that shows the mode.
-enum class TranslationMode { translate, keyboardLayout, dateTime };
 
 // The result area, with its own scrolling frame: plain text only (setPlainText, never rich text),
 // selectable, and a press anywhere in it copies the result before the press goes on to select or

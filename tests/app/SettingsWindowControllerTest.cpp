@@ -46,12 +46,14 @@ protected:
     std::optional<SettingsWindowController> controller;
 };
 
-// Cancel keeps the edits for the next opening; Save stores them and rebinds the hotkeys at once.
+// Cancel keeps the edits for the next opening; Save stores them and rebinds the hotkeys at once, then
+// names the newly bound one whose keys another program holds.
 TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
 {
     AppSettings expected;
     expected.targetLanguage = u"xx"_s; // unknown: the form shows and saves the default
     expected.windowOpacity = 0.7051;   // kept exactly while the slider is not moved
+    fake.fakeHotkeys.takenActions = {u"screen"_s};
     open(expected);
     EXPECT_EQ(control<QLabel>("opacityLabel")->text(), u"70%"_s);
     control<QButtonGroup>("engineSegment")->button(1)->click();
@@ -61,7 +63,7 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     control<QPushButton>("cancelButton")->click();
     EXPECT_FALSE(controller->window()->isVisible());
     EXPECT_EQ(SettingsManager::shared().load(), expected);
-    EXPECT_FALSE(HotkeyManager::shared().currentSettings().has_value());
+    EXPECT_TRUE(fake.fakeHotkeys.binds.last().isEmpty()) << "nothing was bound";
 
     controller->showWindow();
     control<QPushButton>("saveButton")->click();
@@ -72,11 +74,13 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     expected.hotkeyTranslateScreen = {{"cmd"}, "o"};
     EXPECT_EQ(SettingsManager::shared().load(), expected);
     EXPECT_EQ(fake.fakeHotkeys.binds.last(), HotkeyManager::hotkeys(expected));
+    EXPECT_TRUE(control<QLabel>("hotkeyTranslateScreenFieldTaken")->isVisible());
 }
 
 // Start at login is the autostart entry's presence, read at every opening. What Save cannot write (a
 // file stands where the autostart folder goes, a folder where the entry or the settings file goes:
-// root too is stopped) is named in red under the form, which stays open; the hotkeys keep the bindings on disk.
+// root too is stopped) is named in red under the form, which stays open; the hotkeys keep the bindings on disk,
+// and the entry is left alone.
 // A hotkey whose keys another program holds is named under its field at the opening and after Save,
 // which keeps the window open too; recording other keys there takes the line away.
 TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite)
@@ -85,7 +89,7 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
     const std::tuple<bool, bool, Blocked, bool> cases[] = {
         // The entry is there at the opening, the box is checked, what cannot be written, the entry after Save.
         {true, false, nothing, false}, {false, true, nothing, true},    {false, false, layoutHotkey, false},
-        {false, true, entry, false},   {false, true, autostart, false}, {false, false, settings, false},
+        {false, true, entry, false},   {false, true, autostart, false}, {false, true, settings, false},
     };
     const QString folder = QFileInfo(AutostartEntry::path()).path();
     open();
@@ -102,7 +106,7 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
                                          : AutostartEntry(u"/v"_s).setInstalled(before));
         ASSERT_TRUE(blocked != entry || QDir().mkpath(AutostartEntry::path() + u"/x"_s));
         ASSERT_TRUE(blocked != settings || (QFile::remove(path) && QDir().mkpath(path)));
-        HotkeyManager::shared().applySettings(std::nullopt);
+        const qsizetype binds = fake.fakeHotkeys.binds.size();
         controller->showWindow();
         EXPECT_EQ(shown(taken), blocked == layoutHotkey);
         EXPECT_EQ(control<QCheckBox>("startAtLoginCheck")->isChecked(), before);
@@ -115,7 +119,7 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
                       line->text().contains(blocked == settings ? path : AutostartEntry::path()),
                   blocked > layoutHotkey);
         EXPECT_EQ(shown(taken), blocked == layoutHotkey);
-        EXPECT_EQ(HotkeyManager::shared().currentSettings().has_value(), blocked != settings);
+        EXPECT_EQ(fake.fakeHotkeys.binds.size() > binds, blocked != settings) << "rebound";
         if (blocked == layoutHotkey) {
             control<HotkeyRecorderField>("hotkeyLayoutConvertField")->findChild<QToolButton*>(u"clearBtn"_s)->click();
             EXPECT_FALSE(shown(taken)) << "it named the old keys";
