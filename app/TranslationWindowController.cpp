@@ -36,10 +36,7 @@ TranslationWindowController::TranslationWindowController(Platform& platform, con
     panel->installEventFilter(this);
 }
 
-TranslationWindowController::~TranslationWindowController()
-{
-    stopOutsideClickMonitor();
-}
+TranslationWindowController::~TranslationWindowController() = default;
 
 QPoint TranslationWindowController::windowOrigin(const QString& windowPosition, QPoint pointer, QRect available,
                                                  QSize frameSize)
@@ -124,25 +121,18 @@ void TranslationWindowController::positionWindow(const QString& windowPosition)
 
 void TranslationWindowController::startOutsideClickMonitor()
 {
-    if (outsideClickMonitor != 0)
+    if (outsideClickMonitor)
         return;
-    // The watcher is removed before this controller goes, so it may hold the controller directly.
-    outsideClickMonitor =
-        desktop.inputObserver().addButtonWatcher([this](const ButtonPress& press) { outsideClick(press); });
-    if (outsideClickMonitor == 0 && !hidesWithoutClicks) {
+    // The watcher ends before this controller goes, so it may hold the controller directly.
+    outsideClickMonitor = std::make_unique<QObject>();
+    const bool watching = desktop.inputObserver().watchButtons(
+        outsideClickMonitor.get(), [this](const ButtonPress& press) { outsideClick(press); });
+    if (!watching && !hidesWithoutClicks) {
         // Clicks outside cannot be seen (Wayland): the popup goes when it loses the focus, or on Escape.
         hidesWithoutClicks = true;
         auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), panel.get());
         connect(escape, &QShortcut::activated, panel.get(), &QWidget::hide);
     }
-}
-
-void TranslationWindowController::stopOutsideClickMonitor()
-{
-    if (outsideClickMonitor == 0)
-        return;
-    desktop.inputObserver().removeButtonWatcher(outsideClickMonitor);
-    outsideClickMonitor = 0;
 }
 
 void TranslationWindowController::outsideClick(const ButtonPress& press)
@@ -165,7 +155,7 @@ void TranslationWindowController::outsideClick(const ButtonPress& press)
 bool TranslationWindowController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == panel.get() && event->type() == QEvent::Close)
-        stopOutsideClickMonitor();
+        outsideClickMonitor.reset();
     if (watched == panel.get() && event->type() == QEvent::WindowDeactivate && hidesWithoutClicks) {
         // Decided once the focus has settled: a menu or window of our own taking it is not leaving.
         desktop.scheduler().after(0, panel.get(), [this] {

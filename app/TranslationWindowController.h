@@ -62,15 +62,14 @@ private:
     void present();
     void positionWindow(const QString& windowPosition);
     void startOutsideClickMonitor();
-    void stopOutsideClickMonitor();
     void outsideClick(const ButtonPress& press);
 
     Platform& desktop;
     std::unique_ptr<QWidget> panel;
     // The content; created with the window, never replaced, owned by it.
     TranslationViewController* translationVC = nullptr;
-    // The id of the outside-click watcher; 0 when none is installed.
-    int outsideClickMonitor = 0;
+    // The outside-click watcher's lifetime, from the first presentation until the window is closed.
+    std::unique_ptr<QObject> outsideClickMonitor;
     // Where outside clicks cannot be observed, losing the focus or Escape hides the popup instead.
     bool hidesWithoutClicks = false;
 };

@@ -166,10 +166,9 @@ class InputObserver : public NonCopyable {
 public:
     using ButtonHandler = std::function<void(const ButtonPress&)>;
 
-    // Delivers left and right button presses to handler until the returned id is removed.
-    // Returns 0 when presses cannot be observed.
-    virtual int addButtonWatcher(ButtonHandler handler) = 0;
-    virtual void removeButtonWatcher(int id) = 0;
+    // Delivers left and right button presses to handler until context is destroyed. False, and
+    // handler dropped, where presses cannot be observed.
+    virtual bool watchButtons(QObject* context, ButtonHandler handler) = 0;
 };
 
 // One global hotkey in the program's own terms; each platform turns it into what its desktop takes.

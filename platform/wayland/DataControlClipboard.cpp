@@ -1,6 +1,7 @@
 #include "DataControlClipboard.h"
 
 #include "PipeTransfer.h"
+#include "Watchers.h"
 #include "WaylandConnection.h"
 #include "WaylandProxy.h"
 
@@ -117,7 +118,7 @@ public:
 
     void watchChanges(QObject* context, std::function<void()> handler) override
     {
-        watchers.emplace_back(context, std::move(handler));
+        watchers.add(context, std::move(handler));
     }
 
     void read(QObject* context, std::function<void(std::optional<QString>)> done) override
@@ -143,12 +144,7 @@ private:
     void changed()
     {
         ++count;
-        std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
-        const auto snapshot = watchers; // a handler may add watchers
-        for (const auto& [context, handler] : snapshot) {
-            if (context)
-                handler();
-        }
+        watchers.notify();
     }
 
     void selection(typename P::Offer* offer)
@@ -270,7 +266,7 @@ private:
     std::vector<typename P::SourceProxy> sources; // ours, the newest last
     QObject transfers;
     QPointer<PipeTransfer> reading;
-    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
+    Watchers<> watchers;
     quint64 count = 0;
     QString current;
     QString ownText;

@@ -40,8 +40,7 @@ public:
 // Clicks of other clients are not observable on Wayland.
 class NoInputObserver final : public InputObserver {
 public:
-    int addButtonWatcher(ButtonHandler) override { return 0; }
-    void removeButtonWatcher(int) override {}
+    bool watchButtons(QObject*, ButtonHandler) override { return false; }
 };
 
 class NoKeySender final : public KeySender {

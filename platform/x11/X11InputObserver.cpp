@@ -7,6 +7,8 @@
 #include "X11ErrorTrap.h"
 #include "X11Resource.h"
 
+#include "Watchers.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -17,8 +19,6 @@
 #include <X11/extensions/record.h>
 
 #include <array>
-#include <map>
-#include <vector>
 
 // The core event type shares its name with the platform's own record.
 constexpr int xButtonPress = ButtonPress;
@@ -55,22 +55,19 @@ public:
     // it closes while every member is still here, with no one left to tell.
     ~XServerObserver() override
     {
-        buttonHandlers.clear();
+        buttonWatchers.clear();
         recordNotifier.reset();
         recordContext.reset();
         recordDisplay.reset();
     }
 
-    int addButtonWatcher(ButtonHandler handler) override
+    bool watchButtons(QObject* context, ButtonHandler handler) override
     {
         if (!start())
-            return 0;
-        const int id = nextButtonId++;
-        buttonHandlers.emplace(id, std::move(handler));
-        return id;
+            return false;
+        buttonWatchers.add(context, std::move(handler));
+        return true;
     }
-
-    void removeButtonWatcher(int id) override { buttonHandlers.erase(id); }
 
 private:
     const char* name() const { return displayName.isEmpty() ? nullptr : displayName.constData(); }
@@ -184,24 +181,13 @@ private:
 
     void buttonPressed(unsigned button, QPoint nativePosition)
     {
-        if (buttonHandlers.empty() || (button != Button1 && button != Button3))
+        if ((button != Button1 && button != Button3) || buttonWatchers.empty())
             return;
         // Qt's coordinates are device-independent; X reports device pixels.
         const QScreen* screen = QGuiApplication::primaryScreen();
         const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
         const QPoint position = ratio == 1.0 ? nativePosition : (QPointF(nativePosition) / ratio).toPoint();
-        const ButtonPress press{button == Button1 ? MouseButton::Left : MouseButton::Right, position};
-        // A watcher may remove itself or others while it runs.
-        std::vector<int> ids;
-        for (const auto& entry : buttonHandlers)
-            ids.push_back(entry.first);
-        for (int id : ids) {
-            const auto found = buttonHandlers.find(id);
-            if (found == buttonHandlers.end())
-                continue;
-            const ButtonHandler handler = found->second;
-            handler(press);
-        }
+        buttonWatchers.notify({button == Button1 ? MouseButton::Left : MouseButton::Right, position});
     }
 
     // Raw button events carry no position.
@@ -231,8 +217,7 @@ private:
     std::unique_ptr<QSocketNotifier> recordNotifier;
     int xinputOpcode = -1;
 
-    std::map<int, ButtonHandler> buttonHandlers;
-    int nextButtonId = 1;
+    Watchers<const ButtonPress&> buttonWatchers;
 };
 
 } // namespace

@@ -31,7 +31,8 @@ TEST(TranslationWindowPlacementTest, OriginForEachPositionSetting)
     }
 }
 
-// Each presentation applies the opacity of that time; a click outside hides, one on the popup does not.
+// Each presentation applies the opacity of that time; a click outside hides, one on the popup does not;
+// closing the window stops the watching.
 TEST(TranslationWindowControllerTest, PresentAndClickOutside)
 {
     FakePlatform platform;
@@ -52,6 +53,8 @@ TEST(TranslationWindowControllerTest, PresentAndClickOutside)
         EXPECT_FALSE(panel->isVisible());
     }
     EXPECT_EQ(platform.onAllDesktops, (std::vector<WindowId>{panel->winId(), panel->winId()}));
+    panel->close();
+    EXPECT_EQ(platform.fakeInputObserver.buttonWatcherCount(), 0) << "the watcher ends with the window";
 }
 
 } // namespace

@@ -22,14 +22,6 @@ void FakeScheduler::advance(int milliseconds)
     clock = target;
 }
 
-void FakePlatform::notify(const Waiters& waiters)
-{
-    for (const auto& [context, handler] : waiters) {
-        if (context)
-            handler();
-    }
-}
-
 void FakePlatform::setText(const QString& text)
 {
     log.append(QStringLiteral("setText ") + text);
@@ -41,13 +33,12 @@ void FakePlatform::externalCopy(const QString& text)
 {
     content = text;
     ++count;
-    std::erase_if(watchers, [](const auto& watcher) { return !watcher.first; });
-    notify(Waiters(watchers)); // a handler may add or drop watchers
+    watchers.notify();
 }
 
 void FakePlatform::whenServed(QObject* context, std::function<void()> ready)
 {
-    waitingForServe.emplace_back(context, std::move(ready));
+    waitingForServe.add(context, std::move(ready));
     if (!servedLater)
         serve();
 }
@@ -58,19 +49,6 @@ void FakePlatform::activate(WindowId window)
         return;
     log.append(QStringLiteral("activate %1").arg(window));
     active = window;
-}
-
-int FakeInputObserver::addButtonWatcher(ButtonHandler handler)
-{
-    buttonHandlers.emplace(nextButtonId, std::move(handler));
-    return nextButtonId++;
-}
-
-void FakeInputObserver::pressButton(const ButtonPress& press)
-{
-    const auto handlers = buttonHandlers; // a handler may remove itself
-    for (const auto& [id, handler] : handlers)
-        handler(press);
 }
 
 void FakePlatform::selectText(const QString& text, int landingMs)

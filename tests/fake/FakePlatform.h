@@ -4,6 +4,7 @@
 // user and the other applications (focus a window, copy text, press hotkeys, click, let time pass).
 
 #include "Platform.h"
+#include "Watchers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -35,16 +36,18 @@ private:
 
 class FakeInputObserver final : public InputObserver {
 public:
-    int addButtonWatcher(ButtonHandler handler) override;
-    void removeButtonWatcher(int id) override { buttonHandlers.erase(id); }
+    bool watchButtons(QObject* context, ButtonHandler handler) override
+    {
+        buttonWatchers.add(context, std::move(handler));
+        return true;
+    }
 
     // The user pressed a button somewhere on the desktop.
-    void pressButton(const ButtonPress& press);
-    int buttonWatcherCount() const { return int(buttonHandlers.size()); }
+    void pressButton(const ButtonPress& press) { buttonWatchers.notify(press); }
+    int buttonWatcherCount() const { return int(buttonWatchers.size()); }
 
 private:
-    std::map<int, ButtonHandler> buttonHandlers;
-    int nextButtonId = 1;
+    Watchers<const ButtonPress&> buttonWatchers;
 };
 
 class FakeHotkeys final : public Hotkeys {
@@ -54,10 +57,18 @@ public:
         binds << hotkeys;
         press = std::move(handler);
     }
-    QStringList taken() const override { return takenActions; }
+    QStringList taken() const override
+    {
+        QStringList held;
+        for (const Hotkey& hotkey : binds.value(binds.size() - 1)) {
+            if (takenActions.contains(hotkey.action))
+                held << hotkey.action;
+        }
+        return held;
+    }
     QList<QList<Hotkey>> binds;
     Handler press;            // the user pressed the hotkey of an action
-    QStringList takenActions; // another program holds their keys
+    QStringList takenActions; // another program holds their keys, once bound
 };
 
 // A desktop that takes the pictures of the screen (Wayland) and answers at once, as answer says.
@@ -87,7 +98,7 @@ public:
     quint64 changeCount() const override { return count; }
     QString text() const override { return content; }
     void setText(const QString& text) override;
-    void watchChanges(QObject* context, std::function<void()> h) override { watchers.emplace_back(context, h); }
+    void watchChanges(QObject* context, std::function<void()> h) override { watchers.add(context, std::move(h)); }
     void whenServed(QObject* context, std::function<void()> ready) override;
     void sendCopy() override
     {
@@ -107,7 +118,7 @@ public:
     // Another application copied something.
     void externalCopy(const QString& text);
     // The desktop has taken what setText put here; until then, once servedLater is set, pastes wait.
-    void serve() { notify(std::exchange(waitingForServe, {})); }
+    void serve() { waitingForServe.release(); }
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
     // landingMs of virtual time later.
     void selectText(const QString& text, int landingMs = 0);
@@ -126,12 +137,9 @@ public:
     FakeScreenPictures fakeScreenPictures;
 
 private:
-    using Waiters = std::vector<std::pair<QPointer<QObject>, std::function<void()>>>;
-    static void notify(const Waiters& waiters);
-
     quint64 count = 0;
     QString content;
-    Waiters watchers;
+    Watchers<> watchers;
     Waiters waitingForServe;
     std::function<void()> onCopy; // plays the focused application
 };

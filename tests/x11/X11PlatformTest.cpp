@@ -10,6 +10,7 @@
 
 #include <QProcess>
 #include <QScopeGuard>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -161,6 +162,33 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
     user.tap({ctrl, shift, kKey});
     EXPECT_TRUE(waitUntil([&] { return !fired.isEmpty(); }));
     EXPECT_EQ(fired, QList{Action::layoutConvert});
+}
+
+// Left and right presses reach a watcher through either source, with the pointer where they happened
+// (one at a time: raw events carry no position); one whose context has gone hears nothing.
+TEST(X11Platform, ButtonPressesReachTheWatchersWhoseContextLives)
+{
+    x11::X11InputSynthesizer user;
+    QWidget target; // clicks land on a window of our own, where they do nothing
+    target.setGeometry(100, 100, 300, 200);
+    target.show();
+    ASSERT_TRUE(waitUntil([&] { return target.windowHandle()->isExposed(); }));
+    const QPoint left = target.geometry().center(), right = left + QPoint(20, 10);
+    for (const bool xinput2 : {true, false}) {
+        SCOPED_TRACE(xinput2 ? "XInput2" : "RECORD");
+        const std::unique_ptr<Platform> platform = createX11Platform({.preferXInput2 = xinput2, .reason = {}});
+        QList<ButtonPress> heard;
+        QObject context;
+        auto gone = std::make_unique<QObject>();
+        for (QObject* watcher : {&context, gone.get()})
+            ASSERT_TRUE(platform->inputObserver().watchButtons(watcher, [&](const ButtonPress& p) { heard << p; }));
+        gone.reset();
+        user.click(left, 1);
+        EXPECT_TRUE(waitUntil([&] { return heard.size() == 1; }));
+        user.click(right, 3);
+        EXPECT_TRUE(waitUntil([&] { return heard.size() == 2; }));
+        EXPECT_EQ(heard, (QList<ButtonPress>{{MouseButton::Left, left}, {MouseButton::Right, right}}));
+    }
 }
 
 } // namespace
