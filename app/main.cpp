@@ -3,9 +3,9 @@
 #include "LaunchRequest.h"
 #include "QtTranslations.h"
 #include "RunningInstance.h"
+#include "SessionPlatform.h"
 #include "TerminationSignals.h"
 #include "TranslationService.h"
-#include "WaylandPlatform.h"
 
 #include <QApplication>
 
