@@ -4,6 +4,7 @@
 #include "WaylandConnection.h"
 #include "WaylandPlatform.h"
 #include "X11Platform.h"
+#include "X11PrimarySelection.h"
 #include "X11TerminalGuard.h"
 
 #include <csignal>
@@ -13,6 +14,8 @@ namespace vorlex {
 namespace {
 
 constexpr int connectTimeoutMs = 2000;
+// An owner answers at once; this bounds a hung one, well within what a capture waits for the copy.
+constexpr int primaryReadMs = 500;
 
 wayland::XWaylandParts xwaylandParts()
 {
@@ -23,6 +26,7 @@ wayland::XWaylandParts xwaylandParts()
     parts.guardTerminals = [display](std::unique_ptr<KeySender> keys, Clipboard& clipboard) {
         return x11::createTerminalGuard(std::move(keys), display, clipboard);
     };
+    parts.primarySelection = x11::createPrimarySelection(display, primaryReadMs);
     return parts;
 }
 

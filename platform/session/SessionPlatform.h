@@ -1,8 +1,8 @@
 #pragma once
 
 // The session's composition root: the one place that knows both desktop layers, picks one for this
-// session and hands the Wayland one the parts that only the X11 layer can build (XWayland's clipboard
-// and its terminals).
+// session and hands the Wayland one the parts that only the X11 layer can build (XWayland's clipboard,
+// PRIMARY and terminals).
 
 #include "Platform.h"
 

@@ -1,8 +1,10 @@
 #include "WaylandPlatform.h"
 
 #include "DataControlClipboard.h"
+#include "KWinActiveWindow.h"
 #include "PortalGlobalShortcuts.h"
 #include "PortalSession.h"
+#include "PrimaryCopyGuard.h"
 #include "PrivateFile.h"
 #include "RemoteDesktopKeySender.h"
 #include "SwayTerminalGuard.h"
@@ -55,6 +57,13 @@ void registerWithPortals(const QDBusConnection& bus)
     bus.asyncCall(message);
 }
 
+// The seam to data-control's primary selection: the data-control clipboard serves it too once it
+// implements PrimarySelection; until then the highlighted text comes through XWayland.
+PrimarySelection* dataControlPrimarySelection(Clipboard& clipboard)
+{
+    return dynamic_cast<PrimarySelection*>(&clipboard);
+}
+
 class WaylandPlatform final : public Platform {
 public:
     WaylandPlatform(std::unique_ptr<wayland::WaylandConnection> wayland, wayland::XWaylandParts parts,
@@ -84,8 +93,15 @@ public:
                 bus, QDir(configFolder()).filePath(QStringLiteral("remote-desktop.token")));
         if (!keys)
             keys = std::make_unique<NoKeySender>();
+        // Without a keyboard of its own, a copy key goes only where the desktop says it harms nothing.
+        if (!virtualKeys) {
+            PrimarySelection* const dataControl = dataControlPrimarySelection(*clipboardInUse);
+            keys = wayland::createPrimaryCopyGuard(
+                std::move(keys), dataControl ? dataControl : xwayland.primarySelection.get(), *clipboardInUse,
+                choice.copy == Choice::Copy::copyKeyWhereKWinAllows ? wayland::createKWinActiveWindow(bus) : nullptr);
+        }
         // X terminals are known on every desktop, through XWayland; Wayland ones only where the
-        // compositor names the focused window (sway).
+        // compositor names the focused window (sway, KDE).
         keys = xwayland.guardTerminals(std::move(keys), *clipboardInUse);
         if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
             keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
@@ -106,7 +122,7 @@ public:
 private:
     // First, so it goes last: the clipboard and the keyboard live on it.
     std::unique_ptr<wayland::WaylandConnection> connection;
-    wayland::XWaylandParts xwayland;
+    wayland::XWaylandParts xwayland; // before the keys, which read its primary selection
     QtScheduler qtScheduler;
     std::unique_ptr<Clipboard> clipboardInUse;
     std::unique_ptr<KeySender> keys;

@@ -16,13 +16,15 @@ namespace vorlex::wayland {
 class WaylandConnection;
 
 // What the program's X connection (to XWayland) does for a Wayland session, built from the X11 layer by
-// the session's composition root.
+// the session's composition root; every part may be missing where there is no XWayland.
 struct XWaylandParts {
     bool present = false; // the program's windows are on XWayland
     // The X11 clipboard, which the compositor copies over to Wayland clients and back (GNOME).
     std::function<std::unique_ptr<Clipboard>()> createClipboard;
     // keys, kept away from X terminals; their highlighted text goes to clipboard.
     std::function<std::unique_ptr<KeySender>(std::unique_ptr<KeySender> keys, Clipboard& clipboard)> guardTerminals;
+    // XWayland's PRIMARY: an X window's highlight, and on mutter also a focused Wayland window's.
+    std::unique_ptr<PrimarySelection> primarySelection;
 };
 
 // The platform on connection, a compositor that answered; reason says why this session is a Wayland
