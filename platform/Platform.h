@@ -107,6 +107,14 @@ public:
     virtual void read(QObject* context, std::function<void(std::optional<QString>)> done) = 0;
 };
 
+// The modifier keys the user holds, where the program can see the keyboard.
+class HeldModifiers : public NonCopyable {
+public:
+    // The KeyModifier bits held now, or nothing where the keyboard cannot be seen (on a Wayland desktop
+    // while a Wayland window has the focus).
+    virtual std::optional<quint32> now() const = 0;
+};
+
 // What the application that has the keyboard focus makes of the copy and paste keystrokes.
 enum class FocusedApplication {
     ordinary, // copies on Ctrl+C and pastes on Ctrl+V

@@ -3,6 +3,7 @@
 #include "BridgedClipboard.h"
 #include "WaylandConnection.h"
 #include "WaylandPlatform.h"
+#include "X11HeldModifiers.h"
 #include "X11Platform.h"
 #include "X11PrimarySelection.h"
 #include "X11TerminalGuard.h"
@@ -27,6 +28,7 @@ wayland::XWaylandParts xwaylandParts()
         return x11::createTerminalGuard(std::move(keys), display, clipboard);
     };
     parts.primarySelection = x11::createPrimarySelection(display, primaryReadMs);
+    parts.heldModifiers = x11::createHeldModifiers(display);
     return parts;
 }
 

@@ -2,7 +2,7 @@
 
 // The session's composition root: the one place that knows both desktop layers, picks one for this
 // session and hands the Wayland one the parts that only the X11 layer can build (XWayland's clipboard,
-// PRIMARY and terminals).
+// PRIMARY, keyboard and terminals).
 
 #include "Platform.h"
 

@@ -2,6 +2,7 @@
 
 #include "DataControlClipboard.h"
 #include "KWinActiveWindow.h"
+#include "PasteAfterRelease.h"
 #include "PortalGlobalShortcuts.h"
 #include "PortalSession.h"
 #include "PrimaryCopyGuard.h"
@@ -103,6 +104,8 @@ public:
         // X terminals are known on every desktop, through XWayland; Wayland ones only where the
         // compositor names the focused window (sway, KDE).
         keys = xwayland.guardTerminals(std::move(keys), *clipboardInUse);
+        if (choice.keys == Choice::Keys::remoteDesktop)
+            keys = wayland::createPasteAfterRelease(std::move(keys), std::move(xwayland.heldModifiers), qtScheduler);
         if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
             keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
@@ -123,7 +126,7 @@ private:
     // First, so it goes last: the clipboard and the keyboard live on it.
     std::unique_ptr<wayland::WaylandConnection> connection;
     wayland::XWaylandParts xwayland; // before the keys, which read its primary selection
-    QtScheduler qtScheduler;
+    QtScheduler qtScheduler;         // before the keys, whose waits it runs
     std::unique_ptr<Clipboard> clipboardInUse;
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<Hotkeys> shortcuts;

@@ -25,6 +25,8 @@ struct XWaylandParts {
     std::function<std::unique_ptr<KeySender>(std::unique_ptr<KeySender> keys, Clipboard& clipboard)> guardTerminals;
     // XWayland's PRIMARY: an X window's highlight, and on mutter also a focused Wayland window's.
     std::unique_ptr<PrimarySelection> primarySelection;
+    // The modifiers held, seen while an X window has the focus.
+    std::unique_ptr<HeldModifiers> heldModifiers;
 };
 
 // The platform on connection, a compositor that answered; reason says why this session is a Wayland

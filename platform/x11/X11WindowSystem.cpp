@@ -17,6 +17,22 @@ constexpr long pagerSource = 2;
 // _NET_WM_DESKTOP's "all desktops".
 constexpr unsigned long allDesktops = 0xFFFFFFFFul;
 
+// A window-valued property of the root window, or None.
+Window rootWindowProperty(Display* display, Atom property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1, False, XA_WINDOW, &type,
+                                          &format, &count, &remaining, &data);
+    const X11Resource<unsigned char*, XFree> value{data};
+    if (status != Success || type != XA_WINDOW || format != 32 || count != 1 || !value)
+        return None;
+    return *reinterpret_cast<const unsigned long*>(value.get());
+}
+
 // The EWMH atoms, interned once per connection in one round trip.
 enum AtomName { activeWindowAtom, supportingWmCheckAtom, wmDesktopAtom, wmStateAtom, wmStateStickyAtom, atomCount };
 constexpr std::array<const char*, atomCount> atomNames{"_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK",
@@ -34,7 +50,7 @@ public:
     {
         if (!display)
             return 0;
-        if (const Window active = rootWindowProperty(atoms[activeWindowAtom]))
+        if (const Window active = rootWindowProperty(display, atoms[activeWindowAtom]))
             return active;
         // No EWMH window manager: the window with the input focus, if it is a real one.
         Window focus = None;
@@ -47,7 +63,7 @@ public:
     {
         if (!display || window == 0)
             return;
-        if (rootWindowProperty(atoms[supportingWmCheckAtom]) == None) {
+        if (rootWindowProperty(display, atoms[supportingWmCheckAtom]) == None) {
             XRaiseWindow(display, window);
             XSetInputFocus(display, window, RevertToParent, CurrentTime);
         } else {
@@ -71,22 +87,6 @@ public:
     }
 
 private:
-    // A window-valued property of the root window, or None.
-    Window rootWindowProperty(Atom property) const
-    {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        const int status = XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1, False, XA_WINDOW,
-                                              &type, &format, &count, &remaining, &data);
-        const X11Resource<unsigned char*, XFree> value{data};
-        if (status != Success || type != XA_WINDOW || format != 32 || count != 1 || !value)
-            return None;
-        return *reinterpret_cast<const unsigned long*>(value.get());
-    }
-
     void sendToRoot(Window window, Atom messageType, std::initializer_list<long> data)
     {
         XEvent event{};
@@ -110,6 +110,11 @@ private:
 std::unique_ptr<WindowSystem> createWindowSystem(Display* display)
 {
     return std::make_unique<X11WindowSystem>(display);
+}
+
+WindowId namedActiveWindow(Display* display)
+{
+    return display ? rootWindowProperty(display, XInternAtom(display, atomNames[activeWindowAtom], False)) : 0;
 }
 
 } // namespace vorlex::x11
