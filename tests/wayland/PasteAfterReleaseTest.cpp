@@ -3,7 +3,6 @@
 
 #include "PasteAfterRelease.h"
 #include "FakePlatform.h"
-
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,56 +11,52 @@ using namespace vorlex;
 
 namespace {
 
-class Keyboard final : public HeldModifiers {
-public:
-    std::optional<quint32> now() const override { return held(*clock); }
-    std::function<std::optional<quint32>(int)> held;
-    const int* clock = nullptr;
+// Shift held until releasedAt on the virtual clock; unseen where releasedAt is negative.
+struct Keyboard final : HeldModifiers {
+    Keyboard(const int& now, int released) : clock(now), releasedAt(released) {}
+    std::optional<quint32> now() const override
+    {
+        return releasedAt < 0 ? std::nullopt : std::optional<quint32>(clock < releasedAt ? quint32(ShiftModifier) : 0);
+    }
+    const int& clock;
+    int releasedAt;
 };
 
 TEST(PasteAfterRelease, WaitsUntilTheModifiersAreLetGo)
 {
     using wayland::modifierGiveUpMs, wayland::modifierHoldMs;
-    const auto unseen = [](int) { return std::optional<quint32>(); };
-    const auto shiftUntil = [](int release) {
-        return [release](int now) { return std::optional<quint32>(now < release ? quint32(ShiftModifier) : 0); };
-    };
     struct Case {
         const char* name;
-        bool copied; // the action began with a copy at 0 ms; the paste is asked for at 100 ms
-        std::function<std::optional<quint32>(int)> held;
-        int pastedAt; // -1: never
+        bool copied;    // the action began with a copy at 0 ms; the paste is asked for at 100 ms
+        int releasedAt; // see Keyboard
+        int pastedAt;   // -1: never
     };
     const Case cases[] = {
-        {"a Wayland window: held as long as a hand may hold them", true, unseen, modifierHoldMs},
-        {"no copy before (the popup's button)", false, unseen, 100},
-        {"an X window, let go of", true, shiftUntil(0), 100},
-        {"an X window, Shift held a while", true, shiftUntil(400), 400},
-        {"an X window, Shift held for good", true, shiftUntil(1'000'000), -1},
+        {"a Wayland window: held as long as a hand may hold them", true, -1, modifierHoldMs},
+        {"no copy before (the popup's button)", false, -1, 100},
+        {"an X window, let go of", true, 0, 100},
+        {"an X window, Shift held a while", true, 400, 400},
+        {"an X window, Shift held for good", true, 1'000'000, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         int clock = 0;
-        auto keyboard = std::make_unique<Keyboard>();
-        std::tie(keyboard->held, keyboard->clock) = std::pair(c.held, &clock);
         FakePlatform desktop;
         FakeScheduler scheduler;
         const auto keys = wayland::createPasteAfterRelease(std::make_unique<ForwardingKeySender>(desktop.keySender()),
-                                                           std::move(keyboard), scheduler);
-        const auto step = [&](int until) {
-            for (; clock < until; clock += 5)
-                scheduler.advance(5);
-        };
+                                                           std::make_unique<Keyboard>(clock, c.releasedAt), scheduler);
         if (c.copied)
             keys->sendCopy();
-        step(100);
         bool done = false;
         QObject context;
-        keys->sendPaste();
-        keys->whenSent(&context, [&] { done = true; });
         int pastedAt = -1;
-        for (; clock < modifierGiveUpMs + 500 && pastedAt < 0; step(clock + 5))
+        for (; clock < modifierGiveUpMs + 500 && pastedAt < 0; clock += 5, scheduler.advance(5)) {
+            if (clock == 100) {
+                keys->sendPaste();
+                keys->whenSent(&context, [&] { done = true; });
+            }
             pastedAt = desktop.log.contains(u"paste"_s) ? clock : -1;
+        }
         if (c.pastedAt < 0)
             EXPECT_EQ(pastedAt, -1);
         else

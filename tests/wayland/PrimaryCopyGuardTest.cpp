@@ -27,8 +27,8 @@ class ScriptedKWin : public QDBusVirtualObject {
 public:
     QString pid, resourceClass; // the focused window that scripts see
     bool answers = true;
-    using Script = std::pair<QString, QString>; // plugin name, text
-    QMap<int, Script> loaded;                   // by id
+    QStringList scripts; // by id
+    QStringList loaded;  // their names, until unloaded
 
     ScriptedKWin()
     {
@@ -42,23 +42,19 @@ public:
     {
         const QVariantList arguments = message.arguments();
         if (message.member() == u"loadScript"_s) {
-            loaded.insert(++lastId,
-                          {arguments[1].toString(), QString::fromUtf8(test::readFile(arguments[0].toString()))});
-            return connection.send(message.createReply(lastId));
+            loaded << arguments[1].toString();
+            scripts << test::readFile(arguments[0].toString());
+            return connection.send(message.createReply(int(scripts.size() - 1)));
         }
-        if (message.member() == u"unloadScript"_s) {
-            const auto name = [&](std::pair<const int&, Script&> script) {
-                return script.second.first == arguments[0];
-            };
-            return connection.send(message.createReply(loaded.removeIf(name) > 0));
-        }
+        if (message.member() == u"unloadScript"_s)
+            return connection.send(message.createReply(loaded.removeAll(arguments[0].toString()) > 0));
         if (message.member() != u"run"_s)
             return false;
         connection.send(message.createReply());
         // The script calls back with its five string literals, then the window's pid and class.
         static const QRegularExpression call(
             uR"re(callDBus\("([^"]*)", "([^"]*)", "([^"]*)", "([^"]*)", "([^"]*)")re"_s);
-        const auto found = call.match(loaded.value(message.path().mid(1).toInt()).second);
+        const auto found = call.match(scripts.value(message.path().mid(1).toInt()));
         if (answers && found.hasMatch()) {
             QDBusMessage back = QDBusMessage::createMethodCall(found.captured(1), found.captured(2), found.captured(3),
                                                                found.captured(4));
@@ -68,7 +64,6 @@ public:
     }
 
 private:
-    int lastId = 0;
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"scripted-kwin"_s);
 };
 
@@ -88,42 +83,34 @@ TEST(PrimaryCopyGuard, SendsTheCopyKeyOnlyToAWindowThatTakesIt)
     test::ChildProcess plain(u"sleep"_s, {u"60"_s});
     const QString ownPid = QString::number(QCoreApplication::applicationPid()), plainPid = QString::number(plain.pid());
     const QStringList key = {u"copy"_s}, read = {u"setText highlighted"_s};
-    struct Case {
-        const char* name;
-        bool kwin; // GNOME has none
-        bool answers;
-        QString pid, resourceClass;
-        QStringList copy;
-        FocusedApplication focus;
-    };
     const auto ordinary = FocusedApplication::ordinary, noPaste = FocusedApplication::terminal;
-    const Case cases[] = {
+    // name, KWin (GNOME has none), it answers, the focused window's pid and class, the copy, the focus
+    const std::tuple<const char*, bool, bool, QString, QString, QStringList, FocusedApplication> cases[] = {
         {"an editor", true, true, plainPid, u"org.kde.kate"_s, key, ordinary},
         {"a terminal in an editor", true, true, ownPid, u"org.kde.kate"_s, read, noPaste},
         {"Emacs", true, true, plainPid, u"emacs"_s, read, noPaste},
-        {"no window", true, true, u"-1"_s, {}, read, noPaste},
         {"KWin does not answer", true, false, plainPid, u"kate"_s, read, noPaste},
         {"GNOME: no window is named", false, false, {}, {}, read, ordinary},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, hasKWin, answers, pid, resourceClass, copy, focused] : cases) {
+        SCOPED_TRACE(name);
         ScriptedKWin kwin;
-        std::tie(kwin.answers, kwin.pid, kwin.resourceClass) = std::tie(c.answers, c.pid, c.resourceClass);
+        std::tie(kwin.answers, kwin.pid, kwin.resourceClass) = std::tie(answers, pid, resourceClass);
         Highlight highlight;
         FakePlatform desktop; // records the keys that go out and the clipboard's writes
         const auto guard = wayland::createPrimaryCopyGuard(
             std::make_unique<ForwardingKeySender>(desktop.keySender()), &highlight, desktop.clipboard(),
-            c.kwin ? wayland::createKWinActiveWindow(QDBusConnection::sessionBus()) : nullptr);
+            hasKWin ? wayland::createKWinActiveWindow(QDBusConnection::sessionBus()) : nullptr);
         QObject context;
         bool sent = false;
         guard->sendCopy();
         guard->whenSent(&context, [&] { sent = true; });
         ASSERT_TRUE(test::waitUntil([&] { return sent; })) << "bounded";
-        EXPECT_EQ(desktop.log, c.copy);
+        EXPECT_EQ(desktop.log, copy);
         std::optional<FocusedApplication> focus;
         guard->inspectFocus(&context, [&](FocusedApplication told) { focus = told; });
         ASSERT_TRUE(test::waitUntil([&] { return focus.has_value(); }));
-        EXPECT_EQ(*focus, c.focus);
+        EXPECT_EQ(*focus, focused);
         EXPECT_TRUE(test::waitUntil([&] { return kwin.loaded.isEmpty(); })) << "no script is left in KWin";
     }
     ::close(terminal);
