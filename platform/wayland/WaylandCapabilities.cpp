@@ -67,6 +67,7 @@ WaylandCapabilities gatherCapabilities(const WaylandConnection* connection, cons
         QDBusMessage::createMethodCall(QLatin1String(kwinService), QStringLiteral("/Scripting"),
                                        QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("isScriptLoaded"));
     scripting << QStringLiteral("vorlex");
+    scripting.setAutoStartService(false); // never a KWin started for asking
     capabilities.kwinScripting =
         bus.isConnected() &&
         bus.call(scripting, QDBus::Block, int(qMax(1, deadline.remainingTime()))).type() == QDBusMessage::ReplyMessage;
