@@ -35,8 +35,10 @@ public:
     ~KWinScriptQuery() override
     {
         bus.unregisterObject(callbackPath);
-        for (const auto& [token, query] : queries)
-            unload(token, query);
+        for (const auto& [token, query] : queries) {
+            if (query.loaded)
+                unload(token);
+        }
     }
 
     void query(QObject* context, std::function<void(std::optional<KWinWindow>)> told) override
@@ -45,24 +47,29 @@ public:
         Query& query = queries[token];
         query.context = context;
         query.told = std::move(told);
-        query.calls = new QObject(&inFlight);
-        QObject* const calls = query.calls;
-        QTimer::singleShot(timeoutMs, calls, [this, token] { finish(token, std::nullopt); });
+        QTimer::singleShot(timeoutMs, &inFlight, [this, token] { finish(token, std::nullopt); });
         query.file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/vorlex-kwin-XXXXXX.js"));
         if (!query.file->open() ||
             query.file->write(script.arg(bus.baseService(), callbackPath, callbackInterface, token).toUtf8()) < 0 ||
             !query.file->flush())
-            return QTimer::singleShot(0, calls, [this, token] { finish(token, std::nullopt); });
+            return QTimer::singleShot(0, &inFlight, [this, token] { finish(token, std::nullopt); });
         // KWin reads the file when the script runs, so it stays until the query ends.
         QDBusMessage load = QDBusMessage::createMethodCall(QLatin1String(kwinService), QStringLiteral("/Scripting"),
                                                            scripting, QStringLiteral("loadScript"));
         load << query.file->fileName() << pluginName(token);
-        call(calls, load, [this, token](const QDBusMessage& reply) {
+        call(load, [this, token](const QDBusMessage& reply) {
             const int id = reply.arguments().value(0).toInt();
-            if (reply.type() != QDBusMessage::ReplyMessage || id < 0)
+            const bool loaded = reply.type() == QDBusMessage::ReplyMessage && id >= 0;
+            const auto found = queries.find(token);
+            if (found == queries.end()) { // loaded after the query gave up
+                if (loaded)
+                    unload(token);
+                return;
+            }
+            if (!loaded)
                 return finish(token, std::nullopt);
-            queries[token].loaded = true;
-            queries[token].kwin = reply.service();
+            found->second.loaded = true;
+            found->second.kwin = reply.service();
             run(token, id, 0);
         });
     }
@@ -91,8 +98,7 @@ private:
         std::function<void(std::optional<KWinWindow>)> told;
         std::unique_ptr<QTemporaryFile> file;
         bool loaded = false;
-        QString kwin;             // KWin's own connection, which the answer must come from
-        QObject* calls = nullptr; // the query's calls and timer, a child of inFlight
+        QString kwin; // KWin's own connection, which the answer must come from
     };
 
     static QString pluginName(const QString& token) { return QStringLiteral("vorlex-") + token; }
@@ -102,25 +108,29 @@ private:
     {
         const int form = (runPathForm + attempt) % 2;
         const QString path = form == 0 ? QStringLiteral("/%1").arg(id) : QStringLiteral("/Scripting/Script%1").arg(id);
-        const QDBusMessage run = QDBusMessage::createMethodCall(
+        const QDBusMessage message = QDBusMessage::createMethodCall(
             QLatin1String(kwinService), path, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
-        call(queries[token].calls, run, [this, token, id, attempt, form](const QDBusMessage& reply) {
+        call(message, [this, token, id, attempt, form](const QDBusMessage& reply) {
+            if (!queries.contains(token))
+                return;
             if (reply.type() == QDBusMessage::ReplyMessage)
                 runPathForm = form;
             else if (attempt == 0)
-                this->run(token, id, 1);
+                run(token, id, 1);
             else
                 finish(token, std::nullopt);
         });
     }
 
-    void call(QObject* owner, const QDBusMessage& message, std::function<void(const QDBusMessage&)> answered)
+    // Answered within timeoutMs, with an error at worst.
+    void call(const QDBusMessage& message, std::function<void(const QDBusMessage&)> answered)
     {
-        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, timeoutMs), owner);
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, owner, [watcher, answered = std::move(answered)] {
-            watcher->deleteLater();
-            answered(watcher->reply());
-        });
+        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, timeoutMs), &inFlight);
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &inFlight,
+                         [watcher, answered = std::move(answered)] {
+                             watcher->deleteLater();
+                             answered(watcher->reply());
+                         });
     }
 
     void finish(const QString& token, std::optional<KWinWindow> window)
@@ -130,16 +140,14 @@ private:
             return;
         Query query = std::move(found->second);
         queries.erase(found);
-        unload(token, query);
-        query.calls->deleteLater(); // this may run inside one of its calls' answers
+        if (query.loaded)
+            unload(token);
         if (query.context)
             query.told(std::move(window));
     }
 
-    void unload(const QString& token, const Query& query)
+    void unload(const QString& token)
     {
-        if (!query.loaded)
-            return;
         QDBusMessage unload = QDBusMessage::createMethodCall(QLatin1String(kwinService), QStringLiteral("/Scripting"),
                                                              scripting, QStringLiteral("unloadScript"));
         bus.asyncCall(unload << pluginName(token));
@@ -149,7 +157,7 @@ private:
     int timeoutMs;
     int runPathForm = 0;
     std::map<QString, Query> queries; // by token
-    QObject inFlight;                 // last, so it goes first: no answer comes in while the rest goes
+    QObject inFlight; // the calls and timers; last, so it goes first: no answer comes in while the rest goes
 };
 
 } // namespace
