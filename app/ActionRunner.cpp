@@ -15,7 +15,7 @@ ActionRunner::~ActionRunner() = default;
 void ActionRunner::run(Action action, WindowId source, CaptureTiming timing)
 {
     captureSelection(desktop, this, source, timing, [this, action](std::optional<QString> text) {
-        if (text && !text->isEmpty())
+        if (text && !text->trimmed().isEmpty()) // white space alone is nothing selected
             act(action, *text);
     });
 }

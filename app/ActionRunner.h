@@ -31,7 +31,7 @@ public:
     ~ActionRunner() override;
 
     // Captures the selection of source (0: the focused window, at once) and runs action on the copied
-    // text; nothing happens when the copy brought no new text.
+    // text; nothing happens when the copy brought no new text, or only white space.
     void run(Action action, WindowId source = 0, CaptureTiming timing = {});
     // The tray's date and time row: the popup on that tab, for the copied text or the time now.
     void showDateTime(WindowId source, CaptureTiming timing);

@@ -118,7 +118,8 @@ public:
 // What the application that has the keyboard focus makes of the copy and paste keystrokes.
 enum class FocusedApplication {
     ordinary, // copies on Ctrl+C and pastes on Ctrl+V
-    terminal, // Ctrl+C interrupts the program running in it; Ctrl+V types a control character
+    terminal, // takes neither: in a terminal Ctrl+C interrupts the program running in it and Ctrl+V types a
+              // control character; Emacs and gVim, whose keys differ, count as terminals
 };
 
 // The copy and paste asked of whatever window has the keyboard focus, mostly as synthetic keystrokes.
@@ -126,9 +127,9 @@ class KeySender : public NonCopyable {
 public:
     // Has the focused application copy its selection to the clipboard, with no key it acts on otherwise:
     // an ordinary application gets the platform's copy shortcut (Ctrl+C on the physical C key),
-    // exactly, whatever the user still holds; a terminal its own copy key where the desktop names it
-    // (Ctrl+Shift+C), else its selection is read without a keystroke and put on the clipboard where
-    // it is the terminal's own, else nothing happens.
+    // exactly, whatever the user still holds; a terminal no key at all: its highlighted text is read
+    // instead and put on the clipboard (on X11 only where PRIMARY is that application's own), else
+    // nothing happens.
     virtual void sendCopy() = 0;
     // The platform's paste shortcut (Ctrl+V on the physical V key). Only where inspectFocus tells of an
     // ordinary application.

@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -56,18 +57,33 @@ VORLEX_DATA_CONTROL(WlrDataControl, zwlr_data_control, 2)
 constexpr char ownerMime[] = "application/x-vorlex-owner";
 constexpr const char* textMimes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT"};
 constexpr int readTimeoutMs = 1000;
+// The highlight's owner has the focus and answers at once; this bounds a hung one.
+constexpr int highlightTimeoutMs = 500;
 constexpr int writeTimeoutMs = 5000;
 
-template <class P> class DataControlClipboard final : public Clipboard {
+const char* textMimeOf(const QStringList& mimes)
+{
+    const auto mime = std::find_if(std::begin(textMimes), std::end(textMimes),
+                                   [&mimes](const char* m) { return mimes.contains(QLatin1String(m)); });
+    return mime == std::end(textMimes) ? nullptr : *mime;
+}
+
+template <class P> class ProtocolClipboard final : public DataControlClipboard {
+    // An offer the compositor announced, with the types it said it has.
+    struct PendingOffer {
+        typename P::OfferProxy offer;
+        QStringList mimes;
+    };
+
 public:
-    DataControlClipboard(WaylandConnection& wayland, typename P::Manager* control)
+    ProtocolClipboard(WaylandConnection& wayland, typename P::Manager* control)
         : connection(wayland), manager(control), device(P::getDevice(control, wayland.seat()))
     {
         P::listen(device.get(), &deviceListener, this);
         connection.flush();
     }
 
-    ~DataControlClipboard() override
+    ~ProtocolClipboard() override
     {
         if (reading)
             reading->abort();
@@ -104,6 +120,25 @@ public:
         watchers.emplace_back(context, std::move(handler));
     }
 
+    void read(QObject* context, std::function<void(std::optional<QString>)> done) override
+    {
+        const PendingOffer* offer = find(highlighted);
+        const char* mime = offer ? textMimeOf(offer->mimes) : nullptr;
+        int fds[2];
+        if (!mime || pipe2(fds, O_CLOEXEC) != 0) {
+            QTimer::singleShot(0, context, [done = std::move(done)] { done(std::nullopt); });
+            return;
+        }
+        P::receive(highlighted, mime, fds[1]);
+        connection.flush();
+        ::close(fds[1]);
+        // Parented to context, so it goes with it; it needs nothing of this clipboard.
+        PipeTransfer::read(fds[0], highlightTimeoutMs, context,
+                           [done = std::move(done)](std::optional<QByteArray> data) {
+                               done(data ? std::optional(QString::fromUtf8(*data)) : std::nullopt);
+                           });
+    }
+
 private:
     void changed()
     {
@@ -118,24 +153,30 @@ private:
 
     void selection(typename P::Offer* offer)
     {
+        selected = offer;
+        forgetOtherOffers();
+        const PendingOffer* entry = find(offer);
+        const QStringList mimes = entry ? entry->mimes : QStringList();
+        const bool initial = std::exchange(initialSelection, false);
+        const char* mime = textMimeOf(mimes);
+        if (!mime) {
+            // No new text: a copy that is still being read, or one that follows, is what counts.
+            if (!reading)
+                current.clear();
+            return;
+        }
         if (reading)
             reading->abort();
-        const QStringList mimes = offer ? mimesOf(offer) : QStringList();
-        // Only the offer of the selection now is read; the ones before it go.
-        std::erase_if(offers, [offer](const PendingOffer& entry) { return entry.offer.get() != offer; });
-        const bool initial = std::exchange(initialSelection, false);
         if (mimes.contains(QLatin1String(ownerMime))) {
             current = ownText;
             return;
         }
-        const auto mime = std::find_if(std::begin(textMimes), std::end(textMimes),
-                                       [&mimes](const char* m) { return mimes.contains(QLatin1String(m)); });
         int fds[2];
-        if (!offer || mime == std::end(textMimes) || pipe2(fds, O_CLOEXEC) != 0) {
+        if (pipe2(fds, O_CLOEXEC) != 0) {
             landed(initial, {});
             return;
         }
-        P::receive(offer, *mime, fds[1]);
+        P::receive(offer, mime, fds[1]);
         connection.flush();
         ::close(fds[1]);
         reading =
@@ -165,46 +206,54 @@ private:
         connection.flush();
     }
 
-    QStringList& mimesOf(typename P::Offer* offer)
+    // An offer is announced, then its types, then which selection it is: the offers of the two
+    // selections now are kept, the ones before them go.
+    void forgetOtherOffers()
+    {
+        std::erase_if(offers, [this](const PendingOffer& entry) {
+            return entry.offer.get() != selected && entry.offer.get() != highlighted;
+        });
+    }
+
+    PendingOffer* find(typename P::Offer* offer)
     {
         const auto found = std::find_if(offers.begin(), offers.end(),
                                         [offer](const PendingOffer& entry) { return entry.offer.get() == offer; });
-        if (found != offers.end())
-            return found->mimes;
-        return offers.emplace_back(PendingOffer{typename P::OfferProxy(offer), {}}).mimes;
+        return offer && found != offers.end() ? &*found : nullptr;
     }
 
     static void onDataOffer(void* data, typename P::Device*, typename P::Offer* offer)
     {
-        static_cast<DataControlClipboard*>(data)->mimesOf(offer);
+        static_cast<ProtocolClipboard*>(data)->offers.push_back(PendingOffer{typename P::OfferProxy(offer), {}});
         P::listen(offer, &offerListener, data);
     }
     static void onOffer(void* data, typename P::Offer* offer, const char* mime)
     {
-        static_cast<DataControlClipboard*>(data)->mimesOf(offer).append(QString::fromUtf8(mime));
+        if (PendingOffer* entry = static_cast<ProtocolClipboard*>(data)->find(offer))
+            entry->mimes.append(QString::fromUtf8(mime));
     }
     static void onSelection(void* data, typename P::Device*, typename P::Offer* offer)
     {
-        static_cast<DataControlClipboard*>(data)->selection(offer);
+        static_cast<ProtocolClipboard*>(data)->selection(offer);
     }
     static void onPrimarySelection(void* data, typename P::Device*, typename P::Offer* offer)
     {
-        if (offer) // only the regular selection matters
-            std::erase_if(static_cast<DataControlClipboard*>(data)->offers,
-                          [offer](const PendingOffer& entry) { return entry.offer.get() == offer; });
+        auto* clipboard = static_cast<ProtocolClipboard*>(data);
+        clipboard->highlighted = offer;
+        clipboard->forgetOtherOffers();
     }
     static void onFinished(void* data, typename P::Device*)
     {
-        static_cast<DataControlClipboard*>(data)->device.reset();
+        static_cast<ProtocolClipboard*>(data)->device.reset();
         std::fputs("vorlex: the compositor ended clipboard access (data-control finished)\n", stderr);
     }
     static void onSend(void* data, typename P::Source* source, const char*, int32_t fd)
     {
-        static_cast<DataControlClipboard*>(data)->send(source, fd);
+        static_cast<ProtocolClipboard*>(data)->send(source, fd);
     }
     static void onCancelled(void* data, typename P::Source* source)
     {
-        static_cast<DataControlClipboard*>(data)->cancelled(source);
+        static_cast<ProtocolClipboard*>(data)->cancelled(source);
     }
 
     static constexpr
@@ -212,16 +261,12 @@ private:
     static constexpr typename P::SourceListener sourceListener = {&onSend, &onCancelled};
     static constexpr typename P::OfferListener offerListener = {&onOffer};
 
-    // An offer the compositor announced, with the types it said it has.
-    struct PendingOffer {
-        typename P::OfferProxy offer;
-        QStringList mimes;
-    };
-
     WaylandConnection& connection;
     typename P::ManagerProxy manager;
     typename P::DeviceProxy device;
     std::vector<PendingOffer> offers;
+    typename P::Offer* selected = nullptr;        // the clipboard's offer, held in offers
+    typename P::Offer* highlighted = nullptr;     // the primary selection's
     std::vector<typename P::SourceProxy> sources; // ours, the newest last
     QObject transfers;
     QPointer<PipeTransfer> reading;
@@ -232,19 +277,19 @@ private:
     bool initialSelection = true;
 };
 
-template <class P> std::unique_ptr<Clipboard> create(WaylandConnection& connection)
+template <class P> std::unique_ptr<DataControlClipboard> create(WaylandConnection& connection)
 {
     if (!connection.seat())
         return nullptr;
     auto* manager = static_cast<typename P::Manager*>(connection.bind(P::managerInterface(), P::version));
     if (!manager)
         return nullptr;
-    return std::make_unique<DataControlClipboard<P>>(connection, manager);
+    return std::make_unique<ProtocolClipboard<P>>(connection, manager);
 }
 
 } // namespace
 
-std::unique_ptr<Clipboard> createDataControlClipboard(WaylandConnection& connection, DataControl protocol)
+std::unique_ptr<DataControlClipboard> createDataControlClipboard(WaylandConnection& connection, DataControl protocol)
 {
     return protocol == DataControl::ext ? create<ExtDataControl>(connection) : create<WlrDataControl>(connection);
 }

@@ -92,7 +92,8 @@ std::optional<SwayWindow> focusedWindowIn(const QByteArray& tree)
     if (!node)
         return SwayWindow{};
     return SwayWindow{node->value(QLatin1String("app_id")).toString(),
-                      node->value(QLatin1String("shell")).toString() == QLatin1String("xwayland")};
+                      node->value(QLatin1String("shell")).toString() == QLatin1String("xwayland"),
+                      node->value(QLatin1String("pid")).toInteger(-1)};
 }
 
 void askFocusedWindow(const QString& socketPath, int timeoutMs, QObject* context,

@@ -15,6 +15,7 @@ namespace vorlex::wayland {
 struct SwayWindow {
     QString appId;         // a Wayland window's app_id; empty for an X window, or when no window has the focus
     bool xwayland = false; // an X window, on XWayland
+    qint64 pid = -1;       // its process, where sway knows it
     bool operator==(const SwayWindow&) const = default;
 };
 

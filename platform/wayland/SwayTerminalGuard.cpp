@@ -1,8 +1,8 @@
 #include "SwayTerminalGuard.h"
 
+#include "SendingWork.h"
 #include "SwayIpc.h"
 #include "TerminalNames.h"
-#include "VirtualKeyboard.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,32 +16,33 @@ namespace {
 // sway answers in a few milliseconds; one that takes longer than this is not waited for.
 constexpr int askTimeoutMs = 200;
 
+bool takesNoKeys(const SwayWindow& window)
+{
+    return vorlex::takesNoKeys(window.pid, {window.appId});
+}
+
 class SwayTerminalGuard final : public KeySender {
 public:
-    SwayTerminalGuard(const QString& socketPath, std::unique_ptr<KeySender> xwaylandKeys, VirtualKeyboard& keys)
-        : socket(socketPath), xwayland(std::move(xwaylandKeys)), keyboard(keys)
+    SwayTerminalGuard(const QString& socketPath, std::unique_ptr<KeySender> xwaylandKeys, KeySender& keys,
+                      PrimarySelection* primary, Clipboard& target)
+        : socket(socketPath), xwayland(std::move(xwaylandKeys)), keyboard(keys), highlight(primary), clipboard(target),
+          work(*xwayland)
     {
     }
 
     void sendCopy() override
     {
-        ++asking;
+        work.start();
         askFocusedWindow(socket, askTimeoutMs, &context, [this](std::optional<SwayWindow> window) {
             if (window)
                 copyFrom(*window); // without sway's answer no key is safe
-            if (--asking == 0)
-                releaseWaiting();
+            work.end();
         });
     }
 
     void sendPaste() override { keyboard.sendPaste(); }
 
-    void whenSent(QObject* waiter, std::function<void()> sent) override
-    {
-        if (asking == 0)
-            return xwayland->whenSent(waiter, std::move(sent));
-        waiting.add(waiter, std::move(sent));
-    }
+    void whenSent(QObject* waiter, std::function<void()> sent) override { work.whenSent(waiter, std::move(sent)); }
 
     void inspectFocus(QObject* waiter, std::function<void(FocusedApplication)> told) override
     {
@@ -51,7 +52,7 @@ public:
                                  return;
                              if (window && window->xwayland)
                                  return xwayland->inspectFocus(waiter, told);
-                             const bool terminal = !window || isTerminalName(window->appId);
+                             const bool terminal = !window || takesNoKeys(*window);
                              told(terminal ? FocusedApplication::terminal : FocusedApplication::ordinary);
                          });
     }
@@ -61,33 +62,28 @@ private:
     {
         if (window.xwayland)
             xwayland->sendCopy();
-        else if (isTerminalName(window.appId))
-            keyboard.sendTerminalCopy();
-        else
+        else if (!takesNoKeys(window))
             keyboard.sendCopy();
-    }
-
-    // Held until the text was read; the inner sender tells when its own keys went out.
-    void releaseWaiting()
-    {
-        waiting.release(
-            [this](QObject* waiter, std::function<void()> sent) { xwayland->whenSent(waiter, std::move(sent)); });
+        else if (highlight)
+            work.copyHighlight(*highlight, clipboard, &context);
     }
 
     const QString socket;
     std::unique_ptr<KeySender> xwayland;
-    VirtualKeyboard& keyboard;
-    QObject context; // the questions to sway in flight
-    int asking = 0;
-    Waiters waiting;
+    KeySender& keyboard;
+    PrimarySelection* highlight;
+    Clipboard& clipboard;
+    QObject context; // the questions to sway and the reads in flight
+    SendingWork work;
 };
 
 } // namespace
 
 std::unique_ptr<KeySender> createSwayTerminalGuard(const QString& socketPath, std::unique_ptr<KeySender> xwayland,
-                                                   VirtualKeyboard& keyboard)
+                                                   KeySender& keyboard, PrimarySelection* highlight,
+                                                   Clipboard& clipboard)
 {
-    return std::make_unique<SwayTerminalGuard>(socketPath, std::move(xwayland), keyboard);
+    return std::make_unique<SwayTerminalGuard>(socketPath, std::move(xwayland), keyboard, highlight, clipboard);
 }
 
 } // namespace vorlex::wayland

@@ -35,14 +35,12 @@ xkb_symbols "vorlex" {
 )";
 
 constexpr quint32 evdevLeftCtrl = 29;
-constexpr quint32 evdevLeftShift = 42;
 constexpr quint32 evdevC = 46;
 constexpr quint32 evdevV = 47;
-constexpr quint32 shiftMask = 1u << 0; // the Shift and Control modifiers' indexes in every xkb keymap
-constexpr quint32 controlMask = 1u << 2;
+constexpr quint32 controlMask = 1u << 2; // the Control modifier's index in every xkb keymap
 constexpr quint32 xkbV1Format = 1;
 
-class ProtocolKeyboard final : public VirtualKeyboard {
+class ProtocolKeyboard final : public KeySender {
 public:
     ProtocolKeyboard(WaylandConnection& wayland, zwp_virtual_keyboard_manager_v1* keyboards)
         : connection(wayland), manager(keyboards),
@@ -64,23 +62,18 @@ public:
         connection.flush();
     }
 
-    void sendCopy() override { sendWithControl(evdevC, false); }
-    void sendPaste() override { sendWithControl(evdevV, false); }
-    void sendTerminalCopy() override { sendWithControl(evdevC, true); }
+    void sendCopy() override { sendWithControl(evdevC); }
+    void sendPaste() override { sendWithControl(evdevV); }
 
 private:
-    void sendWithControl(quint32 key, bool shift)
+    void sendWithControl(quint32 key)
     {
         const auto time = quint32(clock.elapsed());
         zwp_virtual_keyboard_v1* const keys = keyboard.get();
         zwp_virtual_keyboard_v1_key(keys, time, evdevLeftCtrl, 1);
-        if (shift)
-            zwp_virtual_keyboard_v1_key(keys, time, evdevLeftShift, 1);
-        zwp_virtual_keyboard_v1_modifiers(keys, controlMask | (shift ? shiftMask : 0), 0, 0, 0);
+        zwp_virtual_keyboard_v1_modifiers(keys, controlMask, 0, 0, 0);
         zwp_virtual_keyboard_v1_key(keys, time, key, 1);
         zwp_virtual_keyboard_v1_key(keys, time, key, 0);
-        if (shift)
-            zwp_virtual_keyboard_v1_key(keys, time, evdevLeftShift, 0);
         zwp_virtual_keyboard_v1_key(keys, time, evdevLeftCtrl, 0);
         zwp_virtual_keyboard_v1_modifiers(keys, 0, 0, 0, 0);
         connection.flush();
@@ -94,7 +87,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<VirtualKeyboard> createVirtualKeyboard(WaylandConnection& connection)
+std::unique_ptr<KeySender> createVirtualKeyboard(WaylandConnection& connection)
 {
     if (!connection.seat())
         return nullptr;

@@ -58,13 +58,6 @@ void registerWithPortals(const QDBusConnection& bus)
     bus.asyncCall(message);
 }
 
-// The seam to data-control's primary selection: the data-control clipboard serves it too once it
-// implements PrimarySelection; until then the highlighted text comes through XWayland.
-PrimarySelection* dataControlPrimarySelection(Clipboard& clipboard)
-{
-    return dynamic_cast<PrimarySelection*>(&clipboard);
-}
-
 class WaylandPlatform final : public Platform {
 public:
     WaylandPlatform(std::unique_ptr<wayland::WaylandConnection> wayland, wayland::XWaylandParts parts,
@@ -77,16 +70,19 @@ public:
         const auto offered = wayland::gatherCapabilities(connection.get(), bus, xwayland.present, portalQueryMs);
         const Choice choice = wayland::choose(offered);
 
-        if (choice.clipboard != Choice::Clipboard::xwaylandBridge)
-            clipboardInUse = wayland::createDataControlClipboard(
+        if (choice.clipboard != Choice::Clipboard::xwaylandBridge) {
+            auto dataControl = wayland::createDataControlClipboard(
                 *connection, choice.clipboard == Choice::Clipboard::extDataControl ? wayland::DataControl::ext
                                                                                    : wayland::DataControl::wlr);
+            highlight = dataControl.get();
+            clipboardInUse = std::move(dataControl);
+        }
         if (!clipboardInUse)
             clipboardInUse = xwayland.createClipboard();
-        std::unique_ptr<wayland::VirtualKeyboard> keyboard;
+        std::unique_ptr<KeySender> keyboard;
         if (choice.keys == Choice::Keys::virtualKeyboard)
             keyboard = wayland::createVirtualKeyboard(*connection);
-        wayland::VirtualKeyboard* const virtualKeys = keyboard.get();
+        KeySender* const virtualKeys = keyboard.get();
         if (keyboard)
             keys = std::move(keyboard);
         else if (choice.keys == Choice::Keys::remoteDesktop)
@@ -95,19 +91,18 @@ public:
         if (!keys)
             keys = std::make_unique<NoKeySender>();
         // Without a keyboard of its own, a copy key goes only where the desktop says it harms nothing.
-        if (!virtualKeys) {
-            PrimarySelection* const dataControl = dataControlPrimarySelection(*clipboardInUse);
+        // The highlighted text: data-control's where the compositor has it, else XWayland's PRIMARY (GNOME).
+        if (!virtualKeys)
             keys = wayland::createPrimaryCopyGuard(
-                std::move(keys), dataControl ? dataControl : xwayland.primarySelection.get(), *clipboardInUse,
+                std::move(keys), highlight ? highlight : xwayland.primarySelection.get(), *clipboardInUse,
                 choice.copy == Choice::Copy::copyKeyWhereKWinAllows ? wayland::createKWinActiveWindow(bus) : nullptr);
-        }
         // X terminals are known on every desktop, through XWayland; Wayland ones only where the
-        // compositor names the focused window (sway, KDE).
+        // compositor names the focused window and its process (sway, KDE).
         keys = xwayland.guardTerminals(std::move(keys), *clipboardInUse);
         if (choice.keys == Choice::Keys::remoteDesktop)
             keys = wayland::createPasteAfterRelease(std::move(keys), std::move(xwayland.heldModifiers), qtScheduler);
         if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
-            keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys);
+            keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys, highlight, *clipboardInUse);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
             shortcuts = wayland::createPortalGlobalShortcuts(bus);
 
@@ -128,6 +123,7 @@ private:
     wayland::XWaylandParts xwayland; // before the keys, which read its primary selection
     QtScheduler qtScheduler;         // before the keys, whose waits it runs
     std::unique_ptr<Clipboard> clipboardInUse;
+    PrimarySelection* highlight = nullptr; // data-control's primary selection, where the clipboard is data-control
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<Hotkeys> shortcuts;
     NoWindowSystem windows;

@@ -1,16 +1,20 @@
 #include "X11TerminalGuard.h"
 
+#include "SendingWork.h"
 #include "TerminalNames.h"
 #include "X11Resource.h"
 #include "X11SelectionReader.h"
 #include "X11WindowSystem.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
+
+#include <unistd.h>
 
 #include <tuple>
 #include <utility>
@@ -22,74 +26,100 @@ namespace {
 // A terminal answers at once; this bounds a hung one, well within what a capture waits for the copy.
 constexpr int readTimeoutMs = 500;
 
-bool isTerminal(const X11Focus& focus)
-{
-    return focus.activeClient != 0 && (isTerminalName(focus.instance) || isTerminalName(focus.windowClass));
-}
+class X11PrimarySelection final : public PrimarySelection {
+public:
+    explicit X11PrimarySelection(Display* connection) : display(connection) {}
+    void read(QObject* context, std::function<void(std::optional<QString>)> done) override
+    {
+        readPrimarySelection(DisplayString(display), readTimeoutMs, context, std::move(done));
+    }
+
+private:
+    Display* display;
+};
 
 class X11TerminalGuard final : public KeySender {
 public:
     X11TerminalGuard(std::unique_ptr<KeySender> keySender, Display* connection, Clipboard& target)
-        : keys(std::move(keySender)), display(connection), windows(createWindowSystem(connection)), clipboard(target)
+        : keys(std::move(keySender)), display(connection), windows(createWindowSystem(connection)), clipboard(target),
+          primary(connection), work(*keys)
     {
+        if (display)
+            netWmPid = XInternAtom(display, "_NET_WM_PID", False);
     }
 
     void sendCopy() override
     {
-        const X11Focus focus = inspect();
-        switch (chooseCopy(focus)) {
+        switch (chooseCopy(inspect())) {
         case X11Copy::copyKey:
             return keys->sendCopy();
         case X11Copy::nothing:
             return;
         case X11Copy::readPrimary:
-            ++reading;
-            readPrimarySelection(DisplayString(display), readTimeoutMs, &context, [this](std::optional<QString> text) {
-                if (text && !text->isEmpty())
-                    clipboard.setText(*text);
-                if (--reading == 0)
-                    releaseWaiting();
-            });
+            return work.copyHighlight(primary, clipboard, &context);
         }
     }
 
     void sendPaste() override { keys->sendPaste(); }
 
-    void whenSent(QObject* waiter, std::function<void()> sent) override
-    {
-        if (reading == 0)
-            return keys->whenSent(waiter, std::move(sent));
-        waiting.add(waiter, std::move(sent));
-    }
+    void whenSent(QObject* waiter, std::function<void()> sent) override { work.whenSent(waiter, std::move(sent)); }
 
     void inspectFocus(QObject* waiter, std::function<void(FocusedApplication)> told) override
     {
-        if (isTerminal(inspect(false)))
+        if (inspect(false).keyless)
             return told(FocusedApplication::terminal);
         keys->inspectFocus(waiter, std::move(told));
     }
 
 private:
-    // The active window's names, and for a terminal, who owns PRIMARY.
+    // Whether the active window takes keys, and where it does not, who owns PRIMARY.
     X11Focus inspect(bool withOwner = true) const
     {
         X11Focus focus;
         const WindowId active = display ? windows->activeWindow() : 0;
         if (active == 0)
             return focus;
-        XClassHint hint{};
-        if (XGetClassHint(display, active, &hint)) {
-            const X11Resource<char*, XFree> name{hint.res_name};
-            const X11Resource<char*, XFree> windowClass{hint.res_class};
-            focus.instance = QString::fromLatin1(name.get());
-            focus.windowClass = QString::fromLatin1(windowClass.get());
-        }
-        focus.activeClient = active; // enough to tell a terminal; the client is asked for only when it counts
-        if (withOwner && isTerminal(focus)) {
-            std::tie(focus.activeClient, focus.activePid) = clientOf(active);
+        std::tie(focus.activeClient, focus.activePid) = clientOf(active);
+        focus.keyless = takesNoKeys(focus.activePid != -1 ? focus.activePid : localPidOf(active), namesOf(active));
+        if (withOwner && focus.keyless)
             std::tie(focus.ownerClient, focus.ownerPid) = clientOf(XGetSelectionOwner(display, XA_PRIMARY));
-        }
         return focus;
+    }
+
+    QStringList namesOf(Window window) const
+    {
+        XClassHint hint{};
+        if (!XGetClassHint(display, window, &hint))
+            return {};
+        const X11Resource<char*, XFree> name{hint.res_name};
+        const X11Resource<char*, XFree> windowClass{hint.res_class};
+        return {QString::fromLatin1(name.get()), QString::fromLatin1(windowClass.get())};
+    }
+
+    // _NET_WM_PID, where the window says it runs on this machine: another machine's process id names
+    // some process here.
+    qint64 localPidOf(Window window) const
+    {
+        XTextProperty machine{};
+        if (XGetWMClientMachine(display, window, &machine)) {
+            const X11Resource<unsigned char*, XFree> held{machine.value};
+            char host[256] = {};
+            gethostname(host, sizeof host - 1);
+            if (machine.format != 8 ||
+                QByteArray(reinterpret_cast<const char*>(machine.value), qsizetype(machine.nitems)) != host)
+                return -1;
+        }
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        const int status = XGetWindowProperty(display, window, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format,
+                                              &count, &remaining, &data);
+        const X11Resource<unsigned char*, XFree> value{data};
+        if (status != Success || type != XA_CARDINAL || format != 32 || count != 1 || !value)
+            return -1;
+        return qint64(*reinterpret_cast<const unsigned long*>(value.get()));
     }
 
     // The X client that made resource (its resource base) and its process. Without X-Resource, the
@@ -115,21 +145,15 @@ private:
         return found;
     }
 
-    // Held until the text was read; the inner sender tells when its own keys went out.
-    void releaseWaiting()
-    {
-        waiting.release(
-            [this](QObject* waiter, std::function<void()> sent) { keys->whenSent(waiter, std::move(sent)); });
-    }
-
     std::unique_ptr<KeySender> keys;
     Display* display;
     std::unique_ptr<WindowSystem> windows;
     Clipboard& clipboard;
+    X11PrimarySelection primary;
     const bool clientIds = tellsClientIds(display);
+    Atom netWmPid = None;
     QObject context; // the selection reads in flight
-    int reading = 0;
-    Waiters waiting;
+    SendingWork work;
 };
 
 } // namespace
@@ -146,7 +170,7 @@ bool tellsClientIds(Display* display)
 
 X11Copy chooseCopy(const X11Focus& focus)
 {
-    if (!isTerminal(focus))
+    if (!focus.keyless)
         return X11Copy::copyKey;
     const bool sameClient = focus.ownerClient == focus.activeClient;
     const bool sameProcess = focus.activePid != -1 && focus.ownerPid == focus.activePid;

@@ -1,12 +1,11 @@
 #pragma once
 
-// Keeps the copy and paste keystrokes away from X11 terminals (on X11, and on XWayland under a
-// Wayland compositor): a terminal is known by the WM_CLASS of the active window, and its selection
-// is read from PRIMARY, with no keystroke, when the terminal owns it.
+// Keeps the copy and paste keystrokes away from X windows they would harm (on X11, and on XWayland
+// under a Wayland compositor): a window whose process holds a pseudo-terminal (a terminal, also one
+// embedded in an editor, a file manager or an IDE), Emacs and gVim. Their highlighted text is read
+// from PRIMARY instead, with no keystroke, when they own it.
 
 #include "Platform.h"
-
-#include <QString>
 
 #include <memory>
 
@@ -16,8 +15,7 @@ namespace vorlex::x11 {
 
 // What the X server tells of the active window and of PRIMARY's owner.
 struct X11Focus {
-    QString instance;         // the active window's WM_CLASS: its instance name
-    QString windowClass;      // and its class name
+    bool keyless = false;     // the active window takes no key (takesNoKeys)
     quint64 activeClient = 0; // the X client of the active window (0: there is none)
     quint64 ownerClient = 0;  // the X client of PRIMARY's owner (0: nobody owns it)
     qint64 activePid = -1;    // their processes, where the server tells (-1: it does not)
@@ -27,17 +25,18 @@ struct X11Focus {
 
 enum class X11Copy { copyKey, readPrimary, nothing };
 
-// The copy key for every window but a terminal's. A terminal's highlighted text is PRIMARY's when it
-// owns PRIMARY: through the same X client (xterm and rxvt with their text window, VTE, kitty and
-// Konsole with a hidden window of their own) or another connection of the same process (Alacritty).
-// Else what PRIMARY holds came from elsewhere, and nothing is taken.
+// The copy key for every window that takes keys. The highlighted text of one that does not is
+// PRIMARY's when that window's application owns PRIMARY: through the same X client (xterm with its
+// text window; VTE, Konsole, Emacs and gVim with a hidden window of their own, embedded terminals
+// with their host's) or another connection of the same process (Alacritty). Else what PRIMARY holds
+// came from another application, and nothing is taken.
 X11Copy chooseCopy(const X11Focus& focus);
 
 // Whether the server has X-Resource 1.2, which tells the X client and the process of a window.
 bool tellsClientIds(Display* display);
 
-// keys sends the copy and paste keystrokes; a terminal's selection goes to clipboard. display is Qt's
-// connection (X11 or XWayland), or null, where everything goes to keys.
+// keys sends the copy and paste keystrokes; a highlighted text read instead goes to clipboard.
+// display is Qt's connection (X11 or XWayland), or null, where everything goes to keys.
 std::unique_ptr<KeySender> createTerminalGuard(std::unique_ptr<KeySender> keys, Display* display, Clipboard& clipboard);
 
 } // namespace vorlex::x11

@@ -13,12 +13,13 @@ namespace {
 class ActionRunnerTest : public AppFixture {};
 
 // A hotkey copies from the window it was pressed in, at once, and acts as soon as the copy lands
-// (untrimmed), or not at all when it brings no text within 0.25 s.
+// (untrimmed), or not at all when it brings no text, or only white space, within 0.25 s.
 TEST_F(ActionRunnerTest, AHotkeyActsAsSoonAsTheCopyLands)
 {
     const std::tuple<std::optional<int>, QString, std::optional<int>> cases[] = {
         {300, u"late"_s, std::nullopt},
         {0, QString(), std::nullopt}, // the copy holds no text
+        {0, u" \n\u00a0"_s, std::nullopt},
         {std::nullopt, u"nothing selected"_s, std::nullopt},
         {0, u"  שלום  "_s, 0},
         {200, u"x"_s, 200},

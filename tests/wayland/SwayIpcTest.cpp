@@ -1,11 +1,16 @@
 // Which window sway's tree says has the focus, wherever it sits in the tree.
 
 #include "SwayIpc.h"
+#include "SwayTerminalGuard.h"
 
 #include "TestSupport.h"
 
+#include <QLocalServer>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
+using namespace vorlex;
 using namespace vorlex::wayland;
 
 namespace {
@@ -14,14 +19,49 @@ TEST(SwayIpc, TheFocusedWindowIsFoundInTheTree)
 {
     // A workspace holding foot, and a floating X window; one of the three is focused.
     const QString tree = uR"({"nodes": [{"type": "workspace", "focused": %1, "nodes": [{"app_id": "foot",
-        "shell": "xdg_shell", "focused": %2}], "floating_nodes": [{"shell": "xwayland", "focused": %3}]}]})"_s;
+        "shell": "xdg_shell", "pid": 42, "focused": %2}], "floating_nodes": [{"shell": "xwayland", "focused": %3}]}]})"_s;
     const auto focused = [&](const char* workspace, const char* foot, const char* x) {
         return focusedWindowIn(tree.arg(workspace, foot, x).toUtf8());
     };
     EXPECT_EQ(focused("true", "false", "false"), SwayWindow{}) << "an empty workspace";
-    EXPECT_EQ(focused("false", "true", "false"), (SwayWindow{u"foot"_s, false}));
+    EXPECT_EQ(focused("false", "true", "false"), (SwayWindow{u"foot"_s, false, 42}));
     EXPECT_EQ(focused("false", "false", "true"), (SwayWindow{QString(), true}));
     EXPECT_EQ(focusedWindowIn("not a tree"), std::nullopt);
+}
+
+// A sway that takes the question and never answers: no key goes anywhere, and the focus counts as a
+// terminal, so nothing is pasted either.
+TEST(SwayTerminalGuard, NoAnswerInTimeMeansNoKey)
+{
+    struct Keys final : KeySender {
+        explicit Keys(QStringList& sink) : log(sink) {}
+        void sendCopy() override { log << u"copy"_s; }
+        void sendPaste() override { log << u"paste"_s; }
+        QStringList& log;
+    };
+    struct NoClipboard final : Clipboard {
+        quint64 changeCount() const override { return 0; }
+        QString text() const override { return {}; }
+        void setText(const QString&) override {}
+        void watchChanges(QObject*, std::function<void()>) override {}
+    } clipboard;
+    QTemporaryDir dir;
+    QLocalServer silentSway;
+    ASSERT_TRUE(silentSway.listen(dir.filePath(u"sway-ipc.sock"_s)));
+    QStringList sent;
+    Keys keyboard(sent);
+    const auto guard = createSwayTerminalGuard(silentSway.fullServerName(), std::make_unique<Keys>(sent), keyboard,
+                                               nullptr, clipboard);
+    QObject context;
+    bool keysDone = false;
+    std::optional<FocusedApplication> focus;
+    guard->sendCopy();
+    guard->whenSent(&context, [&] { keysDone = true; });
+    guard->inspectFocus(&context, [&](FocusedApplication told) { focus = told; });
+
+    ASSERT_TRUE(test::waitUntil([&] { return keysDone && focus; }, 2000));
+    EXPECT_EQ(focus, FocusedApplication::terminal);
+    EXPECT_EQ(sent, QStringList()) << "no key without sway's answer";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The program on a Wayland session: headless sway (scripts/lib/swaysession.sh runs these journeys in
-// one), foot and a GTK 3 field as Wayland-native applications, vorlex-e2e on XWayland started the way a
-// compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an independent client.
+// one), foot, a VTE terminal and a GTK 3 field as Wayland-native applications, vorlex-e2e on XWayland
+// started the way a compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an
+// independent client.
 // The replace journey also runs on headless mutter (scripts/lib/muttersession.sh), GNOME's
 // compositor, which has neither data-control nor a virtual keyboard: there the paste goes through the
 // RemoteDesktop portal, the clipboard through XWayland's bridge, and the capture reads the highlight
@@ -16,6 +17,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QFile>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -93,40 +95,90 @@ protected:
     std::optional<test::ChildProcess> vorlex;
 };
 
-// A Wayland terminal gets its own copy key, never Ctrl+C, an interrupt there: foot runs a shell that
-// records every key and interrupt, with a line selected by foot's search (Ctrl+Shift+R, the text, Enter).
-TEST_F(Wayland, LayoutHotkeyTakesATerminalsSelectionWithoutAnInterrupt)
+// A window whose program runs in a pseudo-terminal gets no key at all, whatever its app_id: foot under
+// one of its own (its line selected by foot's search: Ctrl+Shift+R, the text, Enter), and VTE inside an
+// editor's window that turns Ctrl+Shift+C into an interrupt when nothing is highlighted, as Konsole,
+// GNOME Console and Terminator do. Each runs a shell that records every key and interrupt; the
+// highlight comes from the primary selection.
+TEST_F(Wayland, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
 {
     const QString log = home.path() + u"/interrupts"_s;
-    test::ChildProcess foot(u"foot"_s, test::terminalRecorder(log));
-    ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; }, 10000)) << "foot runs the recorder";
-    const QStringList focusFoot{u"[app_id=foot] focus"_s}; // mapped, and with the keyboard
-    ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusFoot).exitCode == 0; }));
-    // Escape ends a search that a busy foot left open; again until foot serves the line as PRIMARY.
-    const QStringList search = u"-k Escape -M ctrl -M shift -k r -m shift -m ctrl akuo -k Return"_s.split(u' ');
-    const auto selected = [] { return test::run(u"wl-paste"_s, {u"-p"_s, u"-n"_s}, {}, 2000).out == "akuo"; };
-    ASSERT_TRUE(waitUntil([&] { return test::run(u"wtype"_s, search).exitCode == 0 && waitUntil(selected); }, 20000));
-    const QByteArray typedBefore = test::readFile(log);
+    const QString vte = QStringLiteral(VORLEX_SOURCE_DIR "/tests/support/vteterminal.py");
+    const QStringList interrupting{vte, u"--interrupt-on-copy"_s};
+    const std::tuple<const char*, QString, QStringList, bool> cases[] = {
+        {"foot -a dropdown", u"foot"_s, {u"-a"_s, u"dropdown"_s}, true},
+        {"VTE in an editor", u"/usr/bin/python3"_s, interrupting + QStringList{u"--select"_s, u"--"_s}, true},
+        {"a terminal by name, nothing highlighted", u"/usr/bin/python3"_s,
+         interrupting + QStringList{u"--class"_s, u"org.gnome.Console"_s, u"--"_s}, false},
+    };
+    test::EnvGuard gdk("GDK_BACKEND", "wayland");
+    for (const auto& [what, command, arguments, highlighted] : cases) {
+        SCOPED_TRACE(what);
+        QFile::remove(log);
+        test::ChildProcess terminal(command, arguments + test::terminalRecorder(log));
+        ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; }, 10000)) << "it runs the recorder";
+        const QStringList focusTerminal{u"[pid=%1] focus"_s.arg(terminal.pid())}; // mapped, and with the keyboard
+        ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusTerminal).exitCode == 0; }));
+        const auto selected = [] {
+            return test::run(u"wl-paste"_s, {u"-p"_s, u"-n"_s}, {}, 2000).out.startsWith("akuo");
+        };
+        if (command == u"foot"_s) {
+            // Escape ends a search that a busy foot left open; again until foot serves the line.
+            const QStringList search = u"-k Escape -M ctrl -M shift -k r -m shift -m ctrl akuo -k Return"_s.split(u' ');
+            ASSERT_TRUE(
+                waitUntil([&] { return test::run(u"wtype"_s, search).exitCode == 0 && waitUntil(selected); }, 20000));
+        } else if (highlighted) {
+            ASSERT_TRUE(waitUntil(selected));
+        }
+        if (!vorlex) {
+            startVorlex();
+            EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
+        }
+        const qsizetype recorded = HistoryManager().load().size();
+
+        ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
+
+        if (highlighted) {
+            EXPECT_TRUE(waitUntil([&] { return HistoryManager().load().size() == recorded + 1; }, 10000)) << "captured";
+            EXPECT_EQ(HistoryManager().load().value(0).resultText.trimmed(), u"שלום"_s);
+            EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup";
+            // Clicks outside cannot be seen on Wayland: the popup goes when the focus does. From the
+            // popup, so that it has had the focus to lose: once sway has mapped it (after X has), it takes
+            // the focus on sway's command, whenever it would have come that far on its own.
+            const QStringList focusPopup = {u"[pid=%1] focus"_s.arg(vorlex->pid())};
+            ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusPopup).exitCode == 0; }));
+            ASSERT_EQ(test::run(u"swaymsg"_s, focusTerminal).exitCode, 0);
+            EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "hidden";
+        } else {
+            // Nothing shows that a capture found nothing: an interrupt would come within its bound.
+            EXPECT_FALSE(waitUntil([&] { return test::readFile(log).contains("INT"); }, 2000)) << "no key";
+            EXPECT_EQ(HistoryManager().load().size(), recorded);
+        }
+        // What reaches the program before this dot came before it.
+        ASSERT_EQ(test::run(u"wtype"_s, {u"."_s}).exitCode, 0);
+        EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
+        EXPECT_FALSE(test::readFile(log).contains("INT") || test::readFile(log).contains("^C")) << "no interrupt";
+    }
+}
+
+// sway may announce an empty clipboard just before the copy of an application that already owns the
+// clipboard: each of several hotkeys in a row in one GTK field is captured all the same.
+TEST_F(Wayland, RepeatedHotkeysInOneApplicationAreEachCaptured)
+{
+    test::TextField field(u"akuo"_s, true, test::TextField::Toolkit::gtk3);
+    ASSERT_TRUE(field.waitFor("ready"));
     startVorlex();
-    EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
-
-    ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
-
-    EXPECT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
+    const QStringList focusField{u"[pid=%1] focus"_s.arg(field.pid())};
+    for (int capture = 1; capture <= 5; ++capture) {
+        SCOPED_TRACE(capture);
+        ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0);
+        ASSERT_TRUE(waitUntil([&] { return HistoryManager().load().size() == capture; }, 10000)) << "captured";
+        // The popup takes the focus once sway has mapped it; the field takes it back for the next hotkey.
+        const QStringList focusPopup = {u"[pid=%1] focus"_s.arg(vorlex->pid())};
+        ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusPopup).exitCode == 0; }));
+        ASSERT_EQ(test::run(u"swaymsg"_s, focusField).exitCode, 0);
+    }
     EXPECT_EQ(HistoryManager().load().value(0).resultText, u"שלום"_s);
-    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup is shown";
-
-    // Clicks outside cannot be seen on Wayland: the popup goes when the focus does.
-    // From the popup, so that it has had the focus to lose: once sway has mapped it (after X has), it
-    // takes the focus on sway's command, whenever it would have come that far on its own.
-    const QStringList focusPopup = {u"[pid=%1] focus"_s.arg(vorlex->pid())};
-    ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusPopup).exitCode == 0; }));
-    ASSERT_EQ(test::run(u"swaymsg"_s, focusFoot).exitCode, 0);
-    EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "the popup is hidden";
-    // What reaches the program before this dot came before it.
-    ASSERT_EQ(test::run(u"wtype"_s, {u"."_s}).exitCode, 0);
-    EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
-    EXPECT_EQ(test::readFile(log), typedBefore + '.') << "no key, no interrupt";
 }
 
 // Into GTK 3, which looks its shortcuts up in the keymap of the keyboard the keys come from.
