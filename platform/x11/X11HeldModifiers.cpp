@@ -11,12 +11,12 @@ namespace {
 
 class X11HeldModifiers final : public HeldModifiers {
 public:
-    explicit X11HeldModifiers(Display* connection) : display(connection) {}
+    explicit X11HeldModifiers(Display* connection) : display(connection), windows(createWindowSystem(connection)) {}
 
     std::optional<quint32> now() const override
     {
         // An X window has the focus: XWayland sees the keyboard then only.
-        if (namedActiveWindow(display) == 0)
+        if (windows->activeWindow() == 0)
             return std::nullopt;
         Window root = None;
         Window child = None;
@@ -33,6 +33,7 @@ public:
 
 private:
     Display* display;
+    std::unique_ptr<WindowSystem> windows;
     mutable X11ModifierMap map;
 };
 

@@ -17,26 +17,19 @@ constexpr long pagerSource = 2;
 // _NET_WM_DESKTOP's "all desktops".
 constexpr unsigned long allDesktops = 0xFFFFFFFFul;
 
-// A window-valued property of the root window, or None.
-Window rootWindowProperty(Display* display, Atom property)
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1, False, XA_WINDOW, &type,
-                                          &format, &count, &remaining, &data);
-    const X11Resource<unsigned char*, XFree> value{data};
-    if (status != Success || type != XA_WINDOW || format != 32 || count != 1 || !value)
-        return None;
-    return *reinterpret_cast<const unsigned long*>(value.get());
-}
-
-// The EWMH atoms, interned once per connection in one round trip.
-enum AtomName { activeWindowAtom, supportingWmCheckAtom, wmDesktopAtom, wmStateAtom, wmStateStickyAtom, atomCount };
-constexpr std::array<const char*, atomCount> atomNames{"_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK",
-                                                       "_NET_WM_DESKTOP", "_NET_WM_STATE", "_NET_WM_STATE_STICKY"};
+// The EWMH atoms and ICCCM's WM_STATE, interned once per connection in one round trip.
+enum AtomName {
+    activeWindowAtom,
+    supportingWmCheckAtom,
+    wmDesktopAtom,
+    wmStateAtom,
+    wmStateStickyAtom,
+    icccmStateAtom,
+    atomCount
+};
+constexpr std::array<const char*, atomCount> atomNames{"_NET_ACTIVE_WINDOW",   "_NET_SUPPORTING_WM_CHECK",
+                                                       "_NET_WM_DESKTOP",      "_NET_WM_STATE",
+                                                       "_NET_WM_STATE_STICKY", "WM_STATE"};
 
 class X11WindowSystem final : public WindowSystem {
 public:
@@ -50,20 +43,24 @@ public:
     {
         if (!display)
             return 0;
-        if (const Window active = rootWindowProperty(display, atoms[activeWindowAtom]))
+        if (const Window active = rootWindowProperty(atoms[activeWindowAtom]))
             return active;
-        // No EWMH window manager: the window with the input focus, if it is a real one.
+        // None named: the window with the input focus, if it is a real one and, where a window manager
+        // runs, one it manages (under XWayland the compositor parks the focus on a window of its own
+        // while a Wayland window has it).
         Window focus = None;
         int revert = 0;
         XGetInputFocus(display, &focus, &revert);
-        return focus == None || focus == PointerRoot ? 0 : focus;
+        if (focus == None || focus == PointerRoot)
+            return 0;
+        return rootWindowProperty(atoms[supportingWmCheckAtom]) == None || managed(focus) ? focus : 0;
     }
 
     void activate(WindowId window) override
     {
         if (!display || window == 0)
             return;
-        if (rootWindowProperty(display, atoms[supportingWmCheckAtom]) == None) {
+        if (rootWindowProperty(atoms[supportingWmCheckAtom]) == None) {
             XRaiseWindow(display, window);
             XSetInputFocus(display, window, RevertToParent, CurrentTime);
         } else {
@@ -87,6 +84,47 @@ public:
     }
 
 private:
+    // window or one of its ancestors is a client window of the window manager's (ICCCM's WM_STATE).
+    bool managed(Window window) const
+    {
+        for (Window root = DefaultRootWindow(display); window != None && window != root;) {
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long remaining = 0;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display, window, atoms[icccmStateAtom], 0, 0, False, AnyPropertyType, &type, &format,
+                               &count, &remaining, &data);
+            const X11Resource<unsigned char*, XFree> held{data};
+            if (type != None)
+                return true;
+            Window parent = None;
+            Window* children = nullptr;
+            unsigned childCount = 0;
+            if (!XQueryTree(display, window, &root, &parent, &children, &childCount))
+                return false;
+            const X11Resource<Window*, XFree> heldChildren{children};
+            window = parent;
+        }
+        return false;
+    }
+
+    // A window-valued property of the root window, or None.
+    Window rootWindowProperty(Atom property) const
+    {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        const int status = XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1, False, XA_WINDOW,
+                                              &type, &format, &count, &remaining, &data);
+        const X11Resource<unsigned char*, XFree> value{data};
+        if (status != Success || type != XA_WINDOW || format != 32 || count != 1 || !value)
+            return None;
+        return *reinterpret_cast<const unsigned long*>(value.get());
+    }
+
     void sendToRoot(Window window, Atom messageType, std::initializer_list<long> data)
     {
         XEvent event{};
@@ -110,11 +148,6 @@ private:
 std::unique_ptr<WindowSystem> createWindowSystem(Display* display)
 {
     return std::make_unique<X11WindowSystem>(display);
-}
-
-WindowId namedActiveWindow(Display* display)
-{
-    return display ? rootWindowProperty(display, XInternAtom(display, atomNames[activeWindowAtom], False)) : 0;
 }
 
 } // namespace vorlex::x11

@@ -1,0 +1,45 @@
+// The active window is the one the window manager names. Under XWayland the compositor names none while
+// a Wayland window has the focus and parks the X input focus on a window of its own, whose process
+// (the compositor's, parent of the programs it started) must not pass for the focused application's.
+
+#include "X11WindowSystem.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+// After gtest, which has a None of its own.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+using namespace vorlex;
+
+namespace {
+
+TEST(X11WindowSystem, AFocusTheWindowManagerManagesNotIsNoActiveWindow)
+{
+    Display* const display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Window root = DefaultRootWindow(display);
+    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    const WindowId before = x11::createWindowSystem(display)->activeWindow();
+    XSetWindowAttributes unmanaged{};
+    unmanaged.override_redirect = True;
+    const Window parked = XCreateWindow(display, root, 0, 0, 1, 1, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                        CWOverrideRedirect, &unmanaged);
+    XMapWindow(display, parked);
+    XSync(display, False);
+    XSetInputFocus(display, parked, RevertToPointerRoot, CurrentTime);
+    const auto name = [&](unsigned long window) {
+        XChangeProperty(display, root, active, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&window), 1);
+        XSync(display, False);
+    };
+    name(None);
+
+    EXPECT_EQ(x11::createWindowSystem(display)->activeWindow(), 0u);
+    name(before); // as the window manager left it, for the tests after
+    XCloseDisplay(display);
+}
+
+} // namespace
