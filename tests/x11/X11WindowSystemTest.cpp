@@ -22,7 +22,15 @@ TEST(X11WindowSystem, AFocusTheWindowManagerManagesNotIsNoActiveWindow)
     ASSERT_NE(display, nullptr);
     const Window root = DefaultRootWindow(display);
     const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    const WindowId before = x11::createWindowSystem(display)->activeWindow();
+    // What the window manager set, put back after: the tests after share its display.
+    Window focusBefore = None;
+    int revertBefore = 0;
+    XGetInputFocus(display, &focusBefore, &revertBefore);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* named = nullptr;
+    XGetWindowProperty(display, root, active, 0, 1, False, XA_WINDOW, &type, &format, &count, &remaining, &named);
     XSetWindowAttributes unmanaged{};
     unmanaged.override_redirect = True;
     const Window parked = XCreateWindow(display, root, 0, 0, 1, 1, 0, CopyFromParent, InputOutput, CopyFromParent,
@@ -30,15 +38,16 @@ TEST(X11WindowSystem, AFocusTheWindowManagerManagesNotIsNoActiveWindow)
     XMapWindow(display, parked);
     XSync(display, False);
     XSetInputFocus(display, parked, RevertToPointerRoot, CurrentTime);
-    const auto name = [&](unsigned long window) {
-        XChangeProperty(display, root, active, XA_WINDOW, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&window), 1);
-        XSync(display, False);
-    };
-    name(None);
+    const unsigned long none = None;
+    XChangeProperty(display, root, active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&none), 1);
+    XSync(display, False);
 
     EXPECT_EQ(x11::createWindowSystem(display)->activeWindow(), 0u);
-    name(before); // as the window manager left it, for the tests after
+    XSetInputFocus(display, focusBefore, revertBefore, CurrentTime);
+    if (named)
+        XChangeProperty(display, root, active, XA_WINDOW, 32, PropModeReplace, named, 1);
+    XFree(named);
     XCloseDisplay(display);
 }
 
