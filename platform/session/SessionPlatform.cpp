@@ -15,8 +15,9 @@ namespace vorlex {
 namespace {
 
 constexpr int connectTimeoutMs = 2000;
-// An owner answers at once; this bounds a hung one, well within what a capture waits for the copy.
-constexpr int primaryReadMs = 500;
+// An owner answers at once, but on GNOME every capture reads PRIMARY across XWayland, mutter and the
+// application, each of which a loaded machine may hold up: as long as a capture waits for its keys.
+constexpr int primaryReadMs = 1000;
 
 wayland::XWaylandParts xwaylandParts()
 {
