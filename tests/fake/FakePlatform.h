@@ -120,17 +120,12 @@ private:
     std::function<void()> onCopy; // plays the focused application
 };
 
-// The fake's keys for a decorator under test that takes its inner sender whole.
+// The fake's copy and paste keys, for a decorator under test that takes its inner sender whole.
 class ForwardingKeySender final : public KeySender {
 public:
     explicit ForwardingKeySender(KeySender& target) : to(target) {}
     void sendCopy() override { to.sendCopy(); }
     void sendPaste() override { to.sendPaste(); }
-    void whenSent(QObject* context, std::function<void()> sent) override { to.whenSent(context, std::move(sent)); }
-    void inspectFocus(QObject* context, std::function<void(FocusedApplication)> told) override
-    {
-        to.inspectFocus(context, std::move(told));
-    }
 
 private:
     KeySender& to;

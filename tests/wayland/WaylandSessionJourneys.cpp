@@ -217,7 +217,6 @@ TEST_F(Gnome, LayoutHotkeyTakesAWaylandTerminalsHighlightWithoutAKey)
         QStringList{QStringLiteral(VORLEX_SOURCE_DIR "/tests/support/vteterminal.py"), u"--select"_s, u"--"_s} +
             test::terminalRecorder(log));
     ASSERT_TRUE(terminal.waitFor("selected")) << "the terminal has the focus and its text is highlighted";
-    ASSERT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n"; })) << "the recorder runs";
     startVorlex();
 
     ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0);
@@ -230,8 +229,7 @@ TEST_F(Gnome, LayoutHotkeyTakesAWaylandTerminalsHighlightWithoutAKey)
     portal->keys(dot, 0);
     EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
     EXPECT_EQ(test::readFile(log), "ready\n.") << "no key, no interrupt";
-    EXPECT_FALSE(portal->calls.join(u' ').contains(u"key"_s))
-        << "no key through the portal: " << portal->calls.join(u' ');
+    EXPECT_FALSE(portal->calls.join(u' ').contains(u"key"_s)) << "no key through the portal either";
 }
 
 } // namespace

@@ -20,34 +20,28 @@ TEST(X11WindowSystem, AFocusTheWindowManagerManagesNotIsNoActiveWindow)
 {
     Display* const display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
-    const Window root = DefaultRootWindow(display);
-    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    // What the window manager set, put back after: the tests after share its display.
-    Window focusBefore = None;
-    int revertBefore = 0;
-    XGetInputFocus(display, &focusBefore, &revertBefore);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* named = nullptr;
-    XGetWindowProperty(display, root, active, 0, 1, False, XA_WINDOW, &type, &format, &count, &remaining, &named);
+    const auto windows = x11::createWindowSystem(display);
+    const auto name = [&](unsigned long window) { // as the window manager does
+        XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
+                        XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
+        XSync(display, False);
+    };
+    Window focused = None; // and the focus before, put back after: the tests after share the display
+    int revert = 0;
+    XGetInputFocus(display, &focused, &revert);
+    const WindowId active = windows->activeWindow();
     XSetWindowAttributes unmanaged{};
     unmanaged.override_redirect = True;
-    const Window parked = XCreateWindow(display, root, 0, 0, 1, 1, 0, CopyFromParent, InputOutput, CopyFromParent,
-                                        CWOverrideRedirect, &unmanaged);
+    const Window parked = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
+                                        CopyFromParent, CWOverrideRedirect, &unmanaged);
     XMapWindow(display, parked);
     XSync(display, False);
     XSetInputFocus(display, parked, RevertToPointerRoot, CurrentTime);
-    const unsigned long none = None;
-    XChangeProperty(display, root, active, XA_WINDOW, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&none), 1);
-    XSync(display, False);
+    name(None);
 
-    EXPECT_EQ(x11::createWindowSystem(display)->activeWindow(), 0u);
-    XSetInputFocus(display, focusBefore, revertBefore, CurrentTime);
-    if (named)
-        XChangeProperty(display, root, active, XA_WINDOW, 32, PropModeReplace, named, 1);
-    XFree(named);
+    EXPECT_EQ(windows->activeWindow(), 0u);
+    XSetInputFocus(display, focused, revert, CurrentTime);
+    name(active);
     XCloseDisplay(display);
 }
 
