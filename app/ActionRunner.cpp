@@ -1,5 +1,6 @@
 #include "ActionRunner.h"
 
+#include "ScreenTranslation.h"
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
 
@@ -14,6 +15,8 @@ ActionRunner::~ActionRunner() = default;
 
 void ActionRunner::run(Action action, WindowId source, CaptureTiming timing)
 {
+    if (action == Action::translateScreen)
+        return screenTranslation().pickAndRead(timing.activationMs);
     captureSelection(desktop, this, source, timing, [this, action](std::optional<QString> text) {
         if (text && !text->trimmed().isEmpty()) // white space alone is nothing selected
             act(action, *text);
@@ -32,6 +35,8 @@ void ActionRunner::act(Action action, const QString& text)
     case Action::replaceText:
         translateAndReplace(text);
         break;
+    case Action::translateScreen:
+        break; // never after a capture
     }
 }
 
@@ -73,6 +78,23 @@ TranslationWindowController& ActionRunner::translationWindow()
                 });
     }
     return *popupWindow;
+}
+
+ScreenTranslation& ActionRunner::screenTranslation()
+{
+    if (!screen) {
+        screen = std::make_unique<ScreenTranslation>(desktop);
+        connect(screen.get(), &ScreenTranslation::reading, this,
+                [this](WindowId source) { translationWindow().showPending(source); });
+        connect(screen.get(), &ScreenTranslation::read, this,
+                [this](const RecognitionOutcome& outcome) { translationWindow().finishPending(outcome); });
+    }
+    return *screen;
+}
+
+void ActionRunner::translateScreenArea(const QRect& area)
+{
+    screenTranslation().readArea(area);
 }
 
 void ActionRunner::show(TranslationMode mode, const QString& text)

@@ -12,6 +12,7 @@
 #include "TranslationWindowController.h"
 
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -19,6 +20,7 @@
 
 namespace vorlex {
 
+class ScreenTranslation;
 class SettingsWindowController;
 
 class ActionRunner : public QObject {
@@ -31,8 +33,11 @@ public:
     ~ActionRunner() override;
 
     // Captures the selection of source (0: the focused window, at once) and runs action on the copied
-    // text; nothing happens when the copy brought no new text, or only white space.
+    // text; nothing happens when the copy brought no new text, or only white space. Translating from
+    // the screen copies nothing: the user picks an area, timing.activationMs later.
     void run(Action action, WindowId source = 0, CaptureTiming timing = {});
+    // The popup on the text read in area of the screen, without asking the user.
+    void translateScreenArea(const QRect& area);
     // The tray's date and time row: the popup on that tab, for the copied text or the time now.
     void showDateTime(WindowId source, CaptureTiming timing);
     // What a launch asks for, or a later launch hands over.
@@ -63,11 +68,13 @@ private:
     // Puts text on the clipboard and sends the paste keystroke once the desktop serves it.
     void pasteOver(const QString& text, std::optional<ReturnTo> returnTo = std::nullopt);
     TranslationWindowController& translationWindow();
+    ScreenTranslation& screenTranslation();
 
     Platform& desktop;
     const TranslationEndpoints endpoints;
     std::unique_ptr<TranslationWindowController> popupWindow;
     std::unique_ptr<SettingsWindowController> settings;
+    std::unique_ptr<ScreenTranslation> screen; // made on first use, with the recognition engine
 };
 
 } // namespace vorlex

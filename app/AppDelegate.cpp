@@ -19,6 +19,7 @@ AppDelegate::AppDelegate(Platform& platform, const TranslationEndpoints& endpoin
     connect(services, &DBusService::showRequested, &actions, &ActionRunner::show);
     connect(services, &DBusService::replaceRequested, &actions, &ActionRunner::translateAndReplace);
     connect(services, &DBusService::launchRequested, &actions, &ActionRunner::handle);
+    connect(services, &DBusService::screenAreaRequested, &actions, &ActionRunner::translateScreenArea);
 }
 
 AppDelegate::~AppDelegate() = default;

@@ -5,6 +5,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
 
+#include <algorithm>
+#include <climits>
+
 namespace vorlex {
 
 namespace {
@@ -80,6 +83,15 @@ void DBusService::OpenURL(const QString& url)
 void DBusService::RunHotkeyAction(const QString& name)
 {
     emit launchRequested({LaunchRequest::Kind::hotkey, name});
+}
+
+void DBusService::TranslateScreenArea(int x, int y, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    // Held where QRect's right and bottom edges cannot overflow.
+    const auto fit = [](int origin, int length) { return int(std::min<qint64>(length, qint64(INT_MAX) - origin)); };
+    emit screenAreaRequested(QRect(x, y, fit(x, width), fit(y, height)));
 }
 
 void DBusService::HandleArgument(const QString& argument)

@@ -9,6 +9,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 namespace vorlex {
@@ -37,6 +38,8 @@ signals:
     void showRequested(TranslationMode mode, const QString& text);
     void replaceRequested(const QString& text);
     void launchRequested(const LaunchRequest& request);
+    // An area of the screen whose text the popup translates.
+    void screenAreaRequested(const QRect& area);
 
     // The D-Bus methods, named as callers see them on the bus. Each returns at once. The text
     // services ignore an empty text.
@@ -46,8 +49,11 @@ public Q_SLOTS:
     Q_SCRIPTABLE void TranslateAndReplace(const QString& text);
     Q_SCRIPTABLE void OpenURL(const QString& url);
     Q_SCRIPTABLE void HandleArgument(const QString& argument);
-    // "translate", "layout" or "replace": what that hotkey does, capture included.
+    // "translate", "layout", "replace" or "screen": what that hotkey does, capture included.
     Q_SCRIPTABLE void RunHotkeyAction(const QString& name);
+    // The popup on the text read in that rectangle of the screen (pixels), without asking the user.
+    // An empty rectangle does nothing.
+    Q_SCRIPTABLE void TranslateScreenArea(int x, int y, int width, int height);
 
 private:
     QDBusConnection connection{QString()};

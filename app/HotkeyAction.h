@@ -1,6 +1,6 @@
 #pragma once
 
-// The three hotkey actions and the names `vorlex --hotkey`, RunHotkeyAction and the desktop's
+// The four hotkey actions and the names `vorlex --hotkey`, RunHotkeyAction and the desktop's
 // shortcut service know them by. QtCore only: the launcher reads them too.
 
 #include <QString>
@@ -9,7 +9,7 @@
 
 namespace vorlex {
 
-enum class HotkeyAction : qint32 { translate = 1, layoutConvert = 2, replaceText = 3 };
+enum class HotkeyAction : qint32 { translate = 1, layoutConvert = 2, replaceText = 3, translateScreen = 4 };
 
 struct HotkeyActionName {
     HotkeyAction action;
@@ -21,9 +21,10 @@ inline constexpr HotkeyActionName hotkeyActionNames[] = {
     {HotkeyAction::translate, "translate", u"תרגם טקסט שנבחר"},
     {HotkeyAction::layoutConvert, "layout", u"החלף פריסת מקלדת"},
     {HotkeyAction::replaceText, "replace", u"תרגם והחלף טקסט"},
+    {HotkeyAction::translateScreen, "screen", u"תרגם טקסט מהמסך"},
 };
 
-// "translate", "layout" or "replace"; nothing for any other name.
+// "translate", "layout", "replace" or "screen"; nothing for any other name.
 inline std::optional<HotkeyAction> hotkeyActionNamed(const QString& name)
 {
     for (const HotkeyActionName& entry : hotkeyActionNames) {

@@ -42,7 +42,8 @@ quint32 modifierMask(const QStringList& modifiers)
 QList<Hotkey> HotkeyManager::hotkeys(const AppSettings& settings)
 {
     const HotkeyConfig* configs[] = {&settings.hotkeyTranslate, &settings.hotkeyLayoutConvert,
-                                     &settings.hotkeyReplaceText}; // in the order of hotkeyActionNames
+                                     &settings.hotkeyReplaceText,
+                                     &settings.hotkeyTranslateScreen}; // in the order of hotkeyActionNames
     QList<Hotkey> list;
     for (std::size_t i = 0; i < std::size(hotkeyActionNames); ++i) {
         const QString key = TextTerms::toLower(configs[i]->key); // "T" and "t" are the same key
@@ -59,36 +60,52 @@ HotkeyManager& HotkeyManager::shared()
     return instance;
 }
 
+HotkeyManager::~HotkeyManager()
+{
+    // The platform's handler calls this manager: it must not outlive it.
+    if (Hotkeys* desktop = desktopHotkeys())
+        desktop->bind({}, {});
+}
+
 void HotkeyManager::applySettings(std::optional<AppSettings> newSettings)
 {
     settings = std::move(newSettings);
-    if (platform)
-        bind();
+    bind();
 }
 
 void HotkeyManager::installMonitor(Platform& target)
 {
-    if (platform)
+    if (platformAlive)
         return;
     platform = &target;
+    platformAlive = target.lifetime();
     bind();
+}
+
+QList<HotkeyManager::Action> HotkeyManager::takenHotkeys() const
+{
+    QList<Action> taken;
+    if (const Hotkeys* desktop = desktopHotkeys()) {
+        for (const QString& name : desktop->taken()) {
+            if (const auto action = actionNamed(name))
+                taken << *action;
+        }
+    }
+    return taken;
 }
 
 void HotkeyManager::bind()
 {
-    Hotkeys* desktop = platform->hotkeys();
-    QList<Hotkey> wanted = settings ? hotkeys(*settings) : QList<Hotkey>();
-    if (!desktop || wanted == bound)
-        return;
-    bound = wanted;
-    desktop->bind(wanted, [this](const QString& name) {
-        if (const auto action = actionNamed(name))
-            fire(*action);
-    });
+    if (Hotkeys* desktop = desktopHotkeys())
+        desktop->bind(settings ? hotkeys(*settings) : QList<Hotkey>(), [this](const QString& name) {
+            if (const auto action = actionNamed(name))
+                fire(*action);
+        });
 }
 
 void HotkeyManager::fire(Action action)
 {
+    // Only the platform's own handler fires, so the platform is there.
     platform->scheduler().after(0, &queueContext, [this, action] {
         if (actionHandler)
             actionHandler(action);

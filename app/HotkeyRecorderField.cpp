@@ -123,12 +123,14 @@ void HotkeyRecorderField::startRecording()
     setLabelText(recordingText);
     update();
     setFocus(Qt::MouseFocusReason);
+    grabKeyboard();
 }
 
 void HotkeyRecorderField::stopRecording(bool save)
 {
     Q_UNUSED(save); // a saved value has been assigned already; either way the field shows config
     recording = false;
+    releaseKeyboard();
     showConfig();
     update();
 }
@@ -137,6 +139,27 @@ void HotkeyRecorderField::clearHotkey()
 {
     hotkey = HotkeyConfig{};
     setLabelText(emptyText);
+    emit edited();
+}
+
+// Recording goes on without the focus, but the keyboard goes back to the desktop meanwhile.
+void HotkeyRecorderField::focusInEvent(QFocusEvent* event)
+{
+    if (recording)
+        grabKeyboard();
+    QWidget::focusInEvent(event);
+}
+
+void HotkeyRecorderField::focusOutEvent(QFocusEvent* event)
+{
+    releaseKeyboard();
+    QWidget::focusOutEvent(event);
+}
+
+void HotkeyRecorderField::hideEvent(QHideEvent* event)
+{
+    releaseKeyboard();
+    QWidget::hideEvent(event);
 }
 
 std::optional<HotkeyConfig> HotkeyRecorderField::hotkeyFromKeyEvent(const QKeyEvent& event)
@@ -193,6 +216,7 @@ void HotkeyRecorderField::keyPressEvent(QKeyEvent* event)
     if (const auto recorded = hotkeyFromKeyEvent(*event)) {
         setConfig(*recorded);
         stopRecording(true);
+        emit edited();
     }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 // The small control of the settings form that shows one hotkey and records a new one when clicked.
-// It only holds the value; the form reads it on Save.
+// It only holds the value; the form reads it on Save. While it records and has the focus it holds
+// the whole keyboard, so a combination that is a hotkey (grabbed by this program or another on X11)
+// comes to it too.
 
 #include "SettingsManager.h"
 
@@ -38,8 +40,15 @@ public:
     static const QString emptyText;     // "— (לחץ לשינוי)"
     static const QString recordingText; // "⌨ לחץ קיצור..."
 
+signals:
+    // The user recorded a hotkey or cleared it.
+    void edited();
+
 protected:
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -80,6 +80,20 @@ QFont fontOfSize(int pixels, bool bold = false)
     return font;
 }
 
+// A red line of plain text, hidden until something goes wrong.
+QLabel* errorLabel(QWidget* parent, const QString& text, int pixels)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(fontOfSize(pixels));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xC0, 0x1C, 0x28));
+    label->setPalette(palette);
+    label->hide();
+    return label;
+}
+
 // The index of the first entry whose key equals value, if any.
 template <typename List, typename Key> std::optional<int> indexOf(const List& list, Key key, const QString& value)
 {
@@ -233,22 +247,22 @@ void SettingsViewController::buildForm()
     });
 
     heading(QStringLiteral("קיצורי מקשים (לחץ כדי לשנות)"));
-    hotkeyTranslateField = new HotkeyRecorderField(this);
-    controlRow(QStringLiteral("תרגום:"), hotkeyTranslateField);
-    hotkeyLayoutConvertField = new HotkeyRecorderField(this);
-    controlRow(QStringLiteral("החלפת פריסה:"), hotkeyLayoutConvertField);
-    hotkeyReplaceTextField = new HotkeyRecorderField(this);
-    controlRow(QStringLiteral("החלפת טקסט:"), hotkeyReplaceTextField);
+    auto hotkeyRow = [&](const QString& text, HotkeyAction action) {
+        auto* field = new HotkeyRecorderField(this);
+        controlRow(text, field);
+        QLabel* taken = errorLabel(this, QStringLiteral("הקיצור תפוס על ידי תוכנה אחרת"), 11);
+        form->addWidget(taken, row++, 1);
+        connect(field, &HotkeyRecorderField::edited, taken, &QWidget::hide); // it names the old keys
+        hotkeyRows.push_back({action, field, taken});
+        return field;
+    };
+    hotkeyTranslateField = hotkeyRow(QStringLiteral("תרגום:"), HotkeyAction::translate);
+    hotkeyLayoutConvertField = hotkeyRow(QStringLiteral("החלפת פריסה:"), HotkeyAction::layoutConvert);
+    hotkeyReplaceTextField = hotkeyRow(QStringLiteral("החלפת טקסט:"), HotkeyAction::replaceText);
+    hotkeyTranslateScreenField = hotkeyRow(QStringLiteral("תרגום מהמסך:"), HotkeyAction::translateScreen);
 
-    saveErrorLabel = new QLabel(this);
-    saveErrorLabel->setTextFormat(Qt::PlainText);
-    saveErrorLabel->setWordWrap(true);
-    saveErrorLabel->setFont(fontOfSize(12));
+    saveErrorLabel = errorLabel(this, QString(), 12);
     saveErrorLabel->setContentsMargins(16, 0, 20, 8);
-    QPalette errorPalette = saveErrorLabel->palette();
-    errorPalette.setColor(QPalette::WindowText, QColor(0xC0, 0x1C, 0x28));
-    saveErrorLabel->setPalette(errorPalette);
-    saveErrorLabel->hide();
     outer->addWidget(saveErrorLabel);
     outer->addStretch(1);
 
@@ -306,12 +320,15 @@ void SettingsViewController::buildForm()
         {hotkeyTranslateField, "hotkeyTranslateField"},
         {hotkeyLayoutConvertField, "hotkeyLayoutConvertField"},
         {hotkeyReplaceTextField, "hotkeyReplaceTextField"},
+        {hotkeyTranslateScreenField, "hotkeyTranslateScreenField"},
         {saveErrorLabel, "saveErrorLabel"},
         {saveButton, "saveButton"},
         {cancelButton, "cancelButton"},
     };
     for (const auto& [object, name] : named)
         object->setObjectName(QLatin1String(name));
+    for (const HotkeyRow& hotkey : hotkeyRows)
+        hotkey.takenLabel->setObjectName(hotkey.field->objectName() + QStringLiteral("Taken"));
 }
 
 void SettingsViewController::populateFromSettings()
@@ -332,6 +349,7 @@ void SettingsViewController::populateFromSettings()
     hotkeyTranslateField->setConfig(settings.hotkeyTranslate);
     hotkeyLayoutConvertField->setConfig(settings.hotkeyLayoutConvert);
     hotkeyReplaceTextField->setConfig(settings.hotkeyReplaceText);
+    hotkeyTranslateScreenField->setConfig(settings.hotkeyTranslateScreen);
 }
 
 void SettingsViewController::setOpacityValue(double value)
@@ -363,6 +381,7 @@ AppSettings SettingsViewController::recordFromControls() const
     record.hotkeyTranslate = hotkeyTranslateField->config();
     record.hotkeyLayoutConvert = hotkeyLayoutConvertField->config();
     record.hotkeyReplaceText = hotkeyReplaceTextField->config();
+    record.hotkeyTranslateScreen = hotkeyTranslateScreenField->config();
     return record;
 }
 
@@ -382,7 +401,17 @@ void SettingsViewController::save()
         return;
     }
     saveErrorLabel->hide();
-    window()->close();
+    // Saved, but a hotkey that will not fire is told here first.
+    if (!showTakenHotkeys())
+        window()->close();
+}
+
+bool SettingsViewController::showTakenHotkeys()
+{
+    const QList<HotkeyAction> taken = HotkeyManager::shared().takenHotkeys();
+    for (const HotkeyRow& hotkey : hotkeyRows)
+        hotkey.takenLabel->setVisible(taken.contains(hotkey.action));
+    return !taken.isEmpty();
 }
 
 void SettingsViewController::showSaveFailure(const QString& path)
@@ -398,10 +427,12 @@ void SettingsViewController::cancel()
 
 void SettingsViewController::showEvent(QShowEvent* event)
 {
-    // Not a setting: the entry's presence is the state, and the user may have added or removed it
-    // since the window was last open.
-    if (!event->spontaneous())
+    // Not settings: the entry's presence and the keys other programs hold are the state, and either
+    // may have changed since the window was last open.
+    if (!event->spontaneous()) {
         startAtLoginCheck->setChecked(AutostartEntry::isInstalled());
+        showTakenHotkeys();
+    }
     QWidget::showEvent(event);
 }
 

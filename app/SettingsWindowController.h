@@ -3,6 +3,7 @@
 // The settings window: one fixed-size form over the whole configuration record, created once and
 // reused. Save writes a complete record and hands it to the hotkey monitor; Cancel only hides.
 
+#include "HotkeyAction.h"
 #include "Platform.h"
 #include "SettingsManager.h"
 
@@ -11,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;
@@ -67,6 +69,14 @@ private:
     HotkeyRecorderField* hotkeyTranslateField = nullptr;
     HotkeyRecorderField* hotkeyLayoutConvertField = nullptr;
     HotkeyRecorderField* hotkeyReplaceTextField = nullptr;
+    HotkeyRecorderField* hotkeyTranslateScreenField = nullptr;
+    // Each hotkey row, with the line under its field that says another program holds its keys.
+    struct HotkeyRow {
+        HotkeyAction action;
+        HotkeyRecorderField* field;
+        QLabel* takenLabel;
+    };
+    std::vector<HotkeyRow> hotkeyRows;
     // A failed save is told here, in the form, and the window stays open.
     QLabel* saveErrorLabel = nullptr;
     QPushButton* saveButton = nullptr;
@@ -81,6 +91,8 @@ private:
     AppSettings recordFromControls() const;
     // The red line under the form, naming the file that could not be written.
     void showSaveFailure(const QString& path);
+    // Marks the rows whose keys another program holds; true if there is one.
+    bool showTakenHotkeys();
 
     double opacity = 0.98;
 };

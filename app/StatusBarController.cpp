@@ -144,6 +144,8 @@ void StatusBarController::setupMenu()
         // Translates what this capture copied rather than copying again: an X11 application that
         // already owns the clipboard may not announce a second copy of the same selection.
         {QStringLiteral("תרגם והחלף טקסט"), ActionRunner::Action::replaceText},
+        // Copies nothing: the screen is taken once the menu is gone from it.
+        {QStringLiteral("תרגם טקסט מהמסך"), ActionRunner::Action::translateScreen},
     };
     for (const auto& row : actions) {
         // Copied: Clang before 16 cannot capture a structured binding.

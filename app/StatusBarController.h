@@ -1,7 +1,7 @@
 #pragma once
 
-// The tray icon and its menu: the four actions on the text selected in the window the user was
-// working in, the settings, quitting, and below them the history, rebuilt at every opening.
+// The tray icon and its menu: the actions on the text selected in the window the user was working
+// in (or on the screen), the settings, quitting, and below them the history, rebuilt at every opening.
 
 #include "HistoryManager.h"
 #include "Platform.h"

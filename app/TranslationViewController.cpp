@@ -318,6 +318,24 @@ void TranslationViewController::showEntry(const HistoryEntry& entry, WindowId so
     selectTab(current.mode);
 }
 
+void TranslationViewController::showPending(WindowId source)
+{
+    current = {TranslationMode::translate, QString(), source};
+    setResult(QString());
+    selectTab(TranslationMode::translate);
+    showSpinner();
+    sourceLabel->setFullText(QStringLiteral("קורא טקסט מהמסך..."));
+    pendingDisplay = displayGeneration;
+}
+
+void TranslationViewController::showFailure(const QString& description)
+{
+    ++displayGeneration;
+    hideSpinner();
+    setLabels(QString(), QString());
+    showError(description);
+}
+
 void TranslationViewController::tabChanged()
 {
     const QString& text = current.originalText;

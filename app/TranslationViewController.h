@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QPushButton;
 class QTabBar;
@@ -90,6 +91,12 @@ public:
     void set(TranslationMode mode, const QString& originalText, WindowId source);
     // Shows a stored history entry without running any service or recording anything.
     void showEntry(const HistoryEntry& entry, WindowId source);
+    // The translation tab turning its spinner while the text is still being read off the screen.
+    void showPending(WindowId source);
+    // Nothing else (a request, an entry, a tab) has taken the popup since showPending.
+    bool isPending() const { return pendingDisplay == displayGeneration; }
+    // Ends the wait with the error line.
+    void showFailure(const QString& description);
 
     // What the popup was last asked to show.
     struct Shown {
@@ -156,6 +163,8 @@ private:
     // Raised whenever something new takes over the result area, so a translation that finishes
     // after a newer request does not overwrite what the popup shows now.
     quint64 displayGeneration = 0;
+    // The displayGeneration of the last showPending; none before.
+    std::optional<quint64> pendingDisplay;
     // Raised by every fillText, so the slices of a text no longer shown stop.
     quint64 textFill = 0;
 };

@@ -81,6 +81,22 @@ void TranslationWindowController::showEntry(const HistoryEntry& entry, WindowId 
     present();
 }
 
+void TranslationWindowController::showPending(WindowId source)
+{
+    translationVC->showPending(source);
+    present();
+}
+
+void TranslationWindowController::finishPending(const RecognitionOutcome& outcome)
+{
+    if (!translationVC->isPending())
+        return; // the user asked for something else meanwhile
+    if (const auto* text = std::get_if<QString>(&outcome))
+        return show(TranslationMode::translate, *text, shown().sourceApp);
+    translationVC->showFailure(std::get<RecognitionError>(outcome).description());
+    present(); // also where the popup was hidden meanwhile
+}
+
 void TranslationWindowController::present()
 {
     const AppSettings settings = SettingsManager::shared().load();

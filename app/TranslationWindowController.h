@@ -4,6 +4,7 @@
 // position setting, hidden again by a click outside it. Its content is TranslationViewController.
 
 #include "Platform.h"
+#include "TextRecognizer.h"
 #include "TranslationViewController.h"
 
 #include <QObject>
@@ -29,6 +30,10 @@ public:
     void show(TranslationMode mode, const QString& text, WindowId source);
     // Presents the popup with a stored history entry.
     void showEntry(const HistoryEntry& entry, WindowId source);
+    // Presents the popup waiting for a text read off the screen over source, then translates the text
+    // or shows why there is none; unless another request took the popup meanwhile.
+    void showPending(WindowId source);
+    void finishPending(const RecognitionOutcome& outcome);
     const TranslationViewController::Shown& shown() const { return translationVC->shown(); }
     QWidget* window() const { return panel.get(); }
 

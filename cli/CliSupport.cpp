@@ -47,6 +47,13 @@ bool writeLine(const QString& text)
     return std::fflush(stdout) == 0 && written;
 }
 
+void writeError(const QString& description)
+{
+    const QByteArray line = QStringLiteral("שגיאה: %1\n").arg(description).toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
 int usageError(const QString& message)
 {
     const QByteArray line = QByteArrayLiteral("vorlex-cli: ") + message.toUtf8() + '\n';

@@ -27,6 +27,9 @@ bool writeLine(const QString& text);
 // Prints "vorlex-cli: <message>" on standard error and returns exitUsage.
 int usageError(const QString& message);
 
+// Prints "שגיאה: <description>" on standard error: a command that ran but failed.
+void writeError(const QString& description);
+
 // A command's arguments split into options it knows and positional arguments. "--" ends the options;
 // a single "-" or "-60" is positional (negative timestamps are texts). An unknown "--name" is an error.
 struct ParsedArguments {

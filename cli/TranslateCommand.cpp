@@ -33,13 +33,6 @@ std::optional<QUrl> endpointBase(const QString& option, const QString& value)
     return url;
 }
 
-void writeError(const QString& description)
-{
-    const QByteArray line = QStringLiteral("שגיאה: %1\n").arg(description).toUtf8();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
-}
-
 } // namespace
 
 int runTranslate(const QStringList& args)

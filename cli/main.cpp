@@ -2,6 +2,7 @@
 //   vorlex-cli <command> [options] [TEXT]      (without TEXT, all of standard input)
 
 #include "CliSupport.h"
+#include "OcrCommand.h"
 #include "QtTranslations.h"
 #include "TextCommands.h"
 #include "TranslateCommand.h"
@@ -33,6 +34,7 @@ const Command commands[] = {
      "translate TEXT with the engine, key and languages of the settings file; --to picks the target (else "
      "\"target\"), --google-url/--deepl-url replace the service's scheme, host and port",
      runTranslate},
+    {"ocr", "IMAGE", "the text in a PNG or JPEG picture (- reads standard input), Hebrew and English", runOcr},
     // ---- more commands go here ----
 };
 

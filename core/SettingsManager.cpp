@@ -22,6 +22,7 @@ const QString kWindowOpacity = QStringLiteral("WindowOpacity");
 const QString kHotkeyTranslate = QStringLiteral("HotkeyTranslate");
 const QString kHotkeyLayoutConvert = QStringLiteral("HotkeyLayoutConvert");
 const QString kHotkeyReplaceText = QStringLiteral("HotkeyReplaceText");
+const QString kHotkeyTranslateScreen = QStringLiteral("HotkeyTranslateScreen");
 
 std::optional<QString> stringField(const QJsonObject& object, const QString& key)
 {
@@ -99,6 +100,7 @@ QJsonObject AppSettings::toJson() const
         {kHotkeyLayoutConvert, hotkeyLayoutConvert.toJson()},
         {kHotkeyReplaceText, hotkeyReplaceText.toJson()},
         {kHotkeyTranslate, hotkeyTranslate.toJson()},
+        {kHotkeyTranslateScreen, hotkeyTranslateScreen.toJson()},
         {kSourceLanguage, sourceLanguage},
         {kTargetLanguage, targetLanguage},
         {kWindowOpacity, windowOpacity},
@@ -120,9 +122,12 @@ std::optional<AppSettings> AppSettings::fromJson(const QJsonObject& object)
     const auto hotkeyTranslate = HotkeyConfig::fromJson(object.value(kHotkeyTranslate));
     const auto hotkeyLayoutConvert = HotkeyConfig::fromJson(object.value(kHotkeyLayoutConvert));
     const auto hotkeyReplaceText = HotkeyConfig::fromJson(object.value(kHotkeyReplaceText));
+    const auto hotkeyTranslateScreen = object.contains(kHotkeyTranslateScreen)
+                                           ? HotkeyConfig::fromJson(object.value(kHotkeyTranslateScreen))
+                                           : std::optional(HotkeyConfig{});
     if (!engine || !targetLanguage || !sourceLanguage || !deepLApiKey || !deepLUseFreeTier || !windowPosition ||
         !autoCopyToClipboard || !windowOpacity.isDouble() || !hotkeyTranslate || !hotkeyLayoutConvert ||
-        !hotkeyReplaceText)
+        !hotkeyReplaceText || !hotkeyTranslateScreen)
         return std::nullopt;
 
     AppSettings settings;
@@ -137,6 +142,7 @@ std::optional<AppSettings> AppSettings::fromJson(const QJsonObject& object)
     settings.hotkeyTranslate = *hotkeyTranslate;
     settings.hotkeyLayoutConvert = *hotkeyLayoutConvert;
     settings.hotkeyReplaceText = *hotkeyReplaceText;
+    settings.hotkeyTranslateScreen = *hotkeyTranslateScreen;
     return settings;
 }
 

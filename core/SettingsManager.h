@@ -38,11 +38,14 @@ struct AppSettings {
     HotkeyConfig hotkeyTranslate{{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("T")};
     HotkeyConfig hotkeyLayoutConvert{{QStringLiteral("cmd"), QStringLiteral("shift")}, QStringLiteral("K")};
     HotkeyConfig hotkeyReplaceText;
+    // Added after the first eleven: a file without it (written by an older version) reads as unassigned.
+    HotkeyConfig hotkeyTranslateScreen;
 
     bool operator==(const AppSettings&) const = default;
 
     QJsonObject toJson() const;
-    // Strict: every key present with its JSON type, or nothing. Extra keys are ignored.
+    // Strict: every key present with its JSON type, or nothing; only the later hotkeyTranslateScreen
+    // may be absent. Extra keys are ignored.
     static std::optional<AppSettings> fromJson(const QJsonObject& object);
 };
 

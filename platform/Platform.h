@@ -5,14 +5,17 @@
 // Every method is called on the UI thread, and every callback runs on the UI thread.
 
 #include <QList>
+#include <QObject>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
 #include <optional>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace vorlex {
@@ -194,9 +197,9 @@ bool isHotkeyKey(const QString& name);
 // layout is active still names its key; nothing for a key outside the 46.
 std::optional<QString> hotkeyKeyOfScanCode(quint32 nativeScanCode);
 
-// The global hotkeys: keys observed system-wide (X11), or shortcuts the desktop keeps for the program
-// (the GlobalShortcuts portal), which has the last word on them: it may show them to the user, who can
-// change or refuse them.
+// The global hotkeys, the program's own keys: the application under them never also gets them. Keys
+// grabbed system-wide (X11), or shortcuts the desktop keeps for the program (the GlobalShortcuts
+// portal), which has the last word on them: it may show them to the user, who can change or refuse them.
 class Hotkeys : public NonCopyable {
 public:
     using Handler = std::function<void(const QString& action)>;
@@ -205,7 +208,36 @@ public:
     // each later press on the UI thread, possibly from inside the desktop's key event: it must stay
     // cheap. Where two hotkeys are the same keys, the first fires. A lock key held or on never
     // prevents a match; holding a key down fires again with each repeat where the desktop repeats it.
+    // Binding the same hotkeys again asks the desktop again only for what is not in force (a key
+    // another program held, a session the desktop ended), so a user's dialog is not shown twice.
     virtual void bind(const QList<Hotkey>& hotkeys, Handler handler) = 0;
+    // The actions of the hotkeys bound last whose keys another program holds, so they never fire
+    // (X11: an X client grabbed them first). Empty where the desktop does not tell.
+    virtual QStringList taken() const { return {}; }
+};
+
+// Pictures of the screen taken by the desktop, where no program may read the screen itself (Wayland).
+class ScreenPictures : public NonCopyable {
+public:
+    struct Picture {
+        QString path;            // a PNG file the desktop wrote for this request
+        bool areaPicked = false; // the user picked the area in the desktop's own dialog; else the whole screen
+    };
+    struct Failure {
+        enum class Kind {
+            cancelled,   // the user closed the desktop's dialog
+            unavailable, // the desktop offers no screenshots; detail: what the bus said
+            failed,      // the desktop tried and failed, or did not answer in time
+        };
+        Kind kind = Kind::failed;
+        QString detail;
+    };
+    using Outcome = std::variant<Picture, Failure>;
+
+    // With pickArea the desktop lets the user pick the area in a dialog of its own where it has one
+    // (GNOME, KDE); elsewhere, and without pickArea, it takes the whole screen at once. done runs once,
+    // on the UI thread, not at all once context is gone.
+    virtual void take(bool pickArea, QObject* context, std::function<void(const Outcome&)> done) = 0;
 };
 
 // Everything above, as one object handed to the controllers.
@@ -219,6 +251,15 @@ public:
     // Null where the desktop offers the program no hotkeys (sway: a compositor binding runs
     // `vorlex --hotkey NAME` instead).
     virtual Hotkeys* hotkeys() = 0;
+    // Null where the program reads the screen itself (X11, through Qt).
+    virtual ScreenPictures* screenPictures() { return nullptr; }
+
+    // Lives exactly as long as the platform: whoever keeps a Platform* beyond its owner's reach (the
+    // process-wide hotkey manager) holds a QPointer to it and lets go of the platform when it is null.
+    QObject* lifetime() { return &alive; }
+
+private:
+    QObject alive;
 };
 
 // The scheduler of the running program: QTimer::singleShot with a context object.

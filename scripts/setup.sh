@@ -14,6 +14,7 @@ packages=(
     fonts-dejavu-core culmus fonts-noto-color-emoji
     libgtest-dev libgmock-dev libbenchmark-dev
     hebcal openssl
+    libtesseract-dev libleptonica-dev tesseract-ocr-heb tesseract-ocr-eng
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
     libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland mutter
     python3-gi gir1.2-gtk-3.0 gir1.2-vte-2.91 xterm foot

@@ -3,6 +3,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vorlex::wayland {
@@ -32,24 +33,69 @@ public:
         bus.connect(QLatin1String(portalService), QLatin1String(portalPath), globalShortcuts,
                     QStringLiteral("Activated"), this,
                     SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+        bus.connect(QLatin1String(portalService), QLatin1String(portalPath), globalShortcuts,
+                    QStringLiteral("ShortcutsChanged"), this,
+                    SLOT(shortcutsChanged(QDBusObjectPath, QList<vorlex::wayland::PortalShortcut>)));
     }
 
     void bind(const QList<Hotkey>& hotkeys, Handler handler) override
     {
         triggered = std::move(handler);
+        // The same hotkeys, still bound or being bound: asking again would only show the dialog again.
+        if (session && hotkeys == current)
+            return;
+        current = hotkeys;
+        reopenedUnused = false;
+        open();
+    }
+
+private slots:
+    void activated(const QDBusObjectPath& sessionHandle, const QString& id, qulonglong, const QVariantMap&)
+    {
+        if (!isCurrent(sessionHandle))
+            return;
+        reopenedUnused = false;
+        if (triggered)
+            triggered(id);
+    }
+
+    // The user may change a trigger in the desktop's settings, which stands; a hotkey the desktop
+    // dropped altogether is bound again.
+    void shortcutsChanged(const QDBusObjectPath& sessionHandle, const QList<vorlex::wayland::PortalShortcut>& list)
+    {
+        if (!isCurrent(sessionHandle))
+            return;
+        for (const Hotkey& hotkey : std::as_const(current)) {
+            if (std::none_of(list.begin(), list.end(),
+                             [&](const PortalShortcut& kept) { return kept.id == hotkey.action; })) {
+                session.reset();
+                return lost("dropped the hotkeys");
+            }
+        }
+    }
+
+private:
+    bool isCurrent(const QDBusObjectPath& sessionHandle) const
+    {
+        return session && !session->handle().isEmpty() && sessionHandle.path() == session->handle();
+    }
+
+    void open()
+    {
         session.reset();
-        if (consent.refused() || hotkeys.isEmpty())
+        if (consent.refused() || current.isEmpty())
             return;
         QList<PortalShortcut> list;
-        for (const Hotkey& hotkey : hotkeys) {
+        for (const Hotkey& hotkey : std::as_const(current)) {
             if (isHotkeyKey(hotkey.key))
                 list.append({hotkey.action,
                              {{QStringLiteral("description"), hotkey.description},
                               {QStringLiteral("preferred_trigger"), preferredTrigger(hotkey)}}});
         }
         session = std::make_unique<PortalSession>(bus, globalShortcuts, timeoutMs);
-        session->endedByDesktop = [] {
-            std::fputs("vorlex: hotkeys: the desktop ended the GlobalShortcuts session\n", stderr);
+        session->endedByDesktop = [this] {
+            session.release()->deleteLater(); // inside the session's own signal
+            lost("ended the GlobalShortcuts session");
         };
         session->create(QStringLiteral("vorlex_shortcuts%1").arg(++binds),
                         [this, list](uint response, const QVariantMap& results) {
@@ -59,14 +105,18 @@ public:
                         });
     }
 
-private slots:
-    void activated(const QDBusObjectPath& sessionHandle, const QString& id, qulonglong, const QVariantMap&)
+    // The desktop took the hotkeys away (the user revoked them in its settings), and their session is
+    // gone: they are bound again in a new one, but once only until one of them fires, so a desktop
+    // that keeps ending them is not asked in a loop. Then the next save of the settings binds them again.
+    void lost(const char* what)
     {
-        if (session && !session->handle().isEmpty() && sessionHandle.path() == session->handle() && triggered)
-            triggered(id);
+        const bool again = std::exchange(reopenedUnused, true);
+        std::fprintf(stderr, "vorlex: hotkeys: the desktop %s%s\n", what,
+                     again ? " again; saving the settings binds them again" : "; binding them again");
+        if (!again)
+            open();
     }
 
-private:
     void bindShortcuts(const QList<PortalShortcut>& list)
     {
         session->request(QStringLiteral("BindShortcuts"), {QVariant::fromValue(list), QString(), QVariantMap()},
@@ -86,6 +136,8 @@ private:
     QDBusConnection bus;
     int timeoutMs;
     Handler triggered;
+    QList<Hotkey> current;       // the hotkeys asked for last
+    bool reopenedUnused = false; // a session was bound again and none of its hotkeys has fired yet
     int binds = 0;
     PortalConsent consent{"hotkeys", "GlobalShortcuts", "the next change of hotkeys asks again",
                           "bind 'vorlex --hotkey NAME' in the desktop's keyboard settings"};

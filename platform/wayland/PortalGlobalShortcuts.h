@@ -26,8 +26,10 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
 // ("CTRL+SHIFT+t", "ALT+LOGO+equal").
 QString preferredTrigger(const Hotkey& hotkey);
 
-// Each bind opens a new portal session (the portal binds a session's shortcuts only once) and
-// closes the one before; a hotkey is reported by its action, its description shown by the desktop.
+// Each bind of other hotkeys opens a new portal session (the portal binds a session's shortcuts only
+// once) and closes the one before; the same hotkeys again open one only where the last is gone. A
+// hotkey is reported by its action, its description shown by the desktop. A session the desktop
+// ends, or whose shortcuts it drops, is opened and bound again (once until one of its hotkeys fires).
 // A refusal is reported once and the portal is not asked again in this run: the user binds
 // `vorlex --hotkey NAME` instead. An unanswered bind is given up after timeoutMs; the next asks
 // again, once.

@@ -4,6 +4,7 @@
 #include "KWinActiveWindow.h"
 #include "PasteAfterRelease.h"
 #include "PortalGlobalShortcuts.h"
+#include "PortalScreenshot.h"
 #include "PortalSession.h"
 #include "PrimaryCopyGuard.h"
 #include "PrivateFile.h"
@@ -105,6 +106,7 @@ public:
             keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys, highlight, *clipboardInUse);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
             shortcuts = wayland::createPortalGlobalShortcuts(bus);
+        screenshots = wayland::createPortalScreenshot(bus, qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
 
         std::fprintf(stderr, "vorlex: Wayland platform (%s): %s\n", qPrintable(reason),
                      qPrintable(wayland::describe(offered, choice)));
@@ -116,6 +118,7 @@ public:
     WindowSystem& windowSystem() override { return windows; }
     InputObserver& inputObserver() override { return input; }
     Hotkeys* hotkeys() override { return shortcuts.get(); }
+    ScreenPictures* screenPictures() override { return screenshots.get(); }
 
 private:
     // First, so it goes last: the clipboard and the keyboard live on it.
@@ -126,6 +129,7 @@ private:
     PrimarySelection* highlight = nullptr; // data-control's primary selection, where the clipboard is data-control
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<Hotkeys> shortcuts;
+    std::unique_ptr<ScreenPictures> screenshots;
     NoWindowSystem windows;
     NoInputObserver input;
 };

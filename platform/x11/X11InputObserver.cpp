@@ -1,20 +1,16 @@
-// XInput2 raw events for the master devices (raw events reach the root window whoever has the
-// focus or a grab), with the modifier state kept from XKB state notifications on the same
-// connection; RECORD where XInput2 is missing. Nothing is grabbed, so every key still reaches
-// its application.
+// XInput2 raw button events for the master devices (raw events reach the root window whoever has
+// the focus or a grab); RECORD where XInput2 is missing. Nothing is grabbed, so every press still
+// reaches its application. Keys are not observed: the hotkeys are grabbed (X11Hotkeys).
 
 #include "X11InputObserver.h"
 
 #include "X11ErrorTrap.h"
-#include "X11KeyRepeat.h"
-#include "X11ModifierMap.h"
 #include "X11Resource.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/extensions/XInput2.h>
@@ -22,15 +18,10 @@
 
 #include <array>
 #include <map>
-#include <utility>
 #include <vector>
 
-// The core event types share their names with the platform's own records.
-constexpr int xKeyPress = KeyPress;
-constexpr int xKeyRelease = KeyRelease;
+// The core event type shares its name with the platform's own record.
 constexpr int xButtonPress = ButtonPress;
-#undef KeyPress
-#undef KeyRelease
 #undef ButtonPress
 
 namespace vorlex::x11 {
@@ -51,31 +42,9 @@ using RecordContext = X11Resource<RecordContextId, [](RecordContextId context) {
     XSync(context.control, False);
 }>;
 
-// The RECORD path sees keys, not the XKB state: the modifiers are counted from the modifier keys
-// down, so with both Shift keys held, releasing one leaves Shift held.
-class HeldModifiers {
-public:
-    quint32 keyChanged(unsigned keycode, bool down, quint32 modifiersOfKey)
-    {
-        if (modifiersOfKey != 0 && down != keyDown[keycode]) {
-            keyDown[keycode] = down;
-            for (unsigned i = 0; i < count.size(); ++i)
-                count[i] += (modifiersOfKey & (1u << i)) ? (down ? 1 : -1) : 0;
-        }
-        quint32 modifiers = 0;
-        for (unsigned i = 0; i < count.size(); ++i)
-            modifiers |= count[i] > 0 ? 1u << i : 0;
-        return modifiers;
-    }
-
-private:
-    std::array<bool, 256> keyDown{};
-    std::array<int, 4> count{}; // per KeyModifier bit
-};
-
 enum class Source { none, xinput2, record };
 
-class XServerObserver final : public X11InputObserver {
+class XServerObserver final : public InputObserver {
 public:
     XServerObserver(const char* name, bool preferXInput2)
         : displayName(name ? QByteArray(name) : QByteArray()), tryXInput2(preferXInput2)
@@ -86,19 +55,10 @@ public:
     // it closes while every member is still here, with no one left to tell.
     ~XServerObserver() override
     {
-        keyHandler = nullptr;
         buttonHandlers.clear();
         recordNotifier.reset();
         recordContext.reset();
         recordDisplay.reset();
-    }
-
-    bool watchKeys(KeyHandler handler) override
-    {
-        if (!start())
-            return false;
-        keyHandler = std::move(handler);
-        return true;
     }
 
     int addButtonWatcher(ButtonHandler handler) override
@@ -124,7 +84,6 @@ private:
         display.reset(XOpenDisplay(name()));
         if (!display)
             return false;
-        modifierMap.refresh(display.get());
         if (tryXInput2 && startXInput2())
             source = Source::xinput2;
         else if (startRecord())
@@ -148,28 +107,8 @@ private:
         int minor = 2;
         if (XIQueryVersion(connection, &major, &minor) != Success || major < 2)
             return false;
-        int xkbOpcode = 0;
-        int xkbMajor = XkbMajorVersion;
-        int xkbMinor = XkbMinorVersion;
-        if (!XkbQueryExtension(connection, &xkbOpcode, &xkbEventBase, &error, &xkbMajor, &xkbMinor))
-            return false;
-        keyRepeat = std::make_unique<X11KeyRepeat>(
-            [this](unsigned keycode) { keyPressed(keycode, modifierMap.modifiersOfState(xkbModifiers)); });
-        XkbSelectEventDetails(connection, XkbUseCoreKbd, XkbStateNotify, XkbModifierStateMask, XkbModifierStateMask);
-        XkbSelectEventDetails(connection, XkbUseCoreKbd, XkbMapNotify, XkbModifierMapMask | XkbKeySymsMask,
-                              XkbModifierMapMask | XkbKeySymsMask);
-        XkbSelectEvents(connection, XkbUseCoreKbd, XkbNewKeyboardNotifyMask, XkbNewKeyboardNotifyMask);
-        constexpr unsigned long repeatControls = XkbRepeatKeysMask | XkbPerKeyRepeatMask | XkbControlsEnabledMask;
-        XkbSelectEventDetails(connection, XkbUseCoreKbd, XkbControlsNotify, repeatControls, repeatControls);
-        keyRepeat->refreshControls(connection);
-        XkbStateRec state{};
-        if (XkbGetState(connection, XkbUseCoreKbd, &state) == Success)
-            xkbModifiers = state.mods;
-
         // Master devices only: selecting the slaves as well would report every press twice.
         std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> bits{};
-        XISetMask(bits.data(), XI_RawKeyPress);
-        XISetMask(bits.data(), XI_RawKeyRelease);
         XISetMask(bits.data(), XI_RawButtonPress);
         XIEventMask mask{XIAllMasterDevices, int(bits.size()), bits.data()};
         X11ErrorTrap trap(connection);
@@ -187,8 +126,7 @@ private:
         const X11Resource<XRecordRange*, XFree> range{XRecordAllocRange()};
         if (!data || !range)
             return false;
-        // Releases too: on this path the modifier state is kept from the recorded modifier keys.
-        range->device_events.first = xKeyPress;
+        range->device_events.first = xButtonPress;
         range->device_events.last = xButtonPress;
         XRecordClientSpec clients = XRecordAllClients;
         XRecordRange* ranges = range.get();
@@ -226,31 +164,9 @@ private:
         if (event.type == GenericEvent && event.xcookie.extension == xinputOpcode) {
             if (!XGetEventData(display.get(), &event.xcookie))
                 return;
-            const unsigned detail = unsigned(static_cast<const XIRawEvent*>(event.xcookie.data)->detail);
-            if (event.xcookie.evtype == XI_RawKeyPress) {
-                keyRepeat->keyPressed(detail, modifierMap.isModifierKey(detail));
-                keyPressed(detail, modifierMap.modifiersOfState(xkbModifiers));
-            } else if (event.xcookie.evtype == XI_RawKeyRelease) {
-                keyRepeat->keyReleased(detail);
-            } else if (event.xcookie.evtype == XI_RawButtonPress) {
-                buttonPressed(detail, pointerPosition());
-            }
+            if (event.xcookie.evtype == XI_RawButtonPress)
+                buttonPressed(unsigned(static_cast<const XIRawEvent*>(event.xcookie.data)->detail), pointerPosition());
             XFreeEventData(display.get(), &event.xcookie);
-            return;
-        }
-        if (xkbEventBase >= 0 && event.type == xkbEventBase) {
-            const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
-            if (xkb.any.xkb_type == XkbStateNotify)
-                xkbModifiers = quint8(xkb.state.mods);
-            else if (xkb.any.xkb_type == XkbMapNotify || xkb.any.xkb_type == XkbNewKeyboardNotify)
-                modifierMap.refresh(display.get());
-            else if (xkb.any.xkb_type == XkbControlsNotify)
-                keyRepeat->refreshControls(display.get());
-            return;
-        }
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-            modifierMap.refresh(display.get());
         }
     }
 
@@ -259,32 +175,11 @@ private:
         auto* self = reinterpret_cast<XServerObserver*>(closure);
         if (data->category == XRecordFromServer && data->data_len * 4 >= sizeof(xEvent)) {
             const auto* event = reinterpret_cast<const xEvent*>(data->data);
-            const unsigned detail = event->u.u.detail;
-            switch (event->u.u.type & 0x7f) {
-            case xKeyPress:
-            case xKeyRelease: {
-                const bool down = (event->u.u.type & 0x7f) == xKeyPress;
-                const quint32 held =
-                    self->heldModifiers.keyChanged(detail, down, self->modifierMap.modifiersOfKey(detail));
-                if (down)
-                    self->keyPressed(detail, held);
-                break;
-            }
-            case xButtonPress:
-                self->buttonPressed(detail, QPoint(event->u.keyButtonPointer.rootX, event->u.keyButtonPointer.rootY));
-                break;
-            default:
-                break;
-            }
+            if ((event->u.u.type & 0x7f) == xButtonPress)
+                self->buttonPressed(event->u.u.detail,
+                                    QPoint(event->u.keyButtonPointer.rootX, event->u.keyButtonPointer.rootY));
         }
         XRecordFreeData(data);
-    }
-
-    // The per-key path: no allocation, no request to the server.
-    void keyPressed(unsigned keycode, quint32 modifiers)
-    {
-        if (keyHandler)
-            keyHandler(KeyPress{keycode, modifiers});
     }
 
     void buttonPressed(unsigned button, QPoint nativePosition)
@@ -335,21 +230,14 @@ private:
     std::unique_ptr<QSocketNotifier> notifier;
     std::unique_ptr<QSocketNotifier> recordNotifier;
     int xinputOpcode = -1;
-    int xkbEventBase = -1;
 
-    X11ModifierMap modifierMap;
-    quint8 xkbModifiers = 0;                 // XInput2 path: the XKB modifier state
-    std::unique_ptr<X11KeyRepeat> keyRepeat; // XInput2 path
-    HeldModifiers heldModifiers;             // RECORD path
-
-    KeyHandler keyHandler;
     std::map<int, ButtonHandler> buttonHandlers;
     int nextButtonId = 1;
 };
 
 } // namespace
 
-std::unique_ptr<X11InputObserver> createInputObserver(const char* displayName, bool preferXInput2)
+std::unique_ptr<InputObserver> createInputObserver(const char* displayName, bool preferXInput2)
 {
     return std::make_unique<XServerObserver>(displayName, preferXInput2);
 }

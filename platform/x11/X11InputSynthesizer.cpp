@@ -89,6 +89,14 @@ void X11InputSynthesizer::releaseAll()
         releaseButton(heldButtons.back());
 }
 
+void X11InputSynthesizer::grabKey(quint32 keycode, unsigned modifiers)
+{
+    if (!display)
+        return;
+    XGrabKey(display, int(keycode), modifiers, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
+}
+
 quint32 X11InputSynthesizer::heldModifiers() const
 {
     XkbStateRec state{};

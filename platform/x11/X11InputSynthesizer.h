@@ -38,6 +38,10 @@ public:
 
     void releaseAll();
 
+    // Holds a key as another program's hotkey does: grabbed on the root window with exactly these X
+    // modifiers, until the object goes.
+    void grabKey(quint32 keycode, unsigned modifiers);
+
     // What the server holds now, whoever pressed it: the X modifier bits of the keys down (XKB's
     // base state; Caps Lock and Num Lock on are not part of it).
     quint32 heldModifiers() const;

@@ -28,8 +28,7 @@ bool isSuper(KeySym sym)
 void X11ModifierMap::refresh(Display* display)
 {
     std::array<quint8, 8> bitsOfModifier{ShiftModifier, 0, ControlModifier, 0, 0, 0, 0, 0};
-    bitsOfKey.fill(0);
-    modifierKey.fill(false);
+    numLock = 0;
     if (const ModifierKeymap map{XGetModifierMapping(display)}) {
         const auto keyOf = [&](int modifier, int i) { return map->modifiermap[modifier * map->max_keypermod + i]; };
         unsigned altMask = 0;
@@ -45,6 +44,8 @@ void X11ModifierMap::refresh(Display* display)
                         altMask |= 1u << modifier;
                     else if (isSuper(syms.get()[s]))
                         superMask |= 1u << modifier;
+                    else if (syms.get()[s] == XK_Num_Lock)
+                        numLock |= 1u << modifier;
                 }
             }
         }
@@ -57,14 +58,6 @@ void X11ModifierMap::refresh(Display* display)
             if (superMask & (1u << modifier))
                 bitsOfModifier[modifier] |= SuperModifier;
         }
-        for (int modifier = 0; modifier < 8; ++modifier) {
-            for (int i = 0; i < map->max_keypermod; ++i) {
-                if (const KeyCode key = keyOf(modifier, i)) {
-                    bitsOfKey[key] |= bitsOfModifier[modifier];
-                    modifierKey[key] = true;
-                }
-            }
-        }
     }
     for (unsigned state = 0; state < bitsOfState.size(); ++state) {
         quint8 bits = 0;
@@ -74,6 +67,24 @@ void X11ModifierMap::refresh(Display* display)
         }
         bitsOfState[state] = bits;
     }
+    // Each modifier by the first X modifier that stands for it.
+    stateOfBit.fill(0);
+    for (unsigned bit = 0; bit < stateOfBit.size(); ++bit) {
+        for (int modifier = 7; modifier >= 0; --modifier) {
+            if (bitsOfModifier[modifier] & (1u << bit))
+                stateOfBit[bit] = 1u << modifier;
+        }
+    }
+}
+
+unsigned X11ModifierMap::stateOfModifiers(quint32 modifiers) const
+{
+    unsigned state = 0;
+    for (unsigned bit = 0; bit < stateOfBit.size(); ++bit) {
+        if (modifiers & (1u << bit))
+            state |= stateOfBit[bit];
+    }
+    return state;
 }
 
 } // namespace vorlex::x11

@@ -1,8 +1,8 @@
 #pragma once
 
-// Which of the platform's modifiers (KeyModifier bits) each X modifier state and each modifier key
-// stands for. Alt and Super sit on whichever of Mod1..Mod5 the keymap says, so the map is read from
-// the server, again whenever the keymap changes; the per-key lookups are plain table reads.
+// Which of the platform's modifiers (KeyModifier bits) each X modifier state stands for, and back.
+// Alt, Super and Num Lock sit on whichever of Mod1..Mod5 the keymap says, so the map is read from
+// the server, again whenever the keymap changes; the lookups are plain table reads.
 
 #include <QtGlobal>
 
@@ -19,15 +19,15 @@ public:
 
     // An X modifier state (8 bits, as XKB reports it); Lock and Num Lock map to nothing.
     quint32 modifiersOfState(unsigned state) const { return bitsOfState[state & 0xff]; }
-    // The modifiers a key stands for while it is held (0 for other keys).
-    quint32 modifiersOfKey(unsigned keycode) const { return keycode < 256 ? bitsOfKey[keycode] : 0; }
-    // Any key bound to a modifier, Lock and Num Lock included.
-    bool isModifierKey(unsigned keycode) const { return keycode < 256 && modifierKey[keycode]; }
+    // The X modifier state that holds exactly these modifiers (KeyModifier bits).
+    unsigned stateOfModifiers(quint32 modifiers) const;
+    // The X modifier Num Lock sets while it is on (0 where no key is Num Lock).
+    unsigned numLockState() const { return numLock; }
 
 private:
     std::array<quint8, 256> bitsOfState{};
-    std::array<quint8, 256> bitsOfKey{};
-    std::array<bool, 256> modifierKey{};
+    std::array<unsigned, 4> stateOfBit{}; // per KeyModifier bit
+    unsigned numLock = 0;
 };
 
 } // namespace vorlex::x11

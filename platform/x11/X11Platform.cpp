@@ -64,7 +64,7 @@ public:
         : display(qtDisplay()), keys(x11::createTerminalGuard(x11::createKeySender(display), display, qtClipboard)),
           windows(x11::createWindowSystem(display)),
           input(x11::createInputObserver(display ? DisplayString(display) : nullptr, options.preferXInput2)),
-          observedHotkeys(*input)
+          grabbedHotkeys(x11::createX11Hotkeys(display ? QByteArray(DisplayString(display)) : QByteArray()))
     {
         if (options.reason.isEmpty())
             return;
@@ -78,7 +78,7 @@ public:
     KeySender& keySender() override { return *keys; }
     WindowSystem& windowSystem() override { return *windows; }
     InputObserver& inputObserver() override { return *input; }
-    Hotkeys* hotkeys() override { return &observedHotkeys; }
+    Hotkeys* hotkeys() override { return grabbedHotkeys.get(); }
 
 private:
     Display* display;
@@ -86,8 +86,8 @@ private:
     QtClipboard qtClipboard;
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<WindowSystem> windows;
-    std::unique_ptr<x11::X11InputObserver> input;
-    x11::X11Hotkeys observedHotkeys;
+    std::unique_ptr<InputObserver> input;
+    std::unique_ptr<Hotkeys> grabbedHotkeys;
 };
 
 } // namespace

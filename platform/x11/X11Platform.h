@@ -13,8 +13,8 @@ typedef struct _XDisplay Display;
 namespace vorlex {
 
 struct X11PlatformOptions {
-    // Observe keys through XInput2 where the server has it; false goes straight to the RECORD
-    // fallback (tests exercise it this way).
+    // Observe button presses through XInput2 where the server has it; false goes straight to the
+    // RECORD fallback.
     bool preferXInput2 = true;
     // Why X11 was chosen; when set, the start line says so on stderr, with any X extension missing.
     QString reason;

@@ -60,10 +60,8 @@ TEST(HotkeyRecorderField, RecordsKeyPresses)
              "Shift+!"},
             {"Ctrl+Shift+T on the Hebrew layout", 0x05D0, ctrl | shift, "א", 28, HotkeyConfig{{"cmd", "shift"}, "t"},
              "Ctrl+Shift+T"},
-            {"a Hebrew letter, key unknown", 0x05E9, ctrl, "ש", 0, HotkeyConfig{{"cmd"}, "ש"}, "Ctrl+ש"},
             {"T alone", Qt::Key_T, Qt::NoModifier, "t", 28, std::nullopt, "⌨ לחץ קיצור..."},
             {"Ctrl+F5 gives no text", Qt::Key_F5, ctrl, QString(), 71, std::nullopt, "⌨ לחץ קיצור..."},
-            {"Escape", Qt::Key_Escape, Qt::NoModifier, "\x1b", 9, std::nullopt, "— (לחץ לשינוי)"},
         };
     for (const auto& [what, key, modifiers, text, keycode, recorded, shown] : cases) {
         SCOPED_TRACE(what);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,11 @@ namespace {
 
 class SettingsWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { HotkeyManager::shared().applySettings(std::nullopt); }
+    void SetUp() override
+    {
+        HotkeyManager::shared().applySettings(std::nullopt);
+        HotkeyManager::shared().installMonitor(fake);
+    }
     void open(const AppSettings& stored = {})
     {
         ASSERT_TRUE(SettingsManager::shared().save(stored));
@@ -52,6 +57,7 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     control<QButtonGroup>("engineSegment")->button(1)->click();
     control<QLineEdit>("deepLKeyField")->setText(u" abc:fx "_s);
     control<HotkeyRecorderField>("hotkeyReplaceTextField")->setConfig({{"opt", "cmd"}, "r"});
+    control<HotkeyRecorderField>("hotkeyTranslateScreenField")->setConfig({{"cmd"}, "o"});
     control<QPushButton>("cancelButton")->click();
     EXPECT_FALSE(controller->window()->isVisible());
     EXPECT_EQ(SettingsManager::shared().load(), expected);
@@ -63,26 +69,32 @@ TEST_F(SettingsWindowTest, CancelStoresNothingAndSaveStoresTheControls)
     expected.targetLanguage = u"he"_s;
     expected.deepLApiKey = u" abc:fx "_s;
     expected.hotkeyReplaceText = {{"opt", "cmd"}, "r"};
+    expected.hotkeyTranslateScreen = {{"cmd"}, "o"};
     EXPECT_EQ(SettingsManager::shared().load(), expected);
-    EXPECT_TRUE(HotkeyManager::shared().currentSettings() == std::optional(expected));
+    EXPECT_EQ(fake.fakeHotkeys.binds.last(), HotkeyManager::hotkeys(expected));
 }
 
 // Start at login is the autostart entry's presence, read at every opening. What Save cannot write (a
 // file stands where the autostart folder goes, a folder where the entry or the settings file goes:
 // root too is stopped) is named in red under the form, which stays open; the hotkeys keep the bindings on disk.
+// A hotkey whose keys another program holds is named under its field at the opening and after Save,
+// which keeps the window open too; recording other keys there takes the line away.
 TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite)
 {
-    enum Blocked { nothing, entry, autostart, settings };
+    enum Blocked { nothing, layoutHotkey, entry, autostart, settings }; // the failures last
     const std::tuple<bool, bool, Blocked, bool> cases[] = {
         // The entry is there at the opening, the box is checked, what cannot be written, the entry after Save.
-        {true, false, nothing, false},   {false, true, nothing, true},    {false, true, entry, false},
-        {false, true, autostart, false}, {false, false, settings, false},
+        {true, false, nothing, false}, {false, true, nothing, true},    {false, false, layoutHotkey, false},
+        {false, true, entry, false},   {false, true, autostart, false}, {false, false, settings, false},
     };
     const QString folder = QFileInfo(AutostartEntry::path()).path();
     open();
     QLabel* line = control<QLabel>("saveErrorLabel");
+    QLabel* taken = control<QLabel>("hotkeyLayoutConvertFieldTaken");
+    const auto shown = [&](QLabel* label) { return label->isVisibleTo(controller->window()); };
     for (const auto& [before, checked, blocked, after] : cases) {
         SCOPED_TRACE(testing::Message() << before << checked << blocked);
+        fake.fakeHotkeys.takenActions = blocked == layoutHotkey ? QStringList{u"layout"_s} : QStringList();
         controller->window()->close();
         EXPECT_TRUE(line->isHidden()) << "the line goes with the window";
         ASSERT_TRUE(QFile::remove(folder) || QDir(folder).removeRecursively()); // the file a row left, or the folder
@@ -92,18 +104,23 @@ TEST_F(SettingsWindowTest, SaveWritesTheAutostartEntryOrNamesWhatItCouldNotWrite
         ASSERT_TRUE(blocked != settings || (QFile::remove(path) && QDir().mkpath(path)));
         HotkeyManager::shared().applySettings(std::nullopt);
         controller->showWindow();
+        EXPECT_EQ(shown(taken), blocked == layoutHotkey);
         EXPECT_EQ(control<QCheckBox>("startAtLoginCheck")->isChecked(), before);
         control<QCheckBox>("startAtLoginCheck")->setChecked(checked);
         control<QPushButton>("saveButton")->click();
         EXPECT_EQ(AutostartEntry::isInstalled(), after);
         EXPECT_EQ(controller->window()->isVisible(), blocked != nothing);
-        EXPECT_EQ(line->isHidden(), blocked == nothing);
+        EXPECT_EQ(shown(line), blocked > layoutHotkey);
         EXPECT_EQ(line->text().startsWith(u"לא ניתן לשמור את ההגדרות"_s) &&
                       line->text().contains(blocked == settings ? path : AutostartEntry::path()),
-                  blocked != nothing);
+                  blocked > layoutHotkey);
+        EXPECT_EQ(shown(taken), blocked == layoutHotkey);
         EXPECT_EQ(HotkeyManager::shared().currentSettings().has_value(), blocked != settings);
+        if (blocked == layoutHotkey) {
+            control<HotkeyRecorderField>("hotkeyLayoutConvertField")->findChild<QToolButton*>(u"clearBtn"_s)->click();
+            EXPECT_FALSE(shown(taken)) << "it named the old keys";
+        }
     }
-    EXPECT_EQ(line->textFormat(), Qt::PlainText);
 }
 
 } // namespace

@@ -15,8 +15,15 @@ using namespace vorlex::test;
 
 namespace {
 
-const QStringList fixedRows = {
-    "תרגם טקסט שנבחר", "החלף פריסת מקלדת", "תרגם והחלף טקסט", "תאריך ושעה", "---", "הגדרות...", "---", "יציאה"};
+const QStringList fixedRows = {"תרגם טקסט שנבחר",
+                               "החלף פריסת מקלדת",
+                               "תרגם והחלף טקסט",
+                               "תרגם טקסט מהמסך",
+                               "תאריך ושעה",
+                               "---",
+                               "הגדרות...",
+                               "---",
+                               "יציאה"};
 
 class StatusBarControllerTest : public AppFixture {
 protected:
@@ -54,11 +61,11 @@ TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixe
     EXPECT_EQ(rows(), fixedRows + history);
 
     platform.active = 6;
-    row(11)->trigger();
+    row(12)->trigger();
     EXPECT_EQ(popup(), (Shown{TranslationMode::keyboardLayout, "akuo", 6})) << "the whole entry, not its title";
     EXPECT_FALSE(platform.log.contains("copy")) << "nothing is captured";
 
-    row(13)->trigger();
+    row(14)->trigger();
     EXPECT_TRUE(HistoryManager::shared().load().isEmpty());
     openMenu();
     EXPECT_EQ(rows(), fixedRows);
@@ -93,7 +100,7 @@ TEST_F(StatusBarControllerTest, CaptureRowsActivateTheSourceWaitAndAct)
         {0, QString(), std::nullopt, captured},
         {2, "שלום", std::nullopt, captured + QStringList{"setText translated", "paste"}},
         {1, "akuo", Shown{keyboardLayout, "akuo", 7}, captured},
-        {3, std::nullopt, Shown{dateTime, QString(), 7}, captured}, // the date tab opens with the time now
+        {4, std::nullopt, Shown{dateTime, QString(), 7}, captured}, // the date tab opens with the time now
     };
     for (const auto& [index, selection, shown, expectedLog] : cases) {
         const QStringList& log = expectedLog; // Clang before 16 cannot capture a structured binding

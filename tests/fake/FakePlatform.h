@@ -54,8 +54,22 @@ public:
         binds << hotkeys;
         press = std::move(handler);
     }
+    QStringList taken() const override { return takenActions; }
     QList<QList<Hotkey>> binds;
-    Handler press; // the user pressed the hotkey of an action
+    Handler press;            // the user pressed the hotkey of an action
+    QStringList takenActions; // another program holds their keys
+};
+
+// A desktop that takes the pictures of the screen (Wayland) and answers at once, as answer says.
+class FakeScreenPictures final : public ScreenPictures {
+public:
+    void take(bool pickArea, QObject*, std::function<void(const Outcome&)> done) override
+    {
+        asked << pickArea;
+        done(*answer);
+    }
+    std::optional<Outcome> answer; // none: the program reads the screen itself (X11)
+    QList<bool> asked;             // pickArea of each request
 };
 
 // The desktop, with the clipboard, the keys and the windows played in memory. Everything it is asked
@@ -68,6 +82,7 @@ public:
     WindowSystem& windowSystem() override { return *this; }
     InputObserver& inputObserver() override { return fakeInputObserver; }
     Hotkeys* hotkeys() override { return &fakeHotkeys; }
+    ScreenPictures* screenPictures() override { return fakeScreenPictures.answer ? &fakeScreenPictures : nullptr; }
 
     quint64 changeCount() const override { return count; }
     QString text() const override { return content; }
@@ -108,6 +123,7 @@ public:
     FakeScheduler fakeScheduler;
     FakeInputObserver fakeInputObserver;
     FakeHotkeys fakeHotkeys;
+    FakeScreenPictures fakeScreenPictures;
 
 private:
     using Waiters = std::vector<std::pair<QPointer<QObject>, std::function<void()>>>;

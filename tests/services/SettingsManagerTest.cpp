@@ -18,6 +18,7 @@ AppSettings customSettings()
     settings.engine = TranslationEngine::deepL;
     settings.deepLApiKey = u"secret-key:fx"_s;
     settings.hotkeyReplaceText = {{u"shift"_s, u"cmd"_s}, u"r"_s};
+    settings.hotkeyTranslateScreen = {{u"opt"_s}, u"o"_s};
     return settings;
 }
 
@@ -37,6 +38,7 @@ TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifi
         R"({"AutoCopyToClipboard":false,"DeepLApiKey":"","DeepLUseFreeTier":true,"Engine":"Google",)"
         R"("HotkeyLayoutConvert":{"key":"K","modifiers":["cmd","shift"]},)"
         R"("HotkeyReplaceText":{"key":"","modifiers":[]},"HotkeyTranslate":{"key":"T","modifiers":["cmd","shift"]},)"
+        R"("HotkeyTranslateScreen":{"key":"","modifiers":[]},)"
         R"("SourceLanguage":"auto","TargetLanguage":"he","WindowOpacity":0.98,"WindowPosition":"cursor"})");
     ASSERT_TRUE(store.save(customSettings()));
     EXPECT_EQ(store.load(), customSettings());
@@ -46,21 +48,25 @@ TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifi
 
 TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
 {
+    AppSettings older = customSettings(); // written before the screen hotkey existed
+    older.hotkeyTranslateScreen = {};
     const struct Case {
         const char *from, *to;
-        bool loadsCustom;
+        AppSettings loads;
     } cases[] = {
-        {"{\"Auto", "{\"Unknown\":1,\"Auto", true},      // an extra key is ignored
-        {",\"WindowOpacity\":0.98", "", false},          // a key missing
-        {"0.98", "\"0.98\"", false},                     // a number as a string
-        {"\"DeepL\"", "\"deepl\"", false},               // an engine in lower case
-        {"[\"shift\",\"cmd\"]", "[\"shift\",3]", false}, // a modifier that is no string
+        {"{\"Auto", "{\"Unknown\":1,\"Auto", customSettings()}, // an extra key is ignored
+        {",\"WindowOpacity\":0.98", "", {}},                    // a key missing
+        {"0.98", "\"0.98\"", {}},                               // a number as a string
+        {"\"DeepL\"", "\"deepl\"", {}},                         // an engine in lower case
+        {"[\"shift\",\"cmd\"]", "[\"shift\",3]", {}},           // a modifier that is no string
+        {",\"HotkeyTranslateScreen\":{\"key\":\"o\",\"modifiers\":[\"opt\"]}", "", older}, // the later key
+        {"{\"key\":\"o\"", "{\"key\":0", {}},                                              // ... but of the wrong type
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.to);
         const QByteArray json = QJsonDocument(customSettings().toJson()).toJson(QJsonDocument::Compact);
         ASSERT_TRUE(test::writeFile(path, QByteArray(json).replace(c.from, c.to)));
-        EXPECT_EQ(store.load(), c.loadsCustom ? customSettings() : AppSettings{});
+        EXPECT_EQ(store.load(), c.loads);
     }
 }
 

@@ -79,6 +79,9 @@ TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
         {"layout", "\xFF", 2, "", "vorlex-cli: standard input is not valid UTF-8"},
         {"target", "\xED\xA0\x80", 2, "", "vorlex-cli: standard input is not valid UTF-8"}, // an encoded surrogate
         {"layout \"$(printf '\\377')\"", "", 2, "", "vorlex-cli: argument 2 is not valid UTF-8"},
+        {"ocr /no/such.png", "", 1, "", "שגיאה: לא ניתן לקרוא את התמונה: /no/such.png: "},
+        {"ocr -", "GIF89a, or so it says", 1, "", "שגיאה: לא ניתן לקרוא את התמונה: -: "},
+        {"ocr", "", 2, "", "vorlex-cli: ocr: expected one IMAGE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command.toStdString());

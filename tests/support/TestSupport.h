@@ -10,9 +10,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 using namespace Qt::StringLiterals; // u"..."_s and "..."_ba in every test
 
@@ -69,6 +71,22 @@ private:
 
 // Runs the event loop until predicate holds or timeoutMs passes; returns the predicate's last value.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+// The share of expected's characters that read got right: 1 - edit distance / length (text
+// recognition's measure; the OCR benchmark takes it from here too).
+inline double characterAccuracy(const QString& expected, const QString& read)
+{
+    std::vector<qsizetype> previous(read.size() + 1), row(read.size() + 1);
+    for (qsizetype j = 0; j <= read.size(); ++j)
+        previous[j] = j;
+    for (qsizetype i = 1; i <= expected.size(); ++i) {
+        row[0] = i;
+        for (qsizetype j = 1; j <= read.size(); ++j)
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (expected[i - 1] != read[j - 1])});
+        std::swap(previous, row);
+    }
+    return 1.0 - double(previous[read.size()]) / double(std::max<qsizetype>(1, expected.size()));
+}
 
 // A folder for screenshots a person may look at: $VORLEX_TEST_OUTPUT or <build>/test-output.
 QString outputDir();

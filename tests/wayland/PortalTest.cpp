@@ -1,5 +1,6 @@
 // The desktop portals' contracts, against a scripted portal on the test's private session bus.
 
+#include "PortalScreenshot.h"
 #include "RemoteDesktopKeySender.h"
 #include "ScriptedPortal.h" // the GlobalShortcuts portal's types come with it
 
@@ -83,32 +84,93 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
 }
 
 // Each set of hotkeys is bound in a session of its own, the one before closed, with the keys as the
-// portal spells triggers; activations count only from the current session; once declined, the portal
-// is not asked again.
-TEST(PortalGlobalShortcuts, BindsEachSetInASessionOfItsOwn)
+// portal spells triggers; the same set again, in a working session, asks nothing. Activations count
+// only from the current session. The desktop ends the session, or drops its hotkeys: a new session
+// binds them, and they fire. Lost again before one fired, they wait for the settings to bind them
+// again. Once declined, the portal is not asked again.
+TEST(PortalGlobalShortcuts, BindsEachSetInASessionOfItsOwnAndAgainWhatTheDesktopTakesAway)
 {
     ScriptedPortal portal;
-    portal.answers = {0, 1};
+    portal.answers = {0, 0, 0, 0, 1};
     const auto shortcuts = wayland::createPortalGlobalShortcuts(QDBusConnection::sessionBus());
-    QStringList activated;
-    const auto handler = [&](const QString& id) { activated << id; };
-    QStringList expected = {u"CreateSession vorlex_shortcuts1"_s, u"BindShortcuts translate=CTRL+SHIFT+t:תרגם"_s};
-    shortcuts->bind({{u"translate"_s, u"תרגם"_s, u"t"_s, ControlModifier | ShiftModifier}}, handler);
-    EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= expected.size(); }));
-    for (const QString& session : {u"vorlex_shortcuts0"_s, u"vorlex_shortcuts1"_s}) // only the current one counts
-        portal.emitSignal(ScriptedPortal::path(), u"org.freedesktop.portal.GlobalShortcuts"_s, u"Activated"_s,
-                          {QVariant::fromValue(QDBusObjectPath(ScriptedPortal::session(session))), u"translate"_s, 7ull,
-                           QVariantMap()});
-    EXPECT_TRUE(roundTripToPortal());
+    QStringList activated, expected;
+    const auto bind = [&](const Hotkey& key) { shortcuts->bind({key}, [&](const QString& id) { activated << id; }); };
+    const Hotkey translate{u"translate"_s, u"תרגם"_s, u"t"_s, ControlModifier | ShiftModifier};
+    const auto settle = [&](const QStringList& more) {
+        expected << more;
+        EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= expected.size(); }) && roundTripToPortal());
+        EXPECT_EQ(portal.calls, expected);
+    };
+    const QString bindsTranslate = u"BindShortcuts translate=CTRL+SHIFT+t:תרגם"_s;
+    const auto bound = [&](int n) { return QStringList{u"CreateSession vorlex_shortcuts%1"_s.arg(n), bindsTranslate}; };
+    // The desktop's signal about session n: Closed on the session, the others on the portal.
+    const auto signal = [&](const QString& name, int n, const QVariantList& arguments) {
+        const QString session = ScriptedPortal::session(u"vorlex_shortcuts%1"_s.arg(n));
+        if (name == u"Closed"_s)
+            return portal.emitSignal(session, u"org.freedesktop.portal.Session"_s, name, arguments);
+        portal.emitSignal(ScriptedPortal::path(), u"org.freedesktop.portal.GlobalShortcuts"_s, name,
+                          QVariantList{QVariant::fromValue(QDBusObjectPath(session))} + arguments);
+    };
+    const QList<wayland::PortalShortcut> kept{{u"translate"_s, {}}};
+    bind(translate);
+    bind(translate);
+    settle(bound(1));
+    signal(u"Activated"_s, 0, {u"translate"_s, 7ull, QVariantMap()});
+    signal(u"Closed"_s, 1, {QVariantMap()});
+    settle(bound(2));
+    signal(u"Activated"_s, 2, {u"translate"_s, 7ull, QVariantMap()});
+    signal(u"ShortcutsChanged"_s, 2, {QVariant::fromValue(kept)}); // a trigger the user changed
+    signal(u"ShortcutsChanged"_s, 2, {QVariant::fromValue(kept.mid(1))});
+    settle(QStringList{u"Close vorlex_shortcuts2"_s} + bound(3));
     EXPECT_EQ(activated, QStringList{u"translate"_s});
+    signal(u"Closed"_s, 3, {QVariantMap()});
+    settle({});
+    bind(translate);
+    settle(bound(4));
+    bind({u"layout"_s, u"פריסה"_s, u"="_s, AltModifier | SuperModifier});
+    settle({u"Close vorlex_shortcuts4"_s, u"CreateSession vorlex_shortcuts5"_s,
+            u"BindShortcuts layout=ALT+LOGO+equal:פריסה"_s, u"Close vorlex_shortcuts5"_s}); // declined
+    bind(translate);
+    settle({});
+}
 
-    expected << u"Close vorlex_shortcuts1"_s << u"CreateSession vorlex_shortcuts2"_s
-             << u"BindShortcuts layout=ALT+LOGO+equal:פריסה"_s << u"Close vorlex_shortcuts2"_s;
-    shortcuts->bind({{u"layout"_s, u"פריסה"_s, u"="_s, AltModifier | SuperModifier}}, handler);
-    EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= expected.size(); }));
-    shortcuts->bind({{u"layout"_s, u"פריסה"_s, u"j"_s, AltModifier}}, handler);
-    EXPECT_TRUE(roundTripToPortal());
-    EXPECT_EQ(portal.calls, expected);
+// GNOME and KDE pick the area in a dialog of their own; elsewhere the whole screen comes at once. The
+// user's cancel, a failure and a desktop without the portal are told apart.
+TEST(PortalScreenshot, AsksForTheDesktopsDialogWhereItPicksAnArea)
+{
+    using Kind = ScreenPictures::Failure::Kind;
+    const auto told = [](const ScreenPictures::Outcome& outcome) {
+        if (const auto* picture = std::get_if<ScreenPictures::Picture>(&outcome))
+            return picture->path + (picture->areaPicked ? u" picked"_s : u" whole"_s);
+        const Kind kind = std::get<ScreenPictures::Failure>(outcome).kind;
+        return kind == Kind::cancelled ? u"cancelled"_s : kind == Kind::unavailable ? u"unavailable"_s : u"failed"_s;
+    };
+    const struct Case {
+        const char* desktop;
+        bool pickArea;
+        std::optional<uint> answer; // none: no portal on the bus
+        QString call, outcome;
+    } cases[] = {
+        {"ubuntu:GNOME", true, 0, u"Screenshot interactive"_s, u"/tmp/vorlex shot.png picked"_s},
+        {"KDE", false, 0, u"Screenshot whole"_s, u"/tmp/vorlex shot.png whole"_s},
+        {"sway", true, 0, u"Screenshot whole"_s, u"/tmp/vorlex shot.png whole"_s},
+        {"KDE", true, 1, u"Screenshot interactive"_s, u"cancelled"_s},
+        {"sway", true, 2, u"Screenshot whole"_s, u"failed"_s},
+        {"sway", true, std::nullopt, {}, u"unavailable"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outcome.toStdString());
+        std::optional<ScriptedPortal> portal;
+        if (c.answer)
+            portal.emplace().answers = {*c.answer};
+        const auto pictures = wayland::createPortalScreenshot(QDBusConnection::sessionBus(), QLatin1String(c.desktop));
+        QObject context;
+        QString outcome;
+        pictures->take(c.pickArea, &context, [&](const ScreenPictures::Outcome& o) { outcome = told(o); });
+        EXPECT_TRUE(waitUntil([&] { return !outcome.isEmpty(); })) << "answered";
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(portal ? portal->calls.value(0) : QString(), c.call);
+    }
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 
 namespace vorlex::test {
 
-// Answers every Request at once: Start and BindShortcuts with the next of answers (0 when none are
+// Answers every Request at once: Start, BindShortcuts and Screenshot with the next of answers (0 when none are
 // left; noAnswer: never). A session's path ends with the token it was asked for. It offers every
 // interface, at version 2.
 class ScriptedPortal : public QDBusVirtualObject {
@@ -45,7 +45,7 @@ public:
             return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(2u))));
         // Introspection and the portals not scripted here (Qt 6.8 reads GNOME's settings from one) are
         // unknown, as where a portal lacks them.
-        if (!u"Registry RemoteDesktop GlobalShortcuts Session Request"_s.split(u' ').contains(
+        if (!u"Registry RemoteDesktop GlobalShortcuts Screenshot Session Request"_s.split(u' ').contains(
                 message.interface().section(u'.', -1)))
             return false;
         if (member == u"NotifyKeyboardKeycode"_s && keys)
@@ -68,6 +68,10 @@ public:
             call += u" types=%1 persist=%2 token=%3"_s.arg(options[u"types"_s].toUInt())
                         .arg(options[u"persist_mode"_s].toUInt())
                         .arg(options[u"restore_token"_s].toString());
+        } else if (call == u"Screenshot"_s) {
+            code = answers.isEmpty() ? 0 : answers.takeFirst();
+            call += options[u"interactive"_s].toBool() ? u" interactive"_s : u" whole"_s;
+            results[u"uri"_s] = u"file:///tmp/vorlex%20shot.png"_s;
         } else if (call == u"Start"_s || call == u"BindShortcuts"_s) {
             code = answers.isEmpty() ? 0 : answers.takeFirst();
             results[u"restore_token"_s] = u"new"_s;

@@ -1,0 +1,127 @@
+// Interface lines drawn here with Qt, as a screen shows them, saved as PNG or JPEG and read back.
+
+#include "TesseractRecognizer.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTextOption>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace vorlex;
+
+namespace {
+
+// Lines of pixels px on a 1000 x 200 area, each aligned to its reading direction's start, encoded as
+// a file would hold them.
+QByteArray drawn(const QStringList& lines, const QString& family, int pixels, bool dark, const char* format)
+{
+    QImage image(1000, 200, QImage::Format_RGB32);
+    image.fill(dark ? QColor(0x2b, 0x2b, 0x2b) : Qt::white);
+    QPainter painter(&image);
+    QFont font(family);
+    font.setPixelSize(pixels);
+    painter.setFont(font);
+    painter.setPen(dark ? QColor(0xe0, 0xe0, 0xe0) : QColor(0x20, 0x20, 0x20));
+    for (int i = 0; i < lines.size(); ++i) {
+        QTextOption option(lines[i].isRightToLeft() ? Qt::AlignRight : Qt::AlignLeft);
+        option.setTextDirection(lines[i].isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        painter.drawText(QRectF(20, 30 + i * pixels * 2, 960, pixels * 2), lines[i], option);
+    }
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    image.save(&buffer, format, 95);
+    return bytes;
+}
+
+TEST(TesseractRecognizer, ReadsHebrewAndEnglishLinesInLogicalOrder)
+{
+    const struct Case {
+        const char* name;
+        QStringList lines;
+        const char* font;
+        int pixels;
+        bool dark = false;
+        const char* format = "PNG";
+    } cases[] = {
+        {"Hebrew, Nachlieli 14 px",
+         {u"שלום עולם, מה שלומך היום?"_s, u"הספר נמצא על השולחן בחדר"_s},
+         "Nachlieli CLM",
+         14},
+        {"Hebrew, Miriam 13 px, JPEG",
+         {u"קובץ עריכה תצוגה עזרה"_s, u"ההגדרות נשמרו בהצלחה"_s},
+         "Miriam CLM",
+         13,
+         false,
+         "JPEG"},
+        {"English, DejaVu Sans 12 px",
+         {u"The quick brown fox jumps over the lazy dog."_s, u"Settings were saved"_s},
+         "DejaVu Sans",
+         12},
+        {"mixed, Nachlieli 15 px",
+         {u"פתחו את Firefox ולחצו על Settings"_s, u"הגרסה 2.5 של Vorlex"_s},
+         "Nachlieli CLM",
+         15},
+        {"dark theme, DejaVu Sans 16 px", {u"Open the file menu"_s, u"פתחו את התפריט"_s}, "DejaVu Sans", 16, true},
+    };
+    TesseractRecognizer recognizer;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto image = decodeImage(drawn(c.lines, QString::fromLatin1(c.font), c.pixels, c.dark, c.format));
+        ASSERT_TRUE(std::holds_alternative<GreyImage>(image));
+        QElapsedTimer timer;
+        timer.start();
+        const RecognitionOutcome outcome = recognizer.recognize(std::get<GreyImage>(image));
+        const qint64 elapsed = timer.elapsed();
+        ASSERT_TRUE(std::holds_alternative<QString>(outcome)) << std::get<RecognitionError>(outcome).description();
+        const QString read = std::get<QString>(outcome);
+        const double share = test::characterAccuracy(c.lines.join(u'\n'), read);
+        std::printf("[ocr] %-32s %5.1f%% of characters, %lld ms: %s\n", c.name, 100 * share, qlonglong(elapsed),
+                    qPrintable(QString(read).replace(u'\n', u" / "_s)));
+        EXPECT_GE(share, 0.95) << read;
+        // A right-to-left line comes back as it is typed: its first word first.
+        EXPECT_TRUE(read.startsWith(c.lines.front().section(u' ', 0, 0))) << read;
+    }
+}
+
+TEST(TesseractRecognizer, TellsWhyNothingWasRead)
+{
+    QTemporaryDir englishOnly;
+    ASSERT_TRUE(QFile::link(TesseractRecognizer::defaultTessdata() + u"/eng.traineddata"_s,
+                            englishOnly.filePath(u"eng.traineddata"_s)));
+    const QByteArray text = drawn({u"Hello"_s}, u"DejaVu Sans"_s, 16, false, "PNG");
+    const std::tuple<QByteArray, QString, QString> cases[] = {
+        // the file, the languages' folder, the popup's words
+        {"GIF89a, or so it says", {}, u"לא ניתן לקרוא את התמונה: אינה PNG או JPEG"_s},
+        {text.first(text.size() / 2), {}, u"לא ניתן לקרוא את התמונה: הקובץ פגום"_s},
+        {drawn({}, u"DejaVu Sans"_s, 16, false, "PNG"), {}, u"לא נמצא טקסט באזור שנבחר"_s},
+        {text, englishOnly.path(), u"חסרה חבילת השפה לזיהוי טקסט; התקינו את tesseract-ocr-heb"_s},
+    };
+    for (const auto& [file, tessdata, description] : cases) {
+        SCOPED_TRACE(description.toStdString());
+        const auto image = decodeImage(file);
+        const RecognitionOutcome outcome = std::holds_alternative<GreyImage>(image)
+                                               ? TesseractRecognizer(tessdata).recognize(std::get<GreyImage>(image))
+                                               : RecognitionOutcome(std::get<RecognitionError>(image));
+        ASSERT_TRUE(std::holds_alternative<RecognitionError>(outcome));
+        EXPECT_EQ(std::get<RecognitionError>(outcome).description(), description);
+    }
+}
+
+// vorlex-cli reads pictures as the program reads the screen (its failures: VorlexCliTest).
+TEST(TesseractRecognizer, TheCliPrintsTheTextOfAPictureOnItsInput)
+{
+    const auto result = test::run(u"" VORLEX_BINARY_DIR "/cli/vorlex-cli"_s, {u"ocr"_s, u"-"_s},
+                                  drawn({u"Hello world"_s}, u"DejaVu Sans"_s, 16, false, "JPEG"));
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, "Hello world\n");
+}
+
+} // namespace
