@@ -22,20 +22,14 @@ TEST(WaylandCapabilities, ChoosesWhatTheSessionOffers)
     constexpr auto copyKey = Choice::Copy::copyKey, whereKWinAllows = Choice::Copy::copyKeyWhereKWinAllows,
                    highlight = Choice::Copy::highlightedText;
     const QString seat = u"wl_seat "_s, dcWlr = u"zwlr_data_control_manager_v1 "_s,
-                  dcExt = u"ext_data_control_manager_v1 "_s, vk = u"zwp_virtual_keyboard_manager_v1"_s;
+                  dcExt = u"ext_data_control_manager_v1 "_s, vk = u"zwp_virtual_keyboard_manager_v1"_s,
+                  shortcuts = u"GlobalShortcuts "_s, remote = u"RemoteDesktop"_s;
+    // session, globals, portals, KWin scripting, the choice
     const std::tuple<const char*, QString, QString, bool, Choice> cases[] = {
         {"sway 1.7", seat + dcWlr + vk, {}, false, {wlr, keyboard, binding, copyKey}},
-        {"Hyprland: both data-controls",
-         seat + dcWlr + dcExt + vk,
-         u"GlobalShortcuts"_s,
-         false,
-         {ext, keyboard, portal, copyKey}},
-        {"KDE Plasma 5.27",
-         seat + dcWlr,
-         u"GlobalShortcuts RemoteDesktop"_s,
-         true,
-         {wlr, portalKeys, portal, whereKWinAllows}},
-        {"GNOME 46", seat, u"RemoteDesktop"_s, false, {xwayland, portalKeys, binding, highlight}},
+        {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, shortcuts, false, {ext, keyboard, portal, copyKey}},
+        {"KDE Plasma 5.27", seat + dcWlr, shortcuts + remote, true, {wlr, portalKeys, portal, whereKWinAllows}},
+        {"GNOME 46", seat, remote, false, {xwayland, portalKeys, binding, highlight}},
         {"no seat to bind to", dcWlr + vk, {}, false, {xwayland, Choice::Keys::none, binding, highlight}},
     };
     for (const auto& [session, globals, portals, kwin, chosen] : cases) {

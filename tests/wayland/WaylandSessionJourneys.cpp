@@ -224,9 +224,8 @@ TEST_F(Gnome, LayoutHotkeyTakesAWaylandTerminalsHighlightWithoutAKey)
     EXPECT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
     EXPECT_EQ(HistoryManager().load().value(0).resultText.trimmed(), u"שלום"_s) << "the terminal's whole text";
     // What reaches the program before this dot came before it.
-    constexpr int dot = 52;
-    portal->keys(dot, 1);
-    portal->keys(dot, 0);
+    portal->keys(52, 1); // a dot
+    portal->keys(52, 0);
     EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
     EXPECT_EQ(test::readFile(log), "ready\n.") << "no key, no interrupt";
     EXPECT_FALSE(portal->calls.join(u' ').contains(u"key"_s)) << "no key through the portal either";

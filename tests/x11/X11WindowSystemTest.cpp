@@ -4,8 +4,6 @@
 
 #include "X11WindowSystem.h"
 
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 // After gtest, which has a None of its own.
@@ -21,27 +19,20 @@ TEST(X11WindowSystem, AFocusTheWindowManagerManagesNotIsNoActiveWindow)
     Display* const display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     const auto windows = x11::createWindowSystem(display);
-    const auto name = [&](unsigned long window) { // as the window manager does
-        XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
-                        XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&window), 1);
-        XSync(display, False);
-    };
-    Window focused = None; // and the focus before, put back after: the tests after share the display
-    int revert = 0;
-    XGetInputFocus(display, &focused, &revert);
-    const WindowId active = windows->activeWindow();
+    const WindowId active = windows->activeWindow(); // given back after: the tests after share the display
     XSetWindowAttributes unmanaged{};
     unmanaged.override_redirect = True;
     const Window parked = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
                                         CopyFromParent, CWOverrideRedirect, &unmanaged);
-    XMapWindow(display, parked);
-    XSync(display, False);
+    XMapWindow(display, parked); // viewable once the server has it, before the focus request after
     XSetInputFocus(display, parked, RevertToPointerRoot, CurrentTime);
-    name(None);
+    const unsigned long none = None; // as the compositor names it
+    XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&none), 1);
+    XSync(display, False);
 
     EXPECT_EQ(windows->activeWindow(), 0u);
-    XSetInputFocus(display, focused, revert, CurrentTime);
-    name(active);
+    windows->activate(active);
     XCloseDisplay(display);
 }
 
