@@ -6,7 +6,7 @@
 namespace vorlex {
 
 ActionRunner::ActionRunner(Platform& platform, const TranslationEndpoints& where, QObject* parent)
-    : QObject(parent), desktop(platform), endpoints(where)
+    : QObject(parent), desktop(platform), endpoints(where), captures(platform)
 {
 }
 
@@ -14,7 +14,7 @@ ActionRunner::~ActionRunner() = default;
 
 void ActionRunner::run(Action action, WindowId source, CaptureTiming timing)
 {
-    captureSelection(desktop, this, source, timing, [this, action](std::optional<QString> text) {
+    captures.capture(this, source, timing, [this, action](std::optional<QString> text) {
         if (text && !text->isEmpty())
             act(action, *text);
     });
@@ -38,7 +38,7 @@ void ActionRunner::act(Action action, const QString& text)
 void ActionRunner::showDateTime(WindowId source, CaptureTiming timing)
 {
     // Always opens: with nothing copied the date/time tab shows the current time.
-    captureSelection(desktop, this, source, timing, [this](std::optional<QString> text) {
+    captures.capture(this, source, timing, [this](std::optional<QString> text) {
         show(TranslationMode::dateTime, text.value_or(QString()));
     });
 }

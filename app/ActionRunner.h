@@ -66,6 +66,7 @@ private:
 
     Platform& desktop;
     const TranslationEndpoints endpoints;
+    SelectionCapture captures;
     std::unique_ptr<TranslationWindowController> popupWindow;
     std::unique_ptr<SettingsWindowController> settings;
 };

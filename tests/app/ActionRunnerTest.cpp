@@ -39,6 +39,45 @@ TEST_F(ActionRunnerTest, AHotkeyActsAsSoonAsTheCopyLands)
     }
 }
 
+// An application that owns the clipboard already may copy without announcing it: a text other than
+// the one the clipboard served before the copy key is the copy, the same one is not.
+TEST_F(ActionRunnerTest, ACopyWithoutANewOwnerIsTakenOnlyWhenTheClipboardServesAnotherText)
+{
+    platform.externalCopy(u"before"_s);
+    for (const QString& selection : {u"before"_s, u"after"_s}) {
+        platform.selectText(selection, 0, false);
+        runner.run(ActionRunner::Action::layoutConvert);
+        platform.fakeScheduler.advance(249);
+        EXPECT_FALSE(popup());
+        platform.fakeScheduler.advance(1);
+        EXPECT_EQ(popup().has_value(), selection == u"after"_s) << selection;
+        platform.fakeScheduler.advance(SelectionCapture::lateCopyMs);
+    }
+}
+
+// A copy that lands after its capture gave up is never the next capture's text: the next capture
+// copies once it landed, or once no copy can still land.
+TEST_F(ActionRunnerTest, ALateCopyIsNeverTheNextCapturesText)
+{
+    const std::pair<std::optional<int>, int> cases[] = {{300, 300}, {std::nullopt, SelectionCapture::lateCopyMs}};
+    for (const auto& [landingMs, secondCopyMs] : cases) {
+        platform.active = 7;
+        landingMs ? platform.selectText(u"first"_s, *landingMs) : platform.selectNothing();
+        runner.run(ActionRunner::Action::layoutConvert);
+        platform.fakeScheduler.advance(260);
+        const QString second = u"second %1"_s.arg(secondCopyMs);
+        platform.selectText(second, 10);
+        runner.run(ActionRunner::Action::layoutConvert);
+        platform.log.clear();
+        platform.fakeScheduler.advance(secondCopyMs - 261);
+        EXPECT_TRUE(platform.log.isEmpty());
+        platform.fakeScheduler.advance(1);
+        EXPECT_EQ(platform.log, QStringList{u"copy"_s});
+        platform.fakeScheduler.advance(10);
+        EXPECT_EQ(popup(), (Shown{TranslationMode::keyboardLayout, second, 7}));
+    }
+}
+
 // Every paste waits until the desktop serves the clipboard (GNOME copies it over to its own clients).
 TEST_F(ActionRunnerTest, TranslateAndReplacePastesOnlyASuccessfulTranslationOnceServedAndRecordsNothing)
 {

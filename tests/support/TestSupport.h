@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -69,6 +71,23 @@ private:
 
 // Runs the event loop until predicate holds or timeoutMs passes; returns the predicate's last value.
 bool waitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+// The longest the UI thread slept in one event-loop turn while this lives, in ms: a call that waits
+// for another program. Time spent waiting for a CPU on a loaded machine is not counted.
+class FreezeWatch {
+public:
+    FreezeWatch();
+    qint64 longestMs() const { return longestNs / 1000000; }
+
+private:
+    QTimer ticks;
+    QElapsedTimer clock;
+    qint64 lastSleepNs = 0;
+    qint64 longestNs = 0;
+};
+
+// clipboardownerhelper's generated text (--bytes): its first count bytes, decoded.
+QString generatedClipboardText(qsizetype count);
 
 // A folder for screenshots a person may look at: $VORLEX_TEST_OUTPUT or <build>/test-output.
 QString outputDir();
