@@ -47,12 +47,6 @@ FreezeWatch::FreezeWatch()
     ticks.start(10);
 }
 
-QString generatedClipboardText(qsizetype count)
-{
-    const QByteArray line = QByteArray("שלום עולם\n");
-    return QString::fromUtf8(line.repeated(count / line.size() + 1).first(count));
-}
-
 QString outputDir()
 {
     QString dir = qEnvironmentVariable("VORLEX_TEST_OUTPUT", QStringLiteral(VORLEX_TEST_BINARY_DIR "/test-output"));

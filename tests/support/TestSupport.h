@@ -86,9 +86,6 @@ private:
     qint64 longestNs = 0;
 };
 
-// clipboardownerhelper's generated text (--bytes): its first count bytes, decoded.
-QString generatedClipboardText(qsizetype count);
-
 // A folder for screenshots a person may look at: $VORLEX_TEST_OUTPUT or <build>/test-output.
 QString outputDir();
 

@@ -1,5 +1,5 @@
 // An X client that owns a selection and serves it well or badly, in a window that also plays an
-// editor: Ctrl+C copies, Ctrl+V pastes. Arguments:
+// editor: Ctrl+C copies, Ctrl+V pastes; bench/clipboardowners.sh drives it. Arguments:
 //   --selection PRIMARY|CLIPBOARD  (CLIPBOARD)       --text TEXT   what it serves from the start
 //   --bytes N      serves N bytes of "שלום עולם\n" repeated instead, made as they are sent
 //   --answer once|never|incr|slow|die   one property (appended in 1 MiB requests); no answer; INCR
