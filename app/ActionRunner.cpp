@@ -2,6 +2,9 @@
 
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
+#include "TextTerms.h"
+
+#include <algorithm>
 
 namespace vorlex {
 
@@ -68,8 +71,9 @@ TranslationWindowController& ActionRunner::translationWindow()
         popupWindow = std::make_unique<TranslationWindowController>(desktop, endpoints);
         connect(popupWindow.get(), &TranslationWindowController::replaceRequested, this,
                 [this](const QString& text, WindowId source) {
-                    pasteOver(text, ReturnTo{source, TranslationViewController::activateDelayMs,
-                                             TranslationViewController::pasteDelayMs});
+                    pasteOver(TextTerms::withSurroundingSpace(popupWindow->shown().originalText, text),
+                              ReturnTo{source, TranslationViewController::activateDelayMs,
+                                       TranslationViewController::pasteDelayMs});
                 });
     }
     return *popupWindow;
@@ -94,9 +98,9 @@ void ActionRunner::translateAndReplace(const QString& text)
         // A terminal takes no paste keystroke: the translation is shown instead.
         if (focused == FocusedApplication::terminal)
             return show(TranslationMode::translate, text);
-        const auto pasteResult = [this](const TranslationOutcome& outcome) {
+        const auto pasteResult = [this, text](const TranslationOutcome& outcome) {
             if (const auto* result = std::get_if<TranslationResult>(&outcome))
-                pasteOver(result->translatedText);
+                pasteOver(TextTerms::withSurroundingSpace(text, result->translatedText));
             // On failure the selection stays as it was.
         };
         TranslationService::translate(text, SettingsManager::shared().load(), endpoints,
@@ -107,22 +111,23 @@ void ActionRunner::translateAndReplace(const QString& text)
 void ActionRunner::pasteOver(const QString& text, std::optional<ReturnTo> returnTo)
 {
     desktop.clipboard().setText(text); // stays there afterwards
+    if (returnTo) {
+        desktop.scheduler().after(returnTo->activateDelayMs, this, [this, window = returnTo->window] {
+            desktop.windowSystem().activate(window); // 0: nothing to return to
+        });
+    }
     // Where the desktop first copies the clipboard over to its own clients (GNOME), an earlier paste
     // would give the application the previous content. A terminal that has the focus by then gets no
     // paste: the translation waits on the clipboard.
-    const auto paste = [this] {
+    const int pasteMs =
+        std::max(previousOwnerLetGoMs, returnTo ? returnTo->activateDelayMs + returnTo->pasteDelayMs : 0);
+    desktop.scheduler().after(pasteMs, this, [this] {
         desktop.clipboard().whenServed(this, [this] {
             desktop.keySender().inspectFocus(this, [this](FocusedApplication focused) {
                 if (focused == FocusedApplication::ordinary)
                     desktop.keySender().sendPaste();
             });
         });
-    };
-    if (!returnTo)
-        return paste();
-    desktop.scheduler().after(returnTo->activateDelayMs, this, [this, returnTo, paste] {
-        desktop.windowSystem().activate(returnTo->window); // 0: nothing to return to
-        desktop.scheduler().after(returnTo->pasteDelayMs, this, paste);
     });
 }
 

@@ -78,19 +78,25 @@ TEST_F(ActionRunnerTest, ALateCopyIsNeverTheNextCapturesText)
     }
 }
 
-// Every paste waits until the desktop serves the clipboard (GNOME copies it over to its own clients).
+// Every paste waits until the application that held the clipboard can have let go of it, and until
+// the desktop serves the clipboard (GNOME copies it over to its own clients). The translation keeps
+// the selection's white space, which the service trims.
 TEST_F(ActionRunnerTest, TranslateAndReplacePastesOnlyASuccessfulTranslationOnceServedAndRecordsNothing)
 {
     server.enqueueReply(LocalHttpServer::Reply::text("busy", 503));
     server.enqueueReply(LocalHttpServer::Reply::googleTranslation(u"Hello"_s, u"he"_s));
-    platform.selectText(u"שלום"_s);
+    platform.selectText(u" שלום\n"_s);
     platform.servedLater = true;
     for (int request = 1; request <= 2; ++request) {
         runner.run(ActionRunner::Action::replaceText);
         platform.fakeScheduler.advance(0);
         ASSERT_TRUE(server.waitForRequests(request));
     }
-    EXPECT_TRUE(waitUntil([&] { return platform.writes == QStringList{u"Hello"_s}; })) << "a failure pastes nothing";
+    EXPECT_TRUE(waitUntil([&] { return platform.writes == QStringList{u" Hello\n"_s}; })) << "a failure pastes nothing";
+    platform.fakeScheduler.advance(ActionRunner::previousOwnerLetGoMs - 1);
+    platform.serve();
+    EXPECT_FALSE(platform.log.contains(u"paste"_s));
+    platform.fakeScheduler.advance(1);
     EXPECT_FALSE(platform.log.contains(u"paste"_s));
     platform.serve();
     EXPECT_EQ(platform.log.count(u"paste"_s), 1);
@@ -118,14 +124,14 @@ TEST_F(ActionRunnerTest, ThePopupsReplaceReturnsToTheSourceWindowAndPastes)
         platform.servedLater = servedLater;
         platform.terminalFocused = terminal;
         platform.active = 42;
-        runner.show(TranslationMode::keyboardLayout, u"akuo"_s);
+        runner.show(TranslationMode::keyboardLayout, u"akuo\n"_s);
         platform.log.clear();
         runner.popup()->window()->findChild<QPushButton*>(u"replaceButton"_s)->click();
         EXPECT_FALSE(runner.popup()->window()->isVisible());
         platform.fakeScheduler.advance(49);
-        EXPECT_EQ(platform.log, QStringList{u"setText שלום"_s});
+        EXPECT_EQ(platform.log, QStringList{u"setText שלום\n"_s}) << "the line break once";
         platform.fakeScheduler.advance(150);
-        EXPECT_EQ(platform.log, (QStringList{u"setText שלום"_s, u"activate 42"_s}));
+        EXPECT_EQ(platform.log, (QStringList{u"setText שלום\n"_s, u"activate 42"_s}));
         platform.fakeScheduler.advance(1);
         EXPECT_EQ(platform.log.contains(u"paste"_s), !servedLater && !terminal);
         platform.serve();

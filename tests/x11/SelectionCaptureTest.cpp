@@ -1,8 +1,11 @@
-// Captures against a real Tk application (clipboardowner.py): as an editor, and as a clipboard owner
-// that never answers.
+// Captures and replace against a real Tk application (clipboardowner.py): as an editor, as a clipboard
+// owner that never answers, and as a stand-in for LibreOffice Writer that learns late that it lost the
+// clipboard.
 
 #include "SelectionCapture.h"
 
+#include "ActionRunner.h"
+#include "LocalHttpServer.h"
 #include "TestSupport.h"
 #include "X11Platform.h"
 
@@ -44,6 +47,22 @@ TEST(SelectionCapture, ACopyWithoutANewOwnerIsTakenAndABadOwnerCostsOnlyItsCaptu
         }
     }
     EXPECT_LT(freezes.longestMs(), 100);
+}
+
+// An application that learns only later that it lost the clipboard (here 50 ms) pastes its own text
+// until then: replace presses Ctrl+V once it can have let go.
+TEST(SelectionCapture, ReplacePastesTheTranslationIntoAnEditorThatLearnsLateItLostTheClipboard)
+{
+    const ConfigHomeGuard home;
+    LocalHttpServer server;
+    server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"new"_s, u"he"_s));
+    const std::unique_ptr<Platform> platform = createX11Platform();
+    ActionRunner runner(*platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()});
+    ChildProcess editor = owner({"--serve", "old", "--late", "50"});
+    ASSERT_TRUE(editor.waitFor("ready"));
+    runner.translateAndReplace(u"ישן"_s);
+    ASSERT_TRUE(editor.waitFor("pasted"));
+    EXPECT_EQ(editor.last("pasted"), "new");
 }
 
 } // namespace
