@@ -6,8 +6,8 @@
 #                               --selection (CLIPBOARD), taking it again on every Ctrl+C; Tk sends
 #                               more than 4000 characters by INCR
 #   --answer never|slow|die     answer no request, one piece a second, or die after the first piece
-#   --type T --format F         the type (UTF8_STRING) and format (the type's; not a text type:
-#                               32-bit units) served
+#   --format TYPE               the type it answers a request for UTF8_STRING with (UTF8_STRING;
+#                               STRING is Latin-1; not a text type: in 32-bit units)
 #   --late MS                   learns MS after it lost the selection that it did: Ctrl+V pastes what
 #                               it served until then, the clipboard's after; it reports "pasted TEXT"
 # It reports "ready" once it has the keyboard. Run it with the system's python3 (python3-tk).
@@ -17,8 +17,9 @@ import time
 import tkinter
 
 parser = argparse.ArgumentParser()
-for option in ('--serve', '--answer', '--type', '--format', '--selection'):
+for option in ('--serve', '--answer', '--format'):
     parser.add_argument(option)
+parser.add_argument('--selection', default='CLIPBOARD')
 for option in ('--chars', '--late'):
     parser.add_argument(option, type=int)
 parser.add_argument('lines', nargs='*')
@@ -56,7 +57,7 @@ lost = []
 
 def own(_event=None):
     lost.clear()
-    root.tk.call('selection', 'own', '-selection', options.selection or 'CLIPBOARD', '-command',
+    root.tk.call('selection', 'own', '-selection', options.selection, '-command',
                  root.register(lambda: lost.append(time.monotonic())), text)
 
 
@@ -70,9 +71,8 @@ select()
 text.bind('<<Copy>>', lambda _event: text.after_idle(select, 1))  # once the class binding copied
 text.bind('<FocusIn>', lambda _event: print('ready', flush=True))  # the first one tells
 if options.serve is not None or options.chars:
-    root.tk.call('selection', 'handle', '-selection', options.selection or 'CLIPBOARD', '-type',
-                 options.type or 'UTF8_STRING', '-format', options.format or options.type or 'UTF8_STRING', text,
-                 root.register(piece))
+    root.tk.call('selection', 'handle', '-selection', options.selection, '-type', 'UTF8_STRING', '-format',
+                 options.format or 'UTF8_STRING', text, root.register(piece))
     own()
     text.bind('<Control-c>', own)
 if options.late is not None:
