@@ -85,7 +85,8 @@ public:
     ScreenPictures* screenPictures() override { return fakeScreenPictures.answer ? &fakeScreenPictures : nullptr; }
 
     quint64 changeCount() const override { return count; }
-    QString text() const override { return content; }
+    QString text() const { return content; }
+    void read(int, QObject*, std::function<void(std::optional<QString>)> done) override { done(content); }
     void setText(const QString& text) override;
     void watchChanges(QObject* context, std::function<void()> h) override { watchers.emplace_back(context, h); }
     void whenServed(QObject* context, std::function<void()> ready) override;
@@ -109,8 +110,9 @@ public:
     // The desktop has taken what setText put here; until then, once servedLater is set, pastes wait.
     void serve() { notify(std::exchange(waitingForServe, {})); }
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
-    // landingMs of virtual time later.
-    void selectText(const QString& text, int landingMs = 0);
+    // landingMs of virtual time later; unannounced, it only changes what the clipboard serves (an
+    // application that owns the clipboard already and does not take it again).
+    void selectText(const QString& text, int landingMs = 0, bool announced = true);
     // A focused application with nothing selected: a synthetic copy changes nothing.
     void selectNothing() { onCopy = nullptr; }
 
