@@ -42,7 +42,8 @@ public:
     void show(TranslationMode mode, const QString& text);
     void showEntry(const HistoryEntry& entry);
     // Translates text and pastes the translation over the selection; failures do nothing. Where the
-    // focused application is a terminal, the popup translates it instead.
+    // focused application is a terminal, the popup translates it instead; a text beyond
+    // maximumTextBytes shows the popup's error line.
     void translateAndReplace(const QString& text);
     void openSettings();
 
@@ -68,6 +69,7 @@ private:
     const TranslationEndpoints endpoints;
     std::unique_ptr<TranslationWindowController> popupWindow;
     std::unique_ptr<SettingsWindowController> settings;
+    std::unique_ptr<QObject> replaceInFlight; // the context of the replace translating now
 };
 
 } // namespace vorlex

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QPushButton;
 class QTabBar;
@@ -86,9 +87,10 @@ public:
     TranslationViewController(Platform& platform, const TranslationEndpoints& endpoints, QWidget* parent = nullptr);
 
     // Starts a new request: stores the mode, the text and the window it came from, clears what is
-    // shown and runs the mode.
+    // shown and runs the mode. A text beyond maximumTextBytes shows the error line alone.
     void set(TranslationMode mode, const QString& originalText, WindowId source);
-    // Shows a stored history entry without running any service or recording anything.
+    // Shows a stored history entry without running any service or recording anything; one whose
+    // original text is beyond maximumTextBytes shows the error line alone.
     void showEntry(const HistoryEntry& entry, WindowId source);
 
     // What the popup was last asked to show.
@@ -126,6 +128,8 @@ private:
     void startTranslation(const QString& text);
     void startLayoutConversion(const QString& text);
     void startDateTimeDisplay(const QString& text);
+    // Text beyond maximumTextBytes: the error line instead of anything laid out, run or recorded.
+    void showTooLong(TranslationMode mode, WindowId source);
     void showSpinner();
     void hideSpinner();
     void showText(const QString& text);
@@ -153,9 +157,10 @@ private:
     QPushButton* const replaceButton;
     BusySpinner* const spinner;
 
-    // Raised whenever something new takes over the result area, so a translation that finishes
-    // after a newer request does not overwrite what the popup shows now.
-    quint64 displayGeneration = 0;
+    // The context of the translation running for the popup. Whatever takes over the result area
+    // drops it, which aborts the request: a newer one supersedes it, nothing late overwrites the
+    // popup or is recorded, and a flood of calls leaves one request in flight.
+    std::unique_ptr<QObject> translationInFlight;
     // Raised by every fillText, so the slices of a text no longer shown stop.
     quint64 textFill = 0;
 };
