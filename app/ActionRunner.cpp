@@ -3,6 +3,7 @@
 #include "ScreenTranslation.h"
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
+#include "TextLimit.h"
 #include "TextTerms.h"
 
 #include <algorithm>
@@ -116,6 +117,9 @@ void ActionRunner::translateAndReplace(const QString& text)
 {
     if (text.isEmpty())
         return;
+    // Nothing would be pasted and nothing said: the popup's error line says why.
+    if (exceedsTextLimit(text))
+        return show(TranslationMode::translate, text);
     desktop.keySender().inspectFocus(this, [this, text](FocusedApplication focused) {
         // A terminal takes no paste keystroke: the translation is shown instead.
         if (focused == FocusedApplication::terminal)
@@ -125,8 +129,12 @@ void ActionRunner::translateAndReplace(const QString& text)
                 pasteOver(TextTerms::withSurroundingSpace(text, result->translatedText));
             // On failure the selection stays as it was.
         };
+        // A newer replace supersedes one still translating, which would paste into whatever has
+        // the focus by the time it ends; a flood of calls leaves one request in flight.
+        replaceInFlight = std::make_unique<QObject>();
         TranslationService::translate(text, SettingsManager::shared().load(), endpoints,
-                                      TranslationService::smartTargetLanguage(text), this, pasteResult);
+                                      TranslationService::smartTargetLanguage(text), replaceInFlight.get(),
+                                      pasteResult);
     });
 }
 

@@ -48,7 +48,7 @@ public:
     void showEntry(const HistoryEntry& entry);
     // Translates text and pastes the translation over the selection, between the white space that
     // starts and ends text; failures do nothing. Where the focused application is a terminal, the
-    // popup translates it instead.
+    // popup translates it instead; a text beyond maximumTextBytes shows the popup's error line.
     void translateAndReplace(const QString& text);
     void openSettings();
 
@@ -81,6 +81,7 @@ private:
     std::unique_ptr<TranslationWindowController> popupWindow;
     std::unique_ptr<SettingsWindowController> settings;
     std::unique_ptr<ScreenTranslation> screen; // made on first use, with the recognition engine
+    std::unique_ptr<QObject> replaceInFlight;  // the context of the replace translating now
 };
 
 } // namespace vorlex

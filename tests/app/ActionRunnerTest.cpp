@@ -104,6 +104,17 @@ TEST_F(ActionRunnerTest, TranslateAndReplacePastesOnlyASuccessfulTranslationOnce
     EXPECT_TRUE(HistoryManager::shared().load().isEmpty()) << "only the popup records";
 }
 
+// A newer replace aborts one still translating, which would paste wherever the focus is by then: a
+// flood leaves one request in flight, so the seventh reaches a server that never answers, though the
+// client opens only six connections to it.
+TEST_F(ActionRunnerTest, ANewerReplaceSupersedesOneStillTranslating)
+{
+    server.setDefaultReply(LocalHttpServer::Reply::hanging());
+    for (int i = 1; i <= 7; ++i)
+        runner.translateAndReplace(u"hello %1"_s.arg(i));
+    EXPECT_TRUE(server.waitForQueryEnding("hello%207"));
+}
+
 // In a terminal, where Ctrl+V types a control character, replace shows the translation instead.
 TEST_F(ActionRunnerTest, InATerminalReplaceShowsThePopupAndPastesNothing)
 {
