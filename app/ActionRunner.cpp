@@ -3,11 +3,15 @@
 #include "ScreenTranslation.h"
 #include "SettingsManager.h"
 #include "SettingsWindowController.h"
+#include "TextLimit.h"
+#include "TextTerms.h"
+
+#include <algorithm>
 
 namespace vorlex {
 
 ActionRunner::ActionRunner(Platform& platform, const TranslationEndpoints& where, QObject* parent)
-    : QObject(parent), desktop(platform), endpoints(where)
+    : QObject(parent), desktop(platform), endpoints(where), captures(platform)
 {
 }
 
@@ -17,7 +21,7 @@ void ActionRunner::run(Action action, WindowId source, CaptureTiming timing)
 {
     if (action == Action::translateScreen)
         return screenTranslation().pickAndRead(timing.activationMs);
-    captureSelection(desktop, this, source, timing, [this, action](std::optional<QString> text) {
+    captures.capture(this, source, timing, [this, action](std::optional<QString> text) {
         if (text && !text->trimmed().isEmpty()) // white space alone is nothing selected
             act(action, *text);
     });
@@ -43,7 +47,7 @@ void ActionRunner::act(Action action, const QString& text)
 void ActionRunner::showDateTime(WindowId source, CaptureTiming timing)
 {
     // Always opens: with nothing copied the date/time tab shows the current time.
-    captureSelection(desktop, this, source, timing, [this](std::optional<QString> text) {
+    captures.capture(this, source, timing, [this](std::optional<QString> text) {
         show(TranslationMode::dateTime, text.value_or(QString()));
     });
 }
@@ -73,8 +77,9 @@ TranslationWindowController& ActionRunner::translationWindow()
         popupWindow = std::make_unique<TranslationWindowController>(desktop, endpoints);
         connect(popupWindow.get(), &TranslationWindowController::replaceRequested, this,
                 [this](const QString& text, WindowId source) {
-                    pasteOver(text, ReturnTo{source, TranslationViewController::activateDelayMs,
-                                             TranslationViewController::pasteDelayMs});
+                    pasteOver(TextTerms::withSurroundingSpace(popupWindow->shown().originalText, text),
+                              ReturnTo{source, TranslationViewController::activateDelayMs,
+                                       TranslationViewController::pasteDelayMs});
                 });
     }
     return *popupWindow;
@@ -112,39 +117,47 @@ void ActionRunner::translateAndReplace(const QString& text)
 {
     if (text.isEmpty())
         return;
+    // Nothing would be pasted and nothing said: the popup's error line says why.
+    if (exceedsTextLimit(text))
+        return show(TranslationMode::translate, text);
     desktop.keySender().inspectFocus(this, [this, text](FocusedApplication focused) {
         // A terminal takes no paste keystroke: the translation is shown instead.
         if (focused == FocusedApplication::terminal)
             return show(TranslationMode::translate, text);
-        const auto pasteResult = [this](const TranslationOutcome& outcome) {
+        const auto pasteResult = [this, text](const TranslationOutcome& outcome) {
             if (const auto* result = std::get_if<TranslationResult>(&outcome))
-                pasteOver(result->translatedText);
+                pasteOver(TextTerms::withSurroundingSpace(text, result->translatedText));
             // On failure the selection stays as it was.
         };
+        // A newer replace supersedes one still translating, which would paste into whatever has
+        // the focus by the time it ends; a flood of calls leaves one request in flight.
+        replaceInFlight = std::make_unique<QObject>();
         TranslationService::translate(text, SettingsManager::shared().load(), endpoints,
-                                      TranslationService::smartTargetLanguage(text), this, pasteResult);
+                                      TranslationService::smartTargetLanguage(text), replaceInFlight.get(),
+                                      pasteResult);
     });
 }
 
 void ActionRunner::pasteOver(const QString& text, std::optional<ReturnTo> returnTo)
 {
     desktop.clipboard().setText(text); // stays there afterwards
+    if (returnTo) {
+        desktop.scheduler().after(returnTo->activateDelayMs, this, [this, window = returnTo->window] {
+            desktop.windowSystem().activate(window); // 0: nothing to return to
+        });
+    }
     // Where the desktop first copies the clipboard over to its own clients (GNOME), an earlier paste
     // would give the application the previous content. A terminal that has the focus by then gets no
     // paste: the translation waits on the clipboard.
-    const auto paste = [this] {
+    const int pasteMs =
+        std::max(previousOwnerLetGoMs, returnTo ? returnTo->activateDelayMs + returnTo->pasteDelayMs : 0);
+    desktop.scheduler().after(pasteMs, this, [this] {
         desktop.clipboard().whenServed(this, [this] {
             desktop.keySender().inspectFocus(this, [this](FocusedApplication focused) {
                 if (focused == FocusedApplication::ordinary)
                     desktop.keySender().sendPaste();
             });
         });
-    };
-    if (!returnTo)
-        return paste();
-    desktop.scheduler().after(returnTo->activateDelayMs, this, [this, returnTo, paste] {
-        desktop.windowSystem().activate(returnTo->window); // 0: nothing to return to
-        desktop.scheduler().after(returnTo->pasteDelayMs, this, paste);
     });
 }
 

@@ -46,8 +46,9 @@ public:
     // The popup for text, over the window that has the focus now.
     void show(TranslationMode mode, const QString& text);
     void showEntry(const HistoryEntry& entry);
-    // Translates text and pastes the translation over the selection; failures do nothing. Where the
-    // focused application is a terminal, the popup translates it instead.
+    // Translates text and pastes the translation over the selection, between the white space that
+    // starts and ends text; failures do nothing. Where the focused application is a terminal, the
+    // popup translates it instead; a text beyond maximumTextBytes shows the popup's error line.
     void translateAndReplace(const QString& text);
     void openSettings();
 
@@ -56,6 +57,9 @@ public:
     const SettingsWindowController* settingsWindow() const { return settings.get(); }
 
     static constexpr int launchTextDelayMs = 100;
+    // From taking the clipboard to the paste keystroke. The application that held the clipboard may
+    // learn only later that it lost it, and pastes its own content meanwhile (LibreOffice Writer).
+    static constexpr int previousOwnerLetGoMs = 150;
 
 private:
     // The popup's return to the window it was opened over, before its paste.
@@ -65,16 +69,19 @@ private:
         int pasteDelayMs = 0;
     };
     void act(Action action, const QString& text);
-    // Puts text on the clipboard and sends the paste keystroke once the desktop serves it.
+    // Puts text on the clipboard and sends the paste keystroke once the previous owner can have let go
+    // of the clipboard and the desktop serves it.
     void pasteOver(const QString& text, std::optional<ReturnTo> returnTo = std::nullopt);
     TranslationWindowController& translationWindow();
     ScreenTranslation& screenTranslation();
 
     Platform& desktop;
     const TranslationEndpoints endpoints;
+    SelectionCapture captures;
     std::unique_ptr<TranslationWindowController> popupWindow;
     std::unique_ptr<SettingsWindowController> settings;
     std::unique_ptr<ScreenTranslation> screen; // made on first use, with the recognition engine
+    std::unique_ptr<QObject> replaceInFlight;  // the context of the replace translating now
 };
 
 } // namespace vorlex

@@ -3,6 +3,7 @@
 #include "DateTimeService.h"
 #include "KeyboardLayoutConverter.h"
 #include "SettingsManager.h"
+#include "TextLimit.h"
 #include "TranslationService.h"
 
 #include <QFontMetricsF>
@@ -285,6 +286,9 @@ void TranslationViewController::setupUI()
 
 void TranslationViewController::set(TranslationMode newMode, const QString& text, WindowId source)
 {
+    if (exceedsTextLimit(text))
+        return showTooLong(newMode, source);
+    dropRequest();
     current = {newMode, text, source};
     setResult(QString());
     showText(QString());
@@ -307,11 +311,14 @@ void TranslationViewController::set(TranslationMode newMode, const QString& text
 
 void TranslationViewController::showEntry(const HistoryEntry& entry, WindowId source)
 {
-    ++displayGeneration;
+    const bool translation = entry.type == kTranslateType;
+    const TranslationMode mode = translation ? TranslationMode::translate : TranslationMode::keyboardLayout;
+    if (exceedsTextLimit(entry.originalText))
+        return showTooLong(mode, source); // kept by an older version, which took any size
+    dropRequest();
     // A translation still running must not leave its spinner turning over the entry.
     hideSpinner();
-    const bool translation = entry.type == kTranslateType;
-    current = {translation ? TranslationMode::translate : TranslationMode::keyboardLayout, entry.originalText, source};
+    current = {mode, entry.originalText, source};
     setResult(entry.resultText);
     showText(entry.resultText);
     setLabels(translation ? QStringLiteral("היסטוריה") : kKeyboardLayoutSource, QString());
@@ -330,10 +337,21 @@ void TranslationViewController::showPending(WindowId source)
 
 void TranslationViewController::showFailure(const QString& description)
 {
-    ++displayGeneration;
+    dropRequest();
     hideSpinner();
     setLabels(QString(), QString());
     showError(description);
+}
+
+void TranslationViewController::showTooLong(TranslationMode mode, WindowId source)
+{
+    dropRequest();
+    hideSpinner();
+    current = {mode, QString(), source}; // the tabs have nothing to run on
+    setResult(QString());
+    setLabels(QString(), QString());
+    selectTab(mode);
+    showError(TranslationError{TranslationError::Kind::textTooLong, 0, {}}.description());
 }
 
 void TranslationViewController::tabChanged()
@@ -364,35 +382,29 @@ void TranslationViewController::startTranslation(const QString& text)
     const AppSettings settings = SettingsManager::shared().load();
     const QString target = TranslationService::smartTargetLanguage(text);
     showSpinner();
-    const quint64 request = displayGeneration;
+    translationInFlight = std::make_unique<QObject>();
     TranslationService::translate(
-        text, settings, endpoints, target, this,
-        [this, text, request, autoCopy = settings.autoCopyToClipboard](const TranslationOutcome& outcome) {
+        text, settings, endpoints, target, translationInFlight.get(),
+        [this, text, autoCopy = settings.autoCopyToClipboard](const TranslationOutcome& outcome) {
+            hideSpinner();
             const auto* result = std::get_if<TranslationResult>(&outcome);
-            // A newer request, entry or tab owns the screen now: the late outcome is only recorded.
-            if (request == displayGeneration) {
-                hideSpinner();
-                if (result) {
-                    setResult(result->translatedText);
-                    showText(result->translatedText);
-                    if (!result->detectedLanguage.isEmpty())
-                        sourceLabel->setFullText(QStringLiteral("זוהה: ") + result->detectedLanguage.toUpper());
-                    engineLabel->setText(result->engineName);
-                    engineLabel->setAccessibleName(result->engineName);
-                    if (autoCopy)
-                        desktop.clipboard().setText(result->translatedText);
-                } else {
-                    showError(std::get<TranslationError>(outcome).description());
-                }
-            }
-            if (result)
-                HistoryManager::shared().add(kTranslateType, text, result->translatedText);
+            if (!result)
+                return showError(std::get<TranslationError>(outcome).description());
+            setResult(result->translatedText);
+            showText(result->translatedText);
+            if (!result->detectedLanguage.isEmpty())
+                sourceLabel->setFullText(QStringLiteral("זוהה: ") + result->detectedLanguage.toUpper());
+            engineLabel->setText(result->engineName);
+            engineLabel->setAccessibleName(result->engineName);
+            if (autoCopy)
+                desktop.clipboard().setText(result->translatedText);
+            HistoryManager::shared().add(kTranslateType, text, result->translatedText);
         });
 }
 
 void TranslationViewController::startLayoutConversion(const QString& text)
 {
-    ++displayGeneration;
+    dropRequest();
     hideSpinner();
     const QString converted = KeyboardLayoutConverter::convert(text);
     setResult(converted);
@@ -403,7 +415,7 @@ void TranslationViewController::startLayoutConversion(const QString& text)
 
 void TranslationViewController::startDateTimeDisplay(const QString& text)
 {
-    ++displayGeneration;
+    dropRequest();
     hideSpinner();
     const DateTimeResult reading = DateTimeService::compute(text);
     const QString composed = QStringLiteral("🕐 שעון מקומי (") + reading.timeZone + QStringLiteral("):\n") +
@@ -414,9 +426,15 @@ void TranslationViewController::startDateTimeDisplay(const QString& text)
     setLabels(reading.sourceNote, QString());
 }
 
+void TranslationViewController::dropRequest()
+{
+    translationInFlight.reset();
+    ++displayGeneration;
+}
+
 void TranslationViewController::showSpinner()
 {
-    ++displayGeneration;
+    dropRequest();
     showText(QString());
     setLabels(QString(), QString());
     spinner->show();

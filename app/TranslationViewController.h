@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QPushButton;
@@ -85,9 +86,10 @@ public:
     TranslationViewController(Platform& platform, const TranslationEndpoints& endpoints, QWidget* parent = nullptr);
 
     // Starts a new request: stores the mode, the text and the window it came from, clears what is
-    // shown and runs the mode.
+    // shown and runs the mode. A text beyond maximumTextBytes shows the error line alone.
     void set(TranslationMode mode, const QString& originalText, WindowId source);
-    // Shows a stored history entry without running any service or recording anything.
+    // Shows a stored history entry without running any service or recording anything; one whose
+    // original text is beyond maximumTextBytes shows the error line alone.
     void showEntry(const HistoryEntry& entry, WindowId source);
     // The translation tab turning its spinner while the text is still being read off the screen.
     void showPending(WindowId source);
@@ -131,6 +133,10 @@ private:
     void startTranslation(const QString& text);
     void startLayoutConversion(const QString& text);
     void startDateTimeDisplay(const QString& text);
+    // Text beyond maximumTextBytes: the error line instead of anything laid out, run or recorded.
+    void showTooLong(TranslationMode mode, WindowId source);
+    // Whatever takes over the result area: the request in flight is aborted, a pending read ends.
+    void dropRequest();
     void showSpinner();
     void hideSpinner();
     void showText(const QString& text);
@@ -163,6 +169,10 @@ private:
     quint64 displayGeneration = 0;
     // The displayGeneration of the last showPending; none before.
     std::optional<quint64> pendingDisplay;
+    // The context of the translation running for the popup. Whatever takes over the result area
+    // drops it, which aborts the request: a newer one supersedes it, nothing late overwrites the
+    // popup or is recorded, and a flood of calls leaves one request in flight.
+    std::unique_ptr<QObject> translationInFlight;
     // Raised by every fillText, so the slices of a text no longer shown stop.
     quint64 textFill = 0;
 };

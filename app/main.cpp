@@ -3,12 +3,13 @@
 #include "LaunchRequest.h"
 #include "QtTranslations.h"
 #include "RunningInstance.h"
+#include "SessionPlatform.h"
 #include "TerminationSignals.h"
 #include "TranslationService.h"
-#include "WaylandPlatform.h"
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace vorlex {
@@ -16,10 +17,13 @@ namespace vorlex {
 // The program, talking to the translation services at endpoints (vorlex-e2e: a local server).
 int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
 {
+    // A write beyond a file-size limit (ulimit -f) fails with EFBIG, as on a full disk, instead of
+    // ending the program with the history in memory; before anything (Qt, fontconfig) writes a file.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // A later launch (a link opened on the desktop, a compositor's hotkey binding, a text,
     // "--settings") goes through the launcher, which has handed its request over before it would
     // come here: this one is started by it, the autostart entry or D-Bus activation, when nobody runs.
-    // Read before QApplication, which removes the arguments it understands ("-reverse").
     const std::variant<LaunchRequest, int> launch = RunningInstance::readArguments(argc, argv);
     if (const int* status = std::get_if<int>(&launch))
         return *status;
@@ -37,7 +41,11 @@ int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
-    QApplication app(argc, argv);
+    // The arguments are Vorlex's alone: Qt sees only the program's name, so "-display :9" or
+    // "-platform offscreen" is a text to show, not an option that aborts or hides the program.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Vorlex"));
 
     // Launches at the same instant that all found nobody, and a second one started without the

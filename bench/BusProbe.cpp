@@ -13,6 +13,11 @@
 //   busprobe saved COUNT STORE
 //       COUNT conversions of a short distinct text; for each, the time from the answer until the
 //       file STORE holds it at its start (polled every millisecond): median and slowest.
+//   busprobe flood COUNT
+//       COUNT TranslateText calls of distinct short texts at once; answered_ms: until the last answer.
+//   busprobe stream
+//       Conversions of "stream N", N = 1, 2, ..., one after another until Vorlex is gone; prints
+//       each N on a line of its own once it is answered.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -116,6 +121,38 @@ int big(qsizetype bytes)
     return 0;
 }
 
+int flood(int count)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QElapsedTimer clock;
+    clock.start();
+    int left = count;
+    for (int i = 1; i <= count; ++i) {
+        auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(
+            call(QStringLiteral("TranslateText"), QStringLiteral("flood text %1").arg(i)), callTimeoutMs));
+        QObject::connect(pending, &QDBusPendingCallWatcher::finished, [&](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            if (--left == 0)
+                QCoreApplication::quit();
+        });
+    }
+    QCoreApplication::exec();
+    std::printf("{\"answered_ms\": %.1f}\n", double(clock.nsecsElapsed()) / 1e6);
+    return 0;
+}
+
+int stream()
+{
+    for (int i = 1;; ++i) {
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            call(QStringLiteral("ConvertKeyboardLayout"), QStringLiteral("stream %1").arg(i)), QDBus::Block, 5000);
+        if (reply.type() == QDBusMessage::ErrorMessage)
+            return 0;
+        std::printf("%d\n", i);
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -163,6 +200,12 @@ int main(int argc, char* argv[])
                     *std::max_element(times.begin(), times.end()));
         return 0;
     }
-    std::fprintf(stderr, "usage: busprobe big BYTES | fill COUNT BYTES | small COUNT | saved COUNT STORE\n");
+    if (command == QLatin1String("flood") && argc == 3)
+        return flood(arguments.at(2).toInt());
+    if (command == QLatin1String("stream") && argc == 2)
+        return stream();
+    std::fprintf(
+        stderr,
+        "usage: busprobe big BYTES | fill COUNT BYTES | small COUNT | saved COUNT STORE | flood COUNT | stream\n");
     return 2;
 }

@@ -8,6 +8,9 @@
 #   - with a small store: the same delay (what a kill just after a result may lose)
 #   - a restart with the large store (SIGTERM, then start again): one short result, then RSS and
 #     peak RSS (the store is read, and written once in full)
+#   - what a kill costs: KILLS (default 5) runs each on a quiet disk and under heavy disk load (dd
+#     writing and flushing 300 MB after 300 MB beside it), conversions streaming in one after
+#     another for 3 s, then SIGKILL: the results answered but not in the store
 #
 #   bench/history.sh          BUILD_DIR selects the build (default build)
 set -euo pipefail
@@ -73,6 +76,39 @@ restart_idle=$(kib VmRSS)
 settled
 restarted=$(kib VmRSS)
 restarted_peak=$(kib VmHWM)
+kill -0 "$vorlex_pid" || { echo "history: vorlex-e2e ended early" >&2; exit 1; }
+
+losses() { # load (0 or 1): the results lost in each of KILLS runs, and the rate they came at
+    local load=$1 probe answered stored flood=""
+    for _ in $(seq "${KILLS:-5}"); do
+        kill "$vorlex_pid" 2>/dev/null || true
+        wait "$vorlex_pid" || true
+        rm -rf "$XDG_CONFIG_HOME/VorlexMac"
+        "$bin/app/vorlex-e2e" >>"$xsession_dir/vorlex.log" 2>&1 &
+        vorlex_pid=$!
+        for _ in $(seq 1000); do owned && break; sleep 0.01; done
+        if [ "$load" = 1 ]; then
+            (while :; do dd if=/dev/zero of="$xsession_dir/load" bs=1M count=300 conv=fsync status=none; done) &
+            flood=$!
+            sleep 1
+        fi
+        "$bin/bench/busprobe" stream >"$xsession_dir/answered" &
+        probe=$!
+        sleep 3
+        kill -KILL "$vorlex_pid"
+        wait "$vorlex_pid" "$probe" || true
+        if [ -n "$flood" ]; then
+            kill "$flood" $(pgrep -P "$flood") || true
+            wait "$flood" || true
+            rm -f "$xsession_dir/load"
+        fi
+        answered=$(tail -n1 "$xsession_dir/answered")
+        stored=$(sed -E 's/^[^"]*"translationHistory_v1":\[\{[^}]*"originalText":"stream ([0-9]+)".*/\1/' "$store")
+        printf '%s (%s/s) ' "$((answered - stored))" "$((answered / 3))"
+    done
+}
+quiet_losses=$(losses 0)
+load_losses=$(losses 1)
 
 json() { sed -E "s/.*\"$1\": ([0-9.-]+).*/\1/"; }
 row() { printf '%-58s %12s  %s\n' "$@"; }
@@ -88,4 +124,5 @@ row "  same with a small store, ms (median; max)" "$(json median_ms <<<"$small_s
 row "restarted with that store: idle RSS, KiB" "$restart_idle" ""
 row "  after one short result, KiB; peak" "$restarted; $restarted_peak" ""
 row "  peak above idle, in store sizes" "$(awk -v a="$restarted_peak" -v b="$restart_idle" -v s="$bytes" 'BEGIN {printf "%.2f", (a - b) * 1024 / s}')" ""
-kill -0 "$vorlex_pid" || { echo "history: vorlex-e2e ended early" >&2; exit 1; }
+echo "results lost to SIGKILL (at the rate they came), quiet disk: $quiet_losses"
+echo "  under heavy disk load: $load_losses"

@@ -1,6 +1,7 @@
 #include "HistoryManager.h"
 
 #include "PrivateFile.h"
+#include "TextLimit.h"
 #include "TextTerms.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSettings>
 #include <QTimeZone>
 
@@ -38,6 +40,8 @@ const QString kType = QStringLiteral("type");
 const QString kOriginalText = QStringLiteral("originalText");
 const QString kResultText = QStringLiteral("resultText");
 const QString kTimestamp = QStringLiteral("timestamp");
+// Beside the list: the ids of the older version's entries taken over already.
+const QString takenOverKey = QStringLiteral("takenOverIds");
 
 // One JSON value written the way QJsonDocument writes it, without the array around it.
 QByteArray jsonValue(const QJsonValue& value)
@@ -66,6 +70,25 @@ std::optional<QList<HistoryEntry>> decodeList(const QJsonArray& array)
 QString legacyPathOf(const QString& store)
 {
     return QFileInfo(store).dir().filePath(QStringLiteral("defaults.conf"));
+}
+
+void reportUnsaved(const QString& why)
+{
+    std::fprintf(stderr,
+                 "vorlex: the history could not be saved (%s); it is kept in memory and saved with the next result\n",
+                 qPrintable(why));
+}
+
+// The ids of the older version's entries already taken over, or nothing where the store does not say
+// (written before it kept them).
+std::optional<QSet<QUuid>> takenOverIds(const QJsonValue& value)
+{
+    if (!value.isArray())
+        return std::nullopt;
+    QSet<QUuid> ids;
+    for (const QJsonValue& id : value.toArray())
+        ids.insert(QUuid::fromString(id.toString()));
+    return ids;
 }
 
 } // namespace
@@ -124,6 +147,7 @@ struct HistoryManager::Writer {
         std::optional<QList<HistoryEntry>> entries; // nothing: the list was removed
         std::optional<QByteArray> unreadable;       // to keep aside first
         bool clearLegacy = false;                   // empty the older version's list after
+        std::optional<QSet<QUuid>> takenOver;       // the older version's entries dealt with
     };
 
     // What the file at path holds as this thread last wrote it, read through its own descriptor (a
@@ -160,6 +184,12 @@ struct HistoryManager::Writer {
             pending = std::move(job);
         }
         wake.notify_all();
+    }
+
+    bool newerWaiting(const QString& path)
+    {
+        std::lock_guard lock(mutex);
+        return pending && pending->path == path;
     }
 
     void waitIdle()
@@ -223,10 +253,7 @@ struct HistoryManager::Writer {
             unfinished = std::move(job);
         }
         if (!saved && !reported)
-            std::fprintf(
-                stderr,
-                "vorlex: the history could not be saved (%s); it is kept in memory and saved with the next result\n",
-                qPrintable(why));
+            reportUnsaved(why);
         reported = !saved;
     }
 
@@ -281,8 +308,17 @@ struct HistoryManager::Writer {
             }
             file.write("]");
         }
+        if (job.takenOver) {
+            QJsonArray ids;
+            for (const QUuid& id : *job.takenOver)
+                ids.append(id.toString(QUuid::WithoutBraces).toUpper());
+            file.write(job.entries ? "," : "");
+            file.write(member(takenOverKey, ids));
+        }
         file.write("}");
-        if (!file.commit()) {
+        // While a newer list waits, its commit flushes the folder: the wait stays as short as
+        // the file's own flush allows, which is what a kill can cost.
+        if (!file.commit(!newerWaiting(job.path))) {
             why = file.errorString();
             return false;
         }
@@ -352,57 +388,84 @@ QList<HistoryEntry>& HistoryManager::entries()
     const QString file = storeURL();
     if (file == loadedPath)
         return cached;
+    // What was recorded while this store could not be opened goes in front of what it holds.
+    QList<HistoryEntry> meanwhile = file == unopenedPath ? std::exchange(cached, {}) : QList<HistoryEntry>();
     flush(); // a write for another store may still be on its way
     loadedPath = file;
     cached.clear();
     unreadable.reset();
+    takenOver.reset();
 
     QFile store(file);
     if (!store.open(QIODevice::ReadOnly)) {
-        if (QFileInfo::exists(file))
-            loadedPath.clear(); // there but unreadable: try again next time, never replace it
-        else
-            takeOverLegacy(std::nullopt); // the first start after an older version
-        return cached;
+        if (QFileInfo::exists(file)) {
+            // There but not to be opened (a folder, no permission): never replaced, tried again at
+            // each use; meanwhile results stay in memory.
+            if (file != unopenedPath)
+                reportUnsaved(QStringLiteral("could not open %1: %2").arg(file, store.errorString()));
+            unopenedPath = file;
+            loadedPath.clear();
+            cached = std::move(meanwhile);
+            return cached;
+        }
+        takeOverLegacy(std::nullopt); // the first start after an older version
+    } else {
+        QByteArray bytes = store.readAll();
+        const QJsonDocument document = QJsonDocument::fromJson(bytes);
+        bytes = {}; // a large store is not held three times over while its entries are made
+        const QJsonValue list = document.object().value(defaultsKey);
+        std::optional<QList<HistoryEntry>> decoded;
+        if (document.isObject() && list.isUndefined())
+            decoded.emplace(); // the list was removed
+        else if (list.isArray())
+            decoded = decodeList(list.toArray());
+        if (decoded)
+            cached = std::move(*decoded);
+        else if (store.seek(0))
+            unreadable = store.readAll(); // kept aside by the next write
+        takenOver = takenOverIds(document.object().value(takenOverKey));
+        // A store from before it named what it took over: what an older version added since is
+        // what is newer than the newest entry, or than the clearing.
+        QDateTime newest = store.fileTime(QFileDevice::FileModificationTime);
+        if (!cached.isEmpty())
+            newest = std::max_element(cached.cbegin(), cached.cend(), [](const auto& a, const auto& b) {
+                         return a.timestamp < b.timestamp;
+                     })->timestamp;
+        takeOverLegacy(newest);
     }
-    QByteArray bytes = store.readAll();
-    const QJsonDocument document = QJsonDocument::fromJson(bytes);
-    bytes = {}; // a large store is not held three times over while its entries are made
-    const QJsonValue list = document.object().value(defaultsKey);
-    std::optional<QList<HistoryEntry>> decoded;
-    if (document.isObject() && list.isUndefined())
-        decoded.emplace(); // the list was removed
-    else if (list.isArray())
-        decoded = decodeList(list.toArray());
-    if (decoded)
-        cached = std::move(*decoded);
-    else if (store.seek(0))
-        unreadable = store.readAll(); // kept aside by the next write
-    // What an older version added since: newer than the newest entry, or than the clearing.
-    QDateTime newest = store.fileTime(QFileDevice::FileModificationTime);
-    if (!cached.isEmpty())
-        newest = std::max_element(cached.cbegin(), cached.cend(), [](const auto& a, const auto& b) {
-                     return a.timestamp < b.timestamp;
-                 })->timestamp;
-    takeOverLegacy(newest);
+    unopenedPath.clear();
+    if (!meanwhile.isEmpty()) {
+        cached = meanwhile + cached;
+        if (cached.size() > maxEntries)
+            cached.resize(maxEntries);
+        write(cached);
+    }
     return cached;
 }
 
 void HistoryManager::takeOverLegacy(const std::optional<QDateTime>& after)
 {
     const QString legacy = legacyStoreURL();
-    if (!QFileInfo::exists(legacy))
+    if (!QFileInfo::exists(legacy)) {
+        takenOver = takenOver.value_or(QSet<QUuid>()); // whatever appears there later is new
         return;
+    }
     const QVariant raw = QSettings(legacy, QSettings::IniFormat).value(defaultsKey);
     const auto old = raw.typeId() == QMetaType::QByteArray ? decode(raw.toByteArray()) : std::nullopt;
     if (!old)
         return; // its file stays as it was, so nothing is lost
+    // Every entry not taken over before, by id, whatever its time (a clock set back); one taken over
+    // before and since let go (pushed out by newer ones) does not come back.
     QList<HistoryEntry> taken;
+    QSet<QUuid> all;
     for (const HistoryEntry& entry : *old) {
-        if ((!after || entry.timestamp > *after) &&
+        all.insert(entry.id);
+        const bool before = takenOver ? takenOver->contains(entry.id) : after && entry.timestamp <= *after;
+        if (!before &&
             std::none_of(cached.cbegin(), cached.cend(), [&](const auto& mine) { return mine.id == entry.id; }))
             taken.append(entry);
     }
+    takenOver = std::move(all); // saved with the next write
     if (taken.isEmpty())
         return;
     cached = taken + cached;
@@ -418,7 +481,7 @@ QList<HistoryEntry> HistoryManager::load()
 
 void HistoryManager::add(const QString& type, const QString& original, const QString& result)
 {
-    if (TextTerms::trimmed(original).isEmpty() || TextTerms::trimmed(result).isEmpty())
+    if (TextTerms::trimmed(original).isEmpty() || TextTerms::trimmed(result).isEmpty() || exceedsTextLimit(original))
         return;
     QList<HistoryEntry>& list = entries();
     HistoryEntry entry;
@@ -445,7 +508,7 @@ void HistoryManager::write(std::optional<QList<HistoryEntry>> list, bool clearLe
         return; // the store could not be read: leave it alone
     if (!writer)
         writer = std::make_unique<Writer>();
-    writer->submit({loadedPath, std::move(list), std::exchange(unreadable, std::nullopt), clearLegacy});
+    writer->submit({loadedPath, std::move(list), std::exchange(unreadable, std::nullopt), clearLegacy, takenOver});
 }
 
 void HistoryManager::flush()

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QJsonValue>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -56,7 +57,8 @@ public:
     HistoryManager(const HistoryManager&) = delete;
     HistoryManager& operator=(const HistoryManager&) = delete;
 
-    // Records one result, newest first, capped at maxEntries. Blank texts record nothing.
+    // Records one result, newest first, capped at maxEntries. Blank texts, and an original text
+    // beyond maximumTextBytes, record nothing.
     void add(const QString& type, const QString& original, const QString& result);
     // The stored list, newest first; empty when nothing is stored or the data does not decode.
     QList<HistoryEntry> load();
@@ -66,9 +68,11 @@ public:
     void flush();
 
     // The file behind the store, and the file an older version keeps the list in (an INI file). At
-    // the first load its entries newer than the store's newest are taken over (all of them when
-    // there is no store yet); the file itself is never removed. A store that cannot be read is kept
-    // aside as defaults.json.unreadable (keepAside) before the next write replaces it.
+    // the first load its entries not taken over before are taken over, by id, and the store names
+    // them (a store written before it did takes those newer than its newest entry); the file itself
+    // is never removed. A store that cannot be read is kept aside as defaults.json.unreadable
+    // (keepAside) before the next write replaces it; one that cannot be opened (a folder) is left
+    // alone, said once on standard error, and tried again at each use, results kept in memory.
     QString storeURL() const;
     QString legacyStoreURL() const;
 
@@ -85,8 +89,10 @@ private:
     QString path;
     Clock now;
     QString loadedPath;
+    QString unopenedPath; // a store that is there but could not be opened; cached holds what came since
     QList<HistoryEntry> cached;
     std::optional<QByteArray> unreadable; // the store's bytes, while they are not yet kept aside
+    std::optional<QSet<QUuid>> takenOver; // the older version's entries dealt with; nothing: not known
     std::unique_ptr<Writer> writer;
 };
 

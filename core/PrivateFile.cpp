@@ -18,7 +18,8 @@ namespace vorlex {
 
 namespace {
 
-// Each missing folder down to folder, owner-only as the XDG rules ask; existing ones stay as they are.
+// Each missing folder down to folder, owner-only as the XDG rules ask whatever the umask (which
+// would make it 0500 or 0000); existing ones stay as they are.
 bool makeFolders(const QString& folder)
 {
     const QFileInfo info(folder);
@@ -27,17 +28,20 @@ bool makeFolders(const QString& folder)
     const QString parent = info.absolutePath();
     if (parent != info.absoluteFilePath() && !makeFolders(parent))
         return false;
-    return ::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) == 0 || errno == EEXIST;
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), S_IRWXU) != 0)
+        return errno == EEXIST;
+    return ::chmod(name.constData(), S_IRWXU) == 0;
 }
 
 // What a killed write leaves: the temporary file of one of the program's files (or of a kept copy),
-// six random letters and digits after it. A suffix of lower-case letters only ("backup") or digits
-// only (a kept copy's number) is more likely the user's own.
+// exactly as the writers name it: mkostemp's six letters and digits, or QSaveFile's six letters
+// (QSettings, for the older version's file).
 void removeLeftovers(const QString& folder)
 {
     static const QRegularExpression leftover(
         QStringLiteral(R"(^(settings\.json|defaults\.json|defaults\.conf|remote-desktop\.token))"
-                       R"((\.bad|\.unreadable)?(\.[0-9]+)?\.(?![a-z]{6}$|[0-9]{6}$)[A-Za-z0-9]{6}$)"));
+                       R"((\.bad|\.unreadable)?(\.[0-9]+)?\.[A-Za-z0-9]{6}$)"));
     const QDir dir(folder);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (!leftover.match(name).hasMatch())
@@ -164,7 +168,7 @@ bool PrivateFile::copy(int source, qint64 offset, qint64 length)
     return error.isEmpty();
 }
 
-bool PrivateFile::commit()
+bool PrivateFile::commit(bool flushFolder)
 {
     if (!error.isEmpty())
         return false;
@@ -182,6 +186,8 @@ bool PrivateFile::commit()
         return fail("replace");
     committed = true;
     ::flock(fd, LOCK_UN); // its temporary name is gone
+    if (!flushFolder)
+        return true;
     // The new name on disk too; the file is in place either way.
     const int folder =
         ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

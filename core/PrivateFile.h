@@ -29,8 +29,9 @@ public:
     bool write(QByteArrayView bytes);
     // length bytes of the file open as fd, from offset, copied by the kernel where it can.
     bool copy(int fd, qint64 offset, qint64 length);
-    // Every byte on disk (fsync, where the file system has it), then path replaced.
-    bool commit();
+    // Every byte on disk (fsync, where the file system has it), then path replaced, and the new name
+    // on disk too unless a later commit in the same folder will see to it (flushFolder false).
+    bool commit(bool flushFolder = true);
 
     qint64 size() const { return written; }
     int handle() const { return fd; } // open until destruction, after commit() too

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace vorlex::TextTerms {
 
@@ -39,18 +40,40 @@ bool hasAlphabeticProperty(char32_t c)
 
 } // namespace detail
 
-QString trimmed(const QString& text)
+namespace {
+
+// Where the text without trimmable characters at either end starts and ends. Every trimmable character
+// is in the BMP, so single UTF-16 units suffice.
+std::pair<qsizetype, qsizetype> untrimmedSpan(const QString& text)
 {
-    // Every trimmable character is in the BMP, so single UTF-16 units suffice.
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isTrimmable(text.at(begin).unicode()))
         ++begin;
     while (end > begin && isTrimmable(text.at(end - 1).unicode()))
         --end;
+    return {begin, end};
+}
+
+} // namespace
+
+QString trimmed(const QString& text)
+{
+    const auto [begin, end] = untrimmedSpan(text);
     if (begin == 0 && end == text.size())
         return text;
     return text.mid(begin, end - begin);
+}
+
+QString withSurroundingSpace(const QString& original, const QString& replacement)
+{
+    const auto [begin, end] = untrimmedSpan(original);
+    if (begin == end || replacement.isEmpty())
+        return replacement;
+    const bool ownLeading = isTrimmable(replacement.front().unicode());
+    const bool ownTrailing = isTrimmable(replacement.back().unicode());
+    return (ownLeading ? QString() : original.first(begin)) + replacement +
+           (ownTrailing ? QString() : original.sliced(end));
 }
 
 // BMP code units whose Grapheme_Cluster_Break value is Other, Control, CR or LF. Between two of them

@@ -56,6 +56,11 @@ inline char32_t codePointAt(const QChar* data, qsizetype size, qsizetype index)
 // The text without trimmable characters at either end.
 QString trimmed(const QString& text);
 
+// replacement with the trimmable characters that start and end original, at each end where it has
+// none of its own: a text pasted over a selection keeps the selection's surrounding white space (a
+// selected line's line break), which the services trim.
+QString withSurroundingSpace(const QString& original, const QString& replacement);
+
 class PlainUnits;
 
 // Walks the grapheme clusters (user-perceived characters) of a text, as ICU's character break iterator

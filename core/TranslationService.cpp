@@ -1,5 +1,6 @@
 #include "TranslationService.h"
 
+#include "TextLimit.h"
 #include "TextTerms.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
+
+#include <malloc.h>
 
 namespace vorlex {
 
@@ -23,6 +27,27 @@ QNetworkAccessManager* sharedClient()
 {
     static QNetworkAccessManager* const client = new QNetworkAccessManager;
     return client;
+}
+
+// Requests of the shared client that have not finished yet.
+int requestsInFlight = 0;
+
+// A while after the last request of a burst has finished, the memory its replies took goes back to
+// the system: glibc keeps what the network thread freed otherwise (tens of MB after a few thousand
+// failed calls, never given back).
+void releaseMemoryOnceIdle()
+{
+    static QTimer* const idle = [] {
+        auto* timer = new QTimer(sharedClient());
+        timer->setSingleShot(true);
+        timer->setInterval(1000); // the replies are deleted, on both threads, meanwhile
+        QObject::connect(timer, &QTimer::timeout, [] {
+            if (requestsInFlight == 0)
+                ::malloc_trim(0);
+        });
+        return timer;
+    }();
+    idle->start();
 }
 
 // Every byte except A-Z a-z 0-9 - . _ ~ as %XX, from the UTF-8 bytes.
@@ -128,9 +153,9 @@ TranslationOutcome outcomeOf(QNetworkReply& reply, TranslationOutcome (*parse)(c
     if (status.isValid() && status.toInt() != 200)
         return error(TranslationError::Kind::httpError, status.toInt());
     if (reply.error() != QNetworkReply::NoError) {
-        // Nothing here cancels a request, so a cancelled one is the idle timeout firing; this Qt
-        // reports that as "Operation canceled", which would mislead the reader. Qt's own words for a
-        // timeout instead, in Hebrew where its catalogue is loaded.
+        // A request aborted for its caller's sake never reaches it, so a cancelled one here is the
+        // idle timeout firing; this Qt reports that as "Operation canceled", which would mislead the
+        // reader. Qt's own words for a timeout instead, in Hebrew where its catalogue is loaded.
         QString detail = reply.error() == QNetworkReply::OperationCanceledError ? timeoutText() : reply.errorString();
         if (detail.isEmpty())
             detail = QStringLiteral("network error %1").arg(int(reply.error()));
@@ -161,6 +186,8 @@ QString TranslationError::description() const
         return QStringLiteral("נדרש מפתח API של DeepL (הגדרות)");
     case Kind::noTranslation:
         return QStringLiteral("לא התקבל תרגום");
+    case Kind::textTooLong:
+        return QStringLiteral("הטקסט ארוך מדי (מעל %1 MB)").arg(maximumTextBytes / (1024 * 1024));
     case Kind::decodingFailed:
         return QStringLiteral("שגיאה בפענוח תגובת השרת");
     case Kind::transport:
@@ -191,6 +218,10 @@ void TranslationService::translate(const QString& text, const AppSettings& setti
         if ((!hasContext || held) && completion)
             completion(outcome);
     };
+    if (exceedsTextLimit(text)) {
+        finishLater(done, error(TranslationError::Kind::textTooLong));
+        return;
+    }
     const QString trimmedText = TextTerms::trimmed(text);
     if (trimmedText.isEmpty()) {
         finishLater(done, error(TranslationError::Kind::emptyText));
@@ -200,13 +231,14 @@ void TranslationService::translate(const QString& text, const AppSettings& setti
     if (targetOverride)
         copy.targetLanguage = *targetOverride;
     if (copy.engine == TranslationEngine::google)
-        translateWithGoogle(trimmedText, copy, endpoints, done);
+        translateWithGoogle(trimmedText, copy, endpoints, context, done);
     else
-        translateWithDeepL(trimmedText, copy, endpoints, done);
+        translateWithDeepL(trimmedText, copy, endpoints, context, done);
 }
 
 void TranslationService::translateWithGoogle(const QString& text, const AppSettings& settings,
-                                             const TranslationEndpoints& where, const Completion& done)
+                                             const TranslationEndpoints& where, QObject* context,
+                                             const Completion& done)
 {
     const QString source = settings.sourceLanguage.isEmpty() ? QStringLiteral("auto") : settings.sourceLanguage;
     // The codes are encoded too: real codes pass unchanged, and a hand-edited file cannot add parameters.
@@ -218,11 +250,11 @@ void TranslationService::translateWithGoogle(const QString& text, const AppSetti
         finishLater(done, error(TranslationError::Kind::invalidURL));
         return;
     }
-    send(QNetworkRequest(*url), std::nullopt, where.idleTimeoutMs, parseGoogleReply, done);
+    send(QNetworkRequest(*url), std::nullopt, where.idleTimeoutMs, parseGoogleReply, context, done);
 }
 
 void TranslationService::translateWithDeepL(const QString& text, const AppSettings& settings,
-                                            const TranslationEndpoints& where, const Completion& done)
+                                            const TranslationEndpoints& where, QObject* context, const Completion& done)
 {
     if (settings.deepLApiKey.isEmpty()) {
         finishLater(done, error(TranslationError::Kind::missingAPIKey));
@@ -243,20 +275,26 @@ void TranslationService::translateWithDeepL(const QString& text, const AppSettin
     request.setTransferTimeout(where.deepLTimeoutMs);
     request.setRawHeader("Authorization", "DeepL-Auth-Key " + settings.deepLApiKey.toUtf8());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    send(request, body, where.idleTimeoutMs, parseDeepLReply, done);
+    send(request, body, where.idleTimeoutMs, parseDeepLReply, context, done);
 }
 
 void TranslationService::send(const QNetworkRequest& request, const std::optional<QByteArray>& body, int idleTimeoutMs,
-                              TranslationOutcome (*parse)(const QByteArray&), const Completion& done)
+                              TranslationOutcome (*parse)(const QByteArray&), QObject* context, const Completion& done)
 {
     QNetworkAccessManager* client = sharedClient();
     if (client->transferTimeout() != idleTimeoutMs)
         client->setTransferTimeout(idleTimeoutMs);
     QNetworkReply* reply = body ? client->post(request, *body) : client->get(request);
+    ++requestsInFlight;
     QObject::connect(reply, &QNetworkReply::finished, client, [reply, parse, done] {
         reply->deleteLater();
+        if (--requestsInFlight == 0)
+            releaseMemoryOnceIdle();
         done(outcomeOf(*reply, parse));
     });
+    // Nobody waits for it any more: a flood of superseded requests must not pile up in the client.
+    if (context)
+        QObject::connect(context, &QObject::destroyed, reply, &QNetworkReply::abort);
 }
 
 } // namespace vorlex

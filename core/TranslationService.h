@@ -9,7 +9,8 @@
 //
 // Every caller is on the application's main thread, which runs the Qt event loop: translate() is used
 // from there only. The requests share one QNetworkAccessManager, made on first use
-// and kept until the process ends. Nothing blocks: no waiting, no nested event loop.
+// and kept until the process ends. Nothing blocks: no waiting, no nested event loop. A request whose
+// context object goes away is aborted at once, so a caller supersedes its request by dropping it.
 
 #include "SettingsManager.h"
 
@@ -42,6 +43,7 @@ struct TranslationError {
         decodingFailed,
         transport,   // the HTTP client's own failure; detail holds its readable text
         replyFormat, // DeepL's reply did not decode; detail holds the JSON reader's description
+        textTooLong, // beyond maximumTextBytes: never sent
     };
     Kind kind = Kind::decodingFailed;
     int code = 0;   // the HTTP status of httpError
@@ -79,12 +81,12 @@ public:
 
 private:
     static void translateWithGoogle(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,
-                                    const Completion& done);
+                                    QObject* context, const Completion& done);
     static void translateWithDeepL(const QString& text, const AppSettings& settings, const TranslationEndpoints& where,
-                                   const Completion& done);
+                                   QObject* context, const Completion& done);
     // With a body the request is a POST, else a GET.
     static void send(const QNetworkRequest& request, const std::optional<QByteArray>& body, int idleTimeoutMs,
-                     TranslationOutcome (*parse)(const QByteArray&), const Completion& done);
+                     TranslationOutcome (*parse)(const QByteArray&), QObject* context, const Completion& done);
 };
 
 } // namespace vorlex

@@ -84,8 +84,11 @@ class Clipboard : public NonCopyable {
 public:
     // Rises whenever anyone (another application or this one) puts new content on the clipboard.
     virtual quint64 changeCount() const = 0;
-    // The current plain text, or an empty string when the clipboard holds none.
-    virtual QString text() const = 0;
+    // Reads the current plain text: done gets it, or nothing when the clipboard offers no text or its
+    // owner does not answer within timeoutMs. A text longer than the text limit may come cut, but still
+    // too long. done runs once on the UI thread (before this returns where the text is at hand), and
+    // not at all once context is gone.
+    virtual void read(int timeoutMs, QObject* context, std::function<void(std::optional<QString>)> done) = 0;
     // Replaces the clipboard's content with one plain string; this process keeps serving it.
     virtual void setText(const QString& text) = 0;
     // Calls handler after each rise of changeCount() (the count has already moved when it runs),
@@ -108,6 +111,14 @@ public:
     // answer in time. It runs once on the UI thread, never before this returns, and not at all once
     // context is gone.
     virtual void read(QObject* context, std::function<void(std::optional<QString>)> done) = 0;
+};
+
+// The modifier keys the user holds, where the program can see the keyboard.
+class HeldModifiers : public NonCopyable {
+public:
+    // The KeyModifier bits held now, or nothing where the keyboard cannot be seen (on a Wayland desktop
+    // while a Wayland window has the focus).
+    virtual std::optional<quint32> now() const = 0;
 };
 
 // What the application that has the keyboard focus makes of the copy and paste keystrokes.

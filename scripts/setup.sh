@@ -17,7 +17,7 @@ packages=(
     libtesseract-dev libleptonica-dev tesseract-ocr-heb tesseract-ocr-eng
     imagemagick desktop-file-utils appstream dpkg-dev xdg-utils
     libwayland-dev libwayland-bin sway xwayland wl-clipboard wtype qt6-wayland mutter
-    python3-gi gir1.2-gtk-3.0 gir1.2-vte-2.91 xterm foot
+    python3-gi gir1.2-gtk-3.0 gir1.2-vte-2.91 python3-tk xterm foot
 )
 [[ ${CXX:-} == *clang* ]] && packages+=(clang)
 missing=()

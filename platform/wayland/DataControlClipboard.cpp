@@ -96,7 +96,7 @@ public:
     }
 
     quint64 changeCount() const override { return count; }
-    QString text() const override { return current; }
+    void read(int, QObject*, std::function<void(std::optional<QString>)> done) override { done(current); }
 
     void setText(const QString& text) override
     {

@@ -1,5 +1,6 @@
 #include "WaylandCapabilities.h"
 
+#include "KWinActiveWindow.h"
 #include "PortalSession.h"
 #include "WaylandConnection.h"
 
@@ -25,6 +26,11 @@ template <typename Map> QString versions(const Map& map)
     for (auto it = map.begin(); it != map.end(); ++it)
         words << QStringLiteral("%1 v%2").arg(it.key()).arg(it.value());
     return words.join(QStringLiteral(", "));
+}
+
+QString presence(bool present)
+{
+    return present ? QStringLiteral("present") : QStringLiteral("absent");
 }
 
 } // namespace
@@ -56,6 +62,15 @@ WaylandCapabilities gatherCapabilities(const WaylandConnection* connection, cons
             break;
         }
     }
+    // Any answer of the scripting interface: only KWin has it.
+    QDBusMessage scripting =
+        QDBusMessage::createMethodCall(QLatin1String(kwinService), QStringLiteral("/Scripting"),
+                                       QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("isScriptLoaded"));
+    scripting << QStringLiteral("vorlex");
+    scripting.setAutoStartService(false); // never a KWin started for asking
+    capabilities.kwinScripting =
+        bus.isConnected() &&
+        bus.call(scripting, QDBus::Block, int(qMax(1, deadline.remainingTime()))).type() == QDBusMessage::ReplyMessage;
     return capabilities;
 }
 
@@ -73,6 +88,10 @@ WaylandChoice choose(const WaylandCapabilities& offered)
         choice.keys = WaylandChoice::Keys::remoteDesktop;
     if (offered.portals.contains(globalShortcuts))
         choice.hotkeys = WaylandChoice::Hotkeys::globalShortcuts;
+    if (choice.keys == WaylandChoice::Keys::virtualKeyboard)
+        choice.copy = WaylandChoice::Copy::copyKey;
+    else if (choice.keys == WaylandChoice::Keys::remoteDesktop && offered.kwinScripting)
+        choice.copy = WaylandChoice::Copy::copyKeyWhereKWinAllows;
     return choice;
 }
 
@@ -87,14 +106,20 @@ QString describe(const WaylandCapabilities& offered, const WaylandChoice& choice
                          : choice.keys == Choice::Keys::remoteDesktop
                              ? QStringLiteral("the RemoteDesktop portal (asked at first use)")
                              : QStringLiteral("none (no virtual keyboard, no RemoteDesktop portal)");
+    const QString copy = choice.copy == Choice::Copy::copyKey ? QStringLiteral("the copy key")
+                         : choice.copy == Choice::Copy::copyKeyWhereKWinAllows
+                             ? QStringLiteral("the copy key where KWin names a window that takes it, else the "
+                                              "highlighted text")
+                             : QStringLiteral("the highlighted text, no key");
     const QString hotkeys = choice.hotkeys == Choice::Hotkeys::globalShortcuts
                                 ? QStringLiteral("the GlobalShortcuts portal")
                                 : QStringLiteral("bind 'vorlex --hotkey translate|layout|replace' in the compositor");
     const QString portals = offered.portalsUnknown.isEmpty() ? versions(offered.portals)
                                                              : QStringLiteral("none (%1)").arg(offered.portalsUnknown);
-    return QStringLiteral("globals [%1]; portals [%2]; XWayland %3; clipboard: %4; keys: %5; hotkeys: %6")
-        .arg(versions(offered.globals), portals,
-             offered.xwayland ? QStringLiteral("present") : QStringLiteral("absent"), clipboard, keys, hotkeys);
+    return QStringLiteral("globals [%1]; portals [%2]; KWin scripting %3; XWayland %4; clipboard: %5; keys: %6; "
+                          "copy: %7; hotkeys: %8")
+        .arg(versions(offered.globals), portals, presence(offered.kwinScripting), presence(offered.xwayland), clipboard,
+             keys, copy, hotkeys);
 }
 
 } // namespace vorlex::wayland

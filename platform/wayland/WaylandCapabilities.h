@@ -15,6 +15,7 @@ struct WaylandCapabilities {
     QMap<QString, quint32> globals; // interface -> version, as the compositor advertises them
     QMap<QString, uint> portals;    // "GlobalShortcuts", "RemoteDesktop" -> version, where offered
     QString portalsUnknown;         // why the portals could not be asked (no service), else empty
+    bool kwinScripting = false;     // KWin runs scripts sent over D-Bus, which can name the focused window
     bool xwayland = false;
     bool operator==(const WaylandCapabilities&) const = default;
 };
@@ -27,9 +28,13 @@ struct WaylandChoice {
     enum class Keys { virtualKeyboard, remoteDesktop, none };
     // The GlobalShortcuts portal, else a compositor binding that runs `vorlex --hotkey NAME`.
     enum class Hotkeys { globalShortcuts, compositorBinding };
+    // How a capture copies: the copy key (a virtual keyboard: the compositor's own guard keeps it from
+    // terminals); the copy key only where KWin names a window that takes it; else the highlighted text.
+    enum class Copy { copyKey, copyKeyWhereKWinAllows, highlightedText };
     Clipboard clipboard = Clipboard::xwaylandBridge;
     Keys keys = Keys::none;
     Hotkeys hotkeys = Hotkeys::compositorBinding;
+    Copy copy = Copy::highlightedText;
     bool operator==(const WaylandChoice&) const = default;
 };
 

@@ -1,32 +1,30 @@
 #include "WaylandPlatform.h"
 
-#include "BridgedClipboard.h"
 #include "DataControlClipboard.h"
+#include "KWinActiveWindow.h"
+#include "PasteAfterRelease.h"
 #include "PortalGlobalShortcuts.h"
 #include "PortalScreenshot.h"
 #include "PortalSession.h"
+#include "PrimaryCopyGuard.h"
 #include "PrivateFile.h"
 #include "RemoteDesktopKeySender.h"
 #include "SwayTerminalGuard.h"
 #include "VirtualKeyboard.h"
 #include "WaylandCapabilities.h"
 #include "WaylandConnection.h"
-#include "X11Platform.h"
-#include "X11TerminalGuard.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDir>
 
-#include <csignal>
 #include <cstdio>
 
 namespace vorlex {
 
 namespace {
 
-constexpr int connectTimeoutMs = 2000;
 constexpr int portalQueryMs = 3000;
 
 // Wayland has no global notion of the active window for clients, and activation needs a token
@@ -62,15 +60,14 @@ void registerWithPortals(const QDBusConnection& bus)
 
 class WaylandPlatform final : public Platform {
 public:
-    WaylandPlatform(std::unique_ptr<wayland::WaylandConnection> wayland, const QString& reason)
-        : connection(std::move(wayland))
+    WaylandPlatform(std::unique_ptr<wayland::WaylandConnection> wayland, wayland::XWaylandParts parts,
+                    const QString& reason)
+        : connection(std::move(wayland)), xwayland(std::move(parts))
     {
         using Choice = wayland::WaylandChoice;
-        // A reader that goes away while we write our selection to it must not end the program.
-        std::signal(SIGPIPE, SIG_IGN);
         const QDBusConnection bus = QDBusConnection::sessionBus();
         registerWithPortals(bus);
-        const auto offered = wayland::gatherCapabilities(connection.get(), bus, qtDisplay() != nullptr, portalQueryMs);
+        const auto offered = wayland::gatherCapabilities(connection.get(), bus, xwayland.present, portalQueryMs);
         const Choice choice = wayland::choose(offered);
 
         if (choice.clipboard != Choice::Clipboard::xwaylandBridge) {
@@ -81,7 +78,7 @@ public:
             clipboardInUse = std::move(dataControl);
         }
         if (!clipboardInUse)
-            clipboardInUse = x11::createBridgedClipboard();
+            clipboardInUse = xwayland.createClipboard();
         std::unique_ptr<KeySender> keyboard;
         if (choice.keys == Choice::Keys::virtualKeyboard)
             keyboard = wayland::createVirtualKeyboard(*connection);
@@ -93,9 +90,17 @@ public:
                 bus, QDir(configFolder()).filePath(QStringLiteral("remote-desktop.token")));
         if (!keys)
             keys = std::make_unique<NoKeySender>();
+        // Without a keyboard of its own, a copy key goes only where the desktop says it harms nothing.
+        // The highlighted text: data-control's where the compositor has it, else XWayland's PRIMARY (GNOME).
+        if (!virtualKeys)
+            keys = wayland::createPrimaryCopyGuard(
+                std::move(keys), highlight ? highlight : xwayland.primarySelection.get(), *clipboardInUse,
+                choice.copy == Choice::Copy::copyKeyWhereKWinAllows ? wayland::createKWinActiveWindow(bus) : nullptr);
         // X terminals are known on every desktop, through XWayland; Wayland ones only where the
-        // compositor names the focused window and its process (sway).
-        keys = x11::createTerminalGuard(std::move(keys), qtDisplay(), *clipboardInUse);
+        // compositor names the focused window and its process (sway, KDE).
+        keys = xwayland.guardTerminals(std::move(keys), *clipboardInUse);
+        if (choice.keys == Choice::Keys::remoteDesktop)
+            keys = wayland::createPasteAfterRelease(std::move(keys), std::move(xwayland.heldModifiers), qtScheduler);
         if (const QString sway = qEnvironmentVariable("SWAYSOCK"); virtualKeys && !sway.isEmpty())
             keys = wayland::createSwayTerminalGuard(sway, std::move(keys), *virtualKeys, highlight, *clipboardInUse);
         if (choice.hotkeys == Choice::Hotkeys::globalShortcuts)
@@ -117,38 +122,23 @@ public:
 private:
     // First, so it goes last: the clipboard and the keyboard live on it.
     std::unique_ptr<wayland::WaylandConnection> connection;
+    wayland::XWaylandParts xwayland; // before the keys, which read its primary selection
+    QtScheduler qtScheduler;         // before the keys, whose waits it runs
     std::unique_ptr<Clipboard> clipboardInUse;
     PrimarySelection* highlight = nullptr; // data-control's primary selection, where the clipboard is data-control
     std::unique_ptr<KeySender> keys;
     std::unique_ptr<Hotkeys> shortcuts;
     std::unique_ptr<ScreenPictures> screenshots;
-    QtScheduler qtScheduler;
     NoWindowSystem windows;
     NoInputObserver input;
 };
 
 } // namespace
 
-bool isWaylandSession()
+std::unique_ptr<Platform> wayland::createWaylandPlatform(std::unique_ptr<WaylandConnection> connection,
+                                                         XWaylandParts xwayland, const QString& reason)
 {
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qgetenv("VORLEX_PLATFORM") != "x11";
-}
-
-std::unique_ptr<Platform> createPlatform()
-{
-    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    QString reason;
-    if (qgetenv("VORLEX_PLATFORM") == "x11")
-        reason = QStringLiteral("VORLEX_PLATFORM=x11");
-    else if (display.isEmpty())
-        reason = QStringLiteral("WAYLAND_DISPLAY is not set");
-    else if (auto connection = wayland::WaylandConnection::open(connectTimeoutMs))
-        return std::make_unique<WaylandPlatform>(
-            std::move(connection), QStringLiteral("a compositor answers on WAYLAND_DISPLAY=%1; XDG_SESSION_TYPE=%2")
-                                       .arg(display, qEnvironmentVariable("XDG_SESSION_TYPE")));
-    else
-        reason = QStringLiteral("no compositor answers on WAYLAND_DISPLAY=%1").arg(display);
-    return createX11Platform({.preferXInput2 = true, .reason = reason});
+    return std::make_unique<WaylandPlatform>(std::move(connection), std::move(xwayland), reason);
 }
 
 } // namespace vorlex

@@ -24,7 +24,10 @@ public:
     }
 
     quint64 changeCount() const override { return clipboard.changeCount(); }
-    QString text() const override { return clipboard.text(); }
+    void read(int timeoutMs, QObject* context, std::function<void(std::optional<QString>)> done) override
+    {
+        clipboard.read(timeoutMs, context, std::move(done));
+    }
     void setText(const QString& text) override
     {
         ++generation;

@@ -1,7 +1,12 @@
 #include "QtClipboard.h"
 
+#include "X11Platform.h"
+#include "X11SelectionReader.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
+
+#include <X11/Xlib.h>
 
 namespace vorlex {
 
@@ -13,9 +18,11 @@ QtClipboard::QtClipboard()
     });
 }
 
-QString QtClipboard::text() const
+void QtClipboard::read(int timeoutMs, QObject* reader, std::function<void(std::optional<QString>)> done)
 {
-    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+    Display* const display = qtDisplay();
+    x11::readSelection(display ? DisplayString(display) : nullptr, x11::Selection::clipboard, timeoutMs, reader,
+                       std::move(done));
 }
 
 void QtClipboard::setText(const QString& text)

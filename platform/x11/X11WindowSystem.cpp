@@ -17,10 +17,19 @@ constexpr long pagerSource = 2;
 // _NET_WM_DESKTOP's "all desktops".
 constexpr unsigned long allDesktops = 0xFFFFFFFFul;
 
-// The EWMH atoms, interned once per connection in one round trip.
-enum AtomName { activeWindowAtom, supportingWmCheckAtom, wmDesktopAtom, wmStateAtom, wmStateStickyAtom, atomCount };
-constexpr std::array<const char*, atomCount> atomNames{"_NET_ACTIVE_WINDOW", "_NET_SUPPORTING_WM_CHECK",
-                                                       "_NET_WM_DESKTOP", "_NET_WM_STATE", "_NET_WM_STATE_STICKY"};
+// The EWMH atoms and ICCCM's WM_STATE, interned once per connection in one round trip.
+enum AtomName {
+    activeWindowAtom,
+    supportingWmCheckAtom,
+    wmDesktopAtom,
+    wmStateAtom,
+    wmStateStickyAtom,
+    icccmStateAtom,
+    atomCount
+};
+constexpr std::array<const char*, atomCount> atomNames{"_NET_ACTIVE_WINDOW",   "_NET_SUPPORTING_WM_CHECK",
+                                                       "_NET_WM_DESKTOP",      "_NET_WM_STATE",
+                                                       "_NET_WM_STATE_STICKY", "WM_STATE"};
 
 class X11WindowSystem final : public WindowSystem {
 public:
@@ -36,11 +45,15 @@ public:
             return 0;
         if (const Window active = rootWindowProperty(atoms[activeWindowAtom]))
             return active;
-        // No EWMH window manager: the window with the input focus, if it is a real one.
+        // None named: the window with the input focus, if it is a real one and, where a window manager
+        // runs, one it manages (under XWayland the compositor parks the focus on a window of its own
+        // while a Wayland window has it).
         Window focus = None;
         int revert = 0;
         XGetInputFocus(display, &focus, &revert);
-        return focus == None || focus == PointerRoot ? 0 : focus;
+        if (focus == None || focus == PointerRoot)
+            return 0;
+        return rootWindowProperty(atoms[supportingWmCheckAtom]) == None || managed(focus) ? focus : 0;
     }
 
     void activate(WindowId window) override
@@ -71,6 +84,31 @@ public:
     }
 
 private:
+    // window or one of its ancestors is a client window of the window manager's (ICCCM's WM_STATE).
+    bool managed(Window window) const
+    {
+        for (Window root = DefaultRootWindow(display); window != None && window != root;) {
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long remaining = 0;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display, window, atoms[icccmStateAtom], 0, 0, False, AnyPropertyType, &type, &format,
+                               &count, &remaining, &data);
+            const X11Resource<unsigned char*, XFree> held{data};
+            if (type != None)
+                return true;
+            Window parent = None;
+            Window* children = nullptr;
+            unsigned childCount = 0;
+            if (!XQueryTree(display, window, &root, &parent, &children, &childCount))
+                return false;
+            const X11Resource<Window*, XFree> heldChildren{children};
+            window = parent;
+        }
+        return false;
+    }
+
     // A window-valued property of the root window, or None.
     Window rootWindowProperty(Atom property) const
     {

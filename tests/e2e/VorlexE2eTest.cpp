@@ -178,6 +178,45 @@ TEST_F(E2e, SimultaneousLaunchesLeaveOneInstanceWithEveryRequest)
     }
 }
 
+// Launches in a hostile setting: Qt's own options as the arguments, a file-size limit (ulimit -f), a
+// history store that is a folder. The program runs on the session's display and shows the argument
+// as a text; results it cannot save are said once on standard error, replace nothing, and are saved
+// with the next result once they can be.
+TEST_F(E2e, HostileLaunchesRunOnAndSayOnceWhatCannotBeSaved)
+{
+    const QString store = home.vorlexConfigDir() + u"/defaults.json"_s, errors = home.path() + u"/stderr"_s;
+    const auto convert = [](const QString& text) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(busName, u"/org/vorlex/Vorlex"_s, busName, u"ConvertKeyboardLayout"_s);
+        QDBusConnection::sessionBus().call(call << text);
+    };
+    server.setDefaultReply(test::LocalHttpServer::Reply::text("busy", 503)); // so the argument adds nothing
+    for (const auto& [limit, arguments] : {std::pair(u"ulimit -f 100; "_s, QStringList{u"-platform"_s, u"offscreen"_s}),
+                                           {QString(), {u"-display"_s, u":999"_s}}}) { // the store a folder
+        SCOPED_TRACE(arguments.join(u' '));
+        ASSERT_TRUE(limit.isEmpty() ? QFile::remove(store) && QDir().mkpath(store)
+                                    : test::writeFile(store, R"({"translationHistory_v1":[]})"));
+        const QString command = limit + u"f=$1; shift; exec \"$0\" \"$@\" 2>\"$f\""_s;
+        vorlex.emplace(u"sh"_s, QStringList{u"-c"_s, command, program, errors} + arguments);
+        ASSERT_TRUE(waitUntil(test::vorlexAnswers, 15000));
+        EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 2; }, 10000));
+        EXPECT_TRUE(server.waitForQueryEnding("&q=" + arguments.first().toUtf8()));
+        convert(u"akuo "_s.repeated(40000)); // far beyond the file-size limit as history
+        convert(u"akuo "_s.repeated(40000));
+        EXPECT_TRUE(waitUntil([&] { return test::readFile(errors).contains("could not be saved"); }, 10000));
+        if (limit.isEmpty()) {
+            ASSERT_TRUE(QDir(store).removeRecursively());
+            convert(u"akuo"_s);
+        }
+        ASSERT_TRUE(test::vorlexAnswers() && vorlex->pid() > 0) << "it runs on";
+        ::kill(vorlex->pid(), SIGTERM);
+        EXPECT_EQ(vorlex->exitCode(), 0);
+        EXPECT_EQ(test::readFile(errors).count("could not be saved"), 1) << test::readFile(errors).toStdString();
+        EXPECT_EQ(HistoryManager(store).load().size(), limit.isEmpty() ? 3 : 0);
+        ASSERT_TRUE(waitUntil([] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(busName); }));
+    }
+}
+
 // A desktop ends its session with SIGTERM, a terminal's Ctrl+C is SIGINT and closing it SIGHUP: the
 // program ends as by its Quit, with the result it showed last on disk, though the store is large
 // enough that writing it is still under way.

@@ -51,13 +51,11 @@ void FakePlatform::activate(WindowId window)
     active = window;
 }
 
-void FakePlatform::selectText(const QString& text, int landingMs)
+void FakePlatform::selectText(const QString& text, int landingMs, bool announced)
 {
-    onCopy = [this, text, landingMs] {
-        if (landingMs == 0)
-            externalCopy(text);
-        else
-            fakeScheduler.after(landingMs, nullptr, [this, text] { externalCopy(text); });
+    onCopy = [this, text, landingMs, announced] {
+        const auto land = [this, text, announced] { announced ? externalCopy(text) : void(content = text); };
+        landingMs == 0 ? land() : fakeScheduler.after(landingMs, nullptr, land);
     };
 }
 

@@ -96,7 +96,8 @@ public:
     ScreenPictures* screenPictures() override { return fakeScreenPictures.answer ? &fakeScreenPictures : nullptr; }
 
     quint64 changeCount() const override { return count; }
-    QString text() const override { return content; }
+    QString text() const { return content; }
+    void read(int, QObject*, std::function<void(std::optional<QString>)> done) override { done(content); }
     void setText(const QString& text) override;
     void watchChanges(QObject* context, std::function<void()> h) override { watchers.add(context, std::move(h)); }
     void whenServed(QObject* context, std::function<void()> ready) override;
@@ -120,8 +121,9 @@ public:
     // The desktop has taken what setText put here; until then, once servedLater is set, pastes wait.
     void serve() { waitingForServe.release(); }
     // A focused application whose selection is text: a synthetic copy puts it on the clipboard,
-    // landingMs of virtual time later.
-    void selectText(const QString& text, int landingMs = 0);
+    // landingMs of virtual time later; unannounced, it only changes what the clipboard serves (an
+    // application that owns the clipboard already and does not take it again).
+    void selectText(const QString& text, int landingMs = 0, bool announced = true);
     // A focused application with nothing selected: a synthetic copy changes nothing.
     void selectNothing() { onCopy = nullptr; }
 
@@ -142,6 +144,17 @@ private:
     Watchers<> watchers;
     Waiters waitingForServe;
     std::function<void()> onCopy; // plays the focused application
+};
+
+// The fake's copy and paste keys, for a decorator under test that takes its inner sender whole.
+class ForwardingKeySender final : public KeySender {
+public:
+    explicit ForwardingKeySender(KeySender& target) : to(target) {}
+    void sendCopy() override { to.sendCopy(); }
+    void sendPaste() override { to.sendPaste(); }
+
+private:
+    KeySender& to;
 };
 
 } // namespace vorlex

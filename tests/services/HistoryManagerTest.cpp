@@ -1,6 +1,7 @@
 #include "HistoryManager.h"
 
 #include "TestSupport.h"
+#include "TextLimit.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -30,7 +31,8 @@ TEST_F(HistoryManagerTest, KeepsTheNewestFiftyNonBlankResultsOnDiskAsCompactUtf8
         history.add(u"translate"_s, u"שלום %1"_s.arg(i), u"r"_s);
     history.add(u"layout"_s, u" \n"_s, u"x"_s); // blank: nothing
     history.add(u"layout"_s, u"x"_s, u"\t "_s);
-    history.add(u"translate"_s, u"שלום 51"_s, u"r"_s); // twice: two entries
+    history.add(u"layout"_s, QString(maximumTextBytes + 1, u'a'), u"x"_s); // beyond the bound: nothing
+    history.add(u"translate"_s, u"שלום 51"_s, u"r"_s);                     // twice: two entries
     history.flush();
 
     const QList<HistoryEntry> entries = HistoryManager(file(u"defaults.json"_s)).load();
@@ -64,25 +66,31 @@ TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
                               R"("originalText":"a \"q\"","resultText":"<b>","timestamp":1.5})");
 }
 
-// An older version keeps its list in an INI file, and may run again after a downgrade.
-TEST_F(HistoryManagerTest, TheOlderVersionsNewerEntriesAreTakenOverAndClearingEmptiesItsList)
+// An older version keeps its list in an INI file, and may run again after a downgrade: whatever it
+// adds is taken over, whatever its time; what was taken over and since pushed out stays out.
+TEST_F(HistoryManagerTest, TheOlderVersionsNewEntriesAreTakenOverAndClearingEmptiesItsList)
 {
     const auto olderVersionKeeps = [&](const QString& list) {
         QSettings(file(u"defaults.conf"_s), QSettings::IniFormat)
             .setValue(HistoryManager::defaultsKey, '[' + list.toUtf8() + ']');
     };
-    const QString later = QString(entryJson).replace("12.25", "9e8").replace("0F6C", "1F6C").replace("שלום", "later");
     olderVersionKeeps(entryJson);
     history.add(u"layout"_s, u"akuo"_s, u"שלום"_s);
     history.flush(); // with the older entry: no store yet, so all of it
-    olderVersionKeeps(later + "," + entryJson + "," + QString(entryJson).replace("0F6C", "2F6C")); // one let go since
+    // Its clock set back: older than everything here.
+    olderVersionKeeps(QString(entryJson).replace("0F6C", "1F6C").replace("שלום", "later") + "," + entryJson);
     HistoryManager again(file(u"defaults.json"_s));
-    EXPECT_EQ(again.load().size(), 3) << "and now only the newer one";
+    EXPECT_EQ(again.load().size(), 3) << "and now the one added since";
     EXPECT_EQ(again.load().value(0).originalText, u"later"_s);
+    for (int i = 0; i < HistoryManager::maxEntries; ++i)
+        again.add(u"layout"_s, u"x"_s, u"y"_s);
+    again.flush();
+    EXPECT_EQ(HistoryManager(file(u"defaults.json"_s)).load(), again.load()) << "nothing pushed out comes back";
     again.clear();
     again.flush();
     EXPECT_EQ(read(u"defaults.conf"_s).replace("[General]", "").trimmed(), "") << "its list emptied, the file kept";
-    olderVersionKeeps(entryJson); // as versions before this one left it at clearing
+    olderVersionKeeps(entryJson);
+    ASSERT_TRUE(test::writeFile(file(u"defaults.json"_s), "{}")); // as versions before this one left it at clearing
     EXPECT_TRUE(HistoryManager(file(u"defaults.json"_s)).load().isEmpty()) << "nothing older";
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace vorlex;
 
 namespace {
@@ -29,10 +31,15 @@ protected:
     QString path = home.vorlexConfigDir() + u"/settings.json"_s;
 };
 
+// The folders missing (~/.config too) are made owner-only whatever the umask.
 TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifiers)
 {
+    ASSERT_TRUE(QDir(home.configHome()).removeRecursively());
+    const mode_t before = ::umask(0277);
     ASSERT_TRUE(store.save(store.load())); // no file yet: the default record
-    EXPECT_EQ(QFile::permissions(home.vorlexConfigDir()), ownerOnly | QFile::ExeOwner | QFile::ExeUser);
+    ::umask(before);
+    for (const QString& folder : {home.configHome(), home.vorlexConfigDir()})
+        EXPECT_EQ(QFile::permissions(folder), ownerOnly | QFile::ExeOwner | QFile::ExeUser) << folder;
     EXPECT_EQ(
         test::readFile(path).replace(' ', "").replace('\n', ""),
         R"({"AutoCopyToClipboard":false,"DeepLApiKey":"","DeepLUseFreeTier":true,"Engine":"Google",)"

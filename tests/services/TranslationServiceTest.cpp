@@ -2,6 +2,7 @@
 
 #include "LocalHttpServer.h"
 #include "TestSupport.h"
+#include "TextLimit.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -86,6 +87,7 @@ TEST_F(TranslationServiceTest, RequestsAreFormedByteForByte)
          {},
          "paid " + QByteArray(d).replace(" k:fx", "") + "x&target_lang=HE"}, // a value's trailing blanks are not sent
         {" \n\t\u00A0\u2029\u0085 ", with(google), {}, "error: אין טקסט לתרגום"},
+        {u"ש"_s.repeated(maximumTextBytes / 2) + u'x', with(deepL), {}, "error: הטקסט ארוך מדי (מעל 2 MB)"}, // bytes
         {"hello", with(deepL, "auto", "he", ""), {}, "error: נדרש מפתח API של DeepL (הגדרות)"},
         {"hello", with(google), {}, "error: כתובת URL שגויה", ""},
         {"hello", with(deepL), {}, "error: כתובת URL שגויה", "file:///etc"},
@@ -156,19 +158,21 @@ TEST_F(TranslationServiceTest, RepliesAreReadByTheirShape)
     }
 }
 
-TEST_F(TranslationServiceTest, GoneContextDropsTheCompletion)
+// A caller that goes away aborts its request: six hanging ones, all the connections the client opens
+// to a host, hold none once dropped, and the next request goes through at once.
+TEST_F(TranslationServiceTest, GoneContextAbortsTheRequestAndDropsTheCompletion)
 {
-    endpoints = {server.baseUrl()}; // the usual timeouts
-    Reply dropped = Reply::googleTranslation("dropped"), probe = Reply::googleTranslation("probe");
-    dropped.delayMs = 100; // answered after the context is gone
-    probe.delayMs = 400;   // and well before the probe
-    server.enqueueReply(dropped);
-    server.enqueueReply(probe);
+    endpoints = {server.baseUrl(), {}, {}, 60000}; // no idle timeout frees them meanwhile
+    server.setDefaultReply(Reply::hanging());
     bool called = false;
-    auto context = std::make_unique<QObject>();
-    TranslationService::translate("x", with(google), endpoints, {}, context.get(), [&](auto&) { called = true; });
-    ASSERT_TRUE(server.waitForRequests(1));
-    context.reset();
+    std::vector<std::unique_ptr<QObject>> contexts(6);
+    for (auto& context : contexts) {
+        context = std::make_unique<QObject>();
+        TranslationService::translate("x", with(google), endpoints, {}, context.get(), [&](auto&) { called = true; });
+    }
+    ASSERT_TRUE(server.waitForRequests(6));
+    contexts.clear();
+    server.enqueueReply(Reply::googleTranslation("probe"));
     EXPECT_EQ(run("probe", with(google)), "probe /  / Google Translate");
     EXPECT_FALSE(called);
 }

@@ -14,6 +14,7 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 
@@ -67,6 +68,11 @@ public:
     bool waitForRequests(int count, int timeoutMs = 5000)
     {
         return waitUntil([&] { return requestCount() >= count; }, timeoutMs);
+    }
+    bool waitForQueryEnding(const QByteArray& end) // until a request whose query ends so has come
+    {
+        return waitUntil(
+            [&] { return std::ranges::any_of(received, [&](auto& r) { return r.query().endsWith(end); }); });
     }
 
 private:

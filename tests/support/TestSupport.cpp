@@ -24,6 +24,29 @@ bool waitUntil(const std::function<bool()>& predicate, int timeoutMs)
     return true;
 }
 
+namespace {
+
+// Wall time less the time on a CPU or waiting for one (the kernel's schedstat of this thread).
+qint64 sleptNs(const QElapsedTimer& clock)
+{
+    QFile file(u"/proc/thread-self/schedstat"_s);
+    const QList<QByteArray> fields = file.open(QIODevice::ReadOnly) ? file.readAll().split(' ') : QList<QByteArray>();
+    return clock.nsecsElapsed() - fields.value(0).toLongLong() - fields.value(1).toLongLong();
+}
+
+} // namespace
+
+FreezeWatch::FreezeWatch()
+{
+    clock.start();
+    lastSleepNs = sleptNs(clock);
+    QObject::connect(&ticks, &QTimer::timeout, [this] {
+        const qint64 now = sleptNs(clock);
+        longestNs = std::max(longestNs, now - std::exchange(lastSleepNs, now));
+    });
+    ticks.start(10);
+}
+
 QString outputDir()
 {
     QString dir = qEnvironmentVariable("VORLEX_TEST_OUTPUT", QStringLiteral(VORLEX_TEST_BINARY_DIR "/test-output"));

@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -87,6 +89,20 @@ inline double characterAccuracy(const QString& expected, const QString& read)
     }
     return 1.0 - double(previous[read.size()]) / double(std::max<qsizetype>(1, expected.size()));
 }
+
+// The longest the UI thread slept in one event-loop turn while this lives, in ms: a call that waits
+// for another program. Time spent waiting for a CPU on a loaded machine is not counted.
+class FreezeWatch {
+public:
+    FreezeWatch();
+    qint64 longestMs() const { return longestNs / 1000000; }
+
+private:
+    QTimer ticks;
+    QElapsedTimer clock;
+    qint64 lastSleepNs = 0;
+    qint64 longestNs = 0;
+};
 
 // A folder for screenshots a person may look at: $VORLEX_TEST_OUTPUT or <build>/test-output.
 QString outputDir();

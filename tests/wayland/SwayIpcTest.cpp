@@ -41,7 +41,7 @@ TEST(SwayTerminalGuard, NoAnswerInTimeMeansNoKey)
     };
     struct NoClipboard final : Clipboard {
         quint64 changeCount() const override { return 0; }
-        QString text() const override { return {}; }
+        void read(int, QObject*, std::function<void(std::optional<QString>)> done) override { done({}); }
         void setText(const QString&) override {}
         void watchChanges(QObject*, std::function<void()>) override {}
     } clipboard;

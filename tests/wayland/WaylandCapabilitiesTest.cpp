@@ -1,5 +1,6 @@
 // What the program uses of what a Wayland session offers: a data-control protocol or a virtual
-// keyboard only with a seat to bind it to, a portal only where the session bus has it.
+// keyboard only with a seat to bind it to, a portal only where the session bus has it, a copy key
+// only through a keyboard of its own or where KWin names the window.
 
 #include "WaylandCapabilities.h"
 
@@ -18,16 +19,22 @@ TEST(WaylandCapabilities, ChoosesWhatTheSessionOffers)
                    xwayland = Choice::Clipboard::xwaylandBridge;
     constexpr auto keyboard = Choice::Keys::virtualKeyboard, portalKeys = Choice::Keys::remoteDesktop;
     constexpr auto portal = Choice::Hotkeys::globalShortcuts, binding = Choice::Hotkeys::compositorBinding;
+    constexpr auto copyKey = Choice::Copy::copyKey, whereKWinAllows = Choice::Copy::copyKeyWhereKWinAllows,
+                   highlight = Choice::Copy::highlightedText;
     const QString seat = u"wl_seat "_s, dcWlr = u"zwlr_data_control_manager_v1 "_s,
-                  dcExt = u"ext_data_control_manager_v1 "_s, vk = u"zwp_virtual_keyboard_manager_v1"_s;
-    const std::tuple<const char*, QString, QString, Choice> cases[] = {
-        {"sway 1.7", seat + dcWlr + vk, {}, {wlr, keyboard, binding}},
-        {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, u"GlobalShortcuts"_s, {ext, keyboard, portal}},
-        {"GNOME 46", seat, u"RemoteDesktop"_s, {xwayland, portalKeys, binding}},
-        {"no seat to bind to", dcWlr + vk, {}, {xwayland, Choice::Keys::none, binding}},
+                  dcExt = u"ext_data_control_manager_v1 "_s, vk = u"zwp_virtual_keyboard_manager_v1"_s,
+                  shortcuts = u"GlobalShortcuts "_s, remote = u"RemoteDesktop"_s;
+    // session, globals, portals, KWin scripting, the choice
+    const std::tuple<const char*, QString, QString, bool, Choice> cases[] = {
+        {"sway 1.7", seat + dcWlr + vk, {}, false, {wlr, keyboard, binding, copyKey}},
+        {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, shortcuts, false, {ext, keyboard, portal, copyKey}},
+        {"KDE Plasma 5.27", seat + dcWlr, shortcuts + remote, true, {wlr, portalKeys, portal, whereKWinAllows}},
+        {"GNOME 46", seat, remote, false, {xwayland, portalKeys, binding, highlight}},
+        {"no seat to bind to", dcWlr + vk, {}, false, {xwayland, Choice::Keys::none, binding, highlight}},
     };
-    for (const auto& [session, globals, portals, chosen] : cases) {
+    for (const auto& [session, globals, portals, kwin, chosen] : cases) {
         WaylandCapabilities offered;
+        offered.kwinScripting = kwin;
         for (const QString& global : globals.split(u' ', Qt::SkipEmptyParts))
             offered.globals.insert(global, 1);
         for (const QString& name : portals.split(u' ', Qt::SkipEmptyParts))

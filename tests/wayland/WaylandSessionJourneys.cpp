@@ -3,8 +3,9 @@
 // started the way a compositor key binding starts it (`vorlex --hotkey NAME`), wl-paste as an
 // independent client.
 // The replace journey also runs on headless mutter (scripts/lib/muttersession.sh), GNOME's
-// compositor, which has neither data-control nor a virtual keyboard: there the keys go through the
-// RemoteDesktop portal and the clipboard through XWayland's bridge.
+// compositor, which has neither data-control nor a virtual keyboard: there the paste goes through the
+// RemoteDesktop portal, the clipboard through XWayland's bridge, and the capture reads the highlight
+// (the Gnome journeys run there only).
 // What the X11 journeys already show (the popup's contents, the history's rules) is not repeated.
 
 #include "HistoryManager.h"
@@ -200,6 +201,34 @@ TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
     } else {
         EXPECT_EQ(portal->calls.value(0), u"Register org.vorlex.Vorlex"_s) << "named to the portals before any call";
     }
+}
+
+// GNOME names the focused window to no other program: a capture reads the highlighted text, which mutter
+// hands XWayland's PRIMARY while its window has the focus, and sends no key. Here a Wayland-native VTE
+// terminal inside an editor's window, running a program that records every key and interrupt.
+class Gnome : public Wayland {};
+
+TEST_F(Gnome, LayoutHotkeyTakesAWaylandTerminalsHighlightWithoutAKey)
+{
+    const QString log = home.path() + u"/interrupts"_s;
+    const test::EnvGuard native("GDK_BACKEND", "wayland");
+    test::ChildProcess terminal(
+        u"/usr/bin/python3"_s,
+        QStringList{QStringLiteral(VORLEX_SOURCE_DIR "/tests/support/vteterminal.py"), u"--select"_s, u"--"_s} +
+            test::terminalRecorder(log));
+    ASSERT_TRUE(terminal.waitFor("selected")) << "the terminal has the focus and its text is highlighted";
+    startVorlex();
+
+    ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0);
+
+    EXPECT_TRUE(waitUntil([] { return HistoryManager().load().size() == 1; }, 10000)) << "captured and recorded";
+    EXPECT_EQ(HistoryManager().load().value(0).resultText.trimmed(), u"שלום"_s) << "the terminal's whole text";
+    // What reaches the program before this dot came before it.
+    portal->keys(52, 1); // a dot
+    portal->keys(52, 0);
+    EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
+    EXPECT_EQ(test::readFile(log), "ready\n.") << "no key, no interrupt";
+    EXPECT_FALSE(portal->calls.join(u' ').contains(u"key"_s)) << "no key through the portal either";
 }
 
 } // namespace

@@ -123,7 +123,6 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
             EXPECT_EQ(fired, QList<Action>(row.fires, Action::translate) << Action::layoutConvert);
         }
     }
-    EXPECT_EQ(platform->clipboard().text(), u"שלום עולם"_s);
     // Held down, a hotkey fires again with each auto-repeat of the server: once more than the press
     // alone would.
     fired.clear();
