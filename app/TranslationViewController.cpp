@@ -1,11 +1,5 @@
 #include "TranslationViewController.h"
 
-#include "DateTimeService.h"
-#include "KeyboardLayoutConverter.h"
-#include "SettingsManager.h"
-#include "TextLimit.h"
-#include "TranslationService.h"
-
 #include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,11 +21,8 @@ namespace vorlex {
 
 namespace {
 
-const QString kTranslateType = QStringLiteral("translate");
-const QString kLayoutType = QStringLiteral("layout");
 const QString kCopyTitle = QStringLiteral("העתק");
 const QString kReplaceTitle = QStringLiteral("החלף");
-const QString kKeyboardLayoutSource = QStringLiteral("פריסת מקלדת");
 
 // Text colour with a given opacity over the window: the secondary and tertiary label colours.
 void setLabelColour(QLabel* label, double alpha)
@@ -157,11 +148,12 @@ void BusySpinner::paintEvent(QPaintEvent*)
 
 TranslationViewController::TranslationViewController(Platform& platform, const TranslationEndpoints& where,
                                                      QWidget* parent)
-    : QWidget(parent), desktop(platform), endpoints(where), tabControl(new QTabBar(this)),
+    : QWidget(parent), desktop(platform), session(platform, where), tabControl(new QTabBar(this)),
       textView(new ClickCopyTextView(this)), sourceLabel(new ElidingLabel(this)), engineLabel(new QLabel(this)),
       copyButton(new QPushButton(this)), replaceButton(new QPushButton(this)), spinner(new BusySpinner(this))
 {
     setupUI();
+    connect(&session, &PopupSession::displayChanged, this, [this](const PopupDisplay& display) { render(display); });
 }
 
 QColor TranslationViewController::errorColour()
@@ -284,176 +276,35 @@ void TranslationViewController::setupUI()
         object->setObjectName(QLatin1String(name));
 }
 
-void TranslationViewController::set(TranslationMode newMode, const QString& text, WindowId source)
-{
-    if (exceedsTextLimit(text))
-        return showTooLong(newMode, source);
-    dropRequest();
-    current = {newMode, text, source};
-    setResult(QString());
-    showText(QString());
-    setLabels(QString(), QString());
-    switch (newMode) {
-    case TranslationMode::translate:
-        selectTab(TranslationMode::translate);
-        startTranslation(text); // an empty text goes to the service, which reports it
-        break;
-    case TranslationMode::keyboardLayout:
-        selectTab(TranslationMode::keyboardLayout);
-        startLayoutConversion(text);
-        break;
-    case TranslationMode::dateTime:
-        selectTab(TranslationMode::dateTime);
-        startDateTimeDisplay(text);
-        break;
-    }
-}
-
-void TranslationViewController::showEntry(const HistoryEntry& entry, WindowId source)
-{
-    const bool translation = entry.type == kTranslateType;
-    const TranslationMode mode = translation ? TranslationMode::translate : TranslationMode::keyboardLayout;
-    if (exceedsTextLimit(entry.originalText))
-        return showTooLong(mode, source); // kept by an older version, which took any size
-    dropRequest();
-    // A translation still running must not leave its spinner turning over the entry.
-    hideSpinner();
-    current = {mode, entry.originalText, source};
-    setResult(entry.resultText);
-    showText(entry.resultText);
-    setLabels(translation ? QStringLiteral("היסטוריה") : kKeyboardLayoutSource, QString());
-    selectTab(current.mode);
-}
-
-void TranslationViewController::showPending(WindowId source)
-{
-    current = {TranslationMode::translate, QString(), source};
-    setResult(QString());
-    selectTab(TranslationMode::translate);
-    showSpinner();
-    sourceLabel->setFullText(QStringLiteral("קורא טקסט מהמסך..."));
-    pendingDisplay = displayGeneration;
-}
-
-void TranslationViewController::showFailure(const QString& description)
-{
-    dropRequest();
-    hideSpinner();
-    setLabels(QString(), QString());
-    showError(description);
-}
-
-void TranslationViewController::showTooLong(TranslationMode mode, WindowId source)
-{
-    dropRequest();
-    hideSpinner();
-    current = {mode, QString(), source}; // the tabs have nothing to run on
-    setResult(QString());
-    setLabels(QString(), QString());
-    selectTab(mode);
-    showError(TranslationError{TranslationError::Kind::textTooLong, 0, {}}.description());
-}
-
 void TranslationViewController::tabChanged()
 {
-    const QString& text = current.originalText;
-    switch (tabControl->currentIndex()) {
-    case 2:
-        current.mode = TranslationMode::dateTime;
-        startDateTimeDisplay(text);
-        break;
-    case 1:
-        current.mode = TranslationMode::keyboardLayout;
-        if (!text.isEmpty())
-            startLayoutConversion(text);
-        break;
-    case 0:
-        current.mode = TranslationMode::translate;
-        if (!text.isEmpty())
-            startTranslation(text);
-        break;
-    default:
-        break;
+    const int index = tabControl->currentIndex();
+    if (index >= 0)
+        session.choose(TranslationMode(index));
+}
+
+void TranslationViewController::render(const PopupDisplay& display)
+{
+    {
+        const QSignalBlocker blocker(tabControl); // only the user's choice runs tabChanged()
+        tabControl->setCurrentIndex(int(display.tab));
     }
-}
-
-void TranslationViewController::startTranslation(const QString& text)
-{
-    const AppSettings settings = SettingsManager::shared().load();
-    const QString target = TranslationService::smartTargetLanguage(text);
-    showSpinner();
-    translationInFlight = std::make_unique<QObject>();
-    TranslationService::translate(
-        text, settings, endpoints, target, translationInFlight.get(),
-        [this, text, autoCopy = settings.autoCopyToClipboard](const TranslationOutcome& outcome) {
-            hideSpinner();
-            const auto* result = std::get_if<TranslationResult>(&outcome);
-            if (!result)
-                return showError(std::get<TranslationError>(outcome).description());
-            setResult(result->translatedText);
-            showText(result->translatedText);
-            if (!result->detectedLanguage.isEmpty())
-                sourceLabel->setFullText(QStringLiteral("זוהה: ") + result->detectedLanguage.toUpper());
-            engineLabel->setText(result->engineName);
-            engineLabel->setAccessibleName(result->engineName);
-            if (autoCopy)
-                desktop.clipboard().setText(result->translatedText);
-            HistoryManager::shared().add(kTranslateType, text, result->translatedText);
-        });
-}
-
-void TranslationViewController::startLayoutConversion(const QString& text)
-{
-    dropRequest();
-    hideSpinner();
-    const QString converted = KeyboardLayoutConverter::convert(text);
-    setResult(converted);
-    showText(converted);
-    setLabels(kKeyboardLayoutSource, QString());
-    HistoryManager::shared().add(kLayoutType, text, converted);
-}
-
-void TranslationViewController::startDateTimeDisplay(const QString& text)
-{
-    dropRequest();
-    hideSpinner();
-    const DateTimeResult reading = DateTimeService::compute(text);
-    const QString composed = QStringLiteral("🕐 שעון מקומי (") + reading.timeZone + QStringLiteral("):\n") +
-                             reading.localTime + QStringLiteral("\n\n🌍 לפי שעון UTC (רוחב 0):\n") + reading.utcTime +
-                             QStringLiteral("\n\n✡️ לוח עברי:\n") + reading.hebrewDate;
-    setResult(composed);
-    showText(composed);
-    setLabels(reading.sourceNote, QString());
-}
-
-void TranslationViewController::dropRequest()
-{
-    translationInFlight.reset();
-    ++displayGeneration;
-}
-
-void TranslationViewController::showSpinner()
-{
-    dropRequest();
-    showText(QString());
-    setLabels(QString(), QString());
-    spinner->show();
-    spinner->raise();
-    spinner->startAnimation();
-}
-
-void TranslationViewController::hideSpinner()
-{
-    spinner->stopAnimation();
-    spinner->hide();
-}
-
-void TranslationViewController::showText(const QString& text)
-{
+    if (display.busy) {
+        spinner->show();
+        spinner->raise();
+        spinner->startAnimation();
+    } else {
+        spinner->stopAnimation();
+        spinner->hide();
+    }
     QPalette palette = textView->palette();
-    palette.setColor(QPalette::Text, this->palette().color(QPalette::Text));
+    palette.setColor(QPalette::Text, display.error ? errorColour() : this->palette().color(QPalette::Text));
     textView->setPalette(palette);
-    fillText(text);
+    fillText(display.text);
+    sourceLabel->setFullText(display.source);
+    engineLabel->setText(display.engine);
+    engineLabel->setAccessibleName(display.engine);
+    replaceButton->setEnabled(!session.result().isEmpty());
 }
 
 void TranslationViewController::fillText(const QString& text)
@@ -479,38 +330,11 @@ void TranslationViewController::appendSlices(const QString& text, qsizetype from
     });
 }
 
-void TranslationViewController::showError(const QString& description)
-{
-    QPalette palette = textView->palette();
-    palette.setColor(QPalette::Text, errorColour());
-    textView->setPalette(palette);
-    fillText(QStringLiteral("שגיאה: ") + description);
-}
-
-void TranslationViewController::setLabels(const QString& source, const QString& engine)
-{
-    sourceLabel->setFullText(source);
-    engineLabel->setText(engine);
-    engineLabel->setAccessibleName(engine);
-}
-
-void TranslationViewController::selectTab(TranslationMode tab)
-{
-    const QSignalBlocker blocker(tabControl);
-    tabControl->setCurrentIndex(int(tab));
-}
-
-void TranslationViewController::setResult(const QString& result)
-{
-    resultText = result;
-    replaceButton->setEnabled(!result.isEmpty());
-}
-
 void TranslationViewController::copyResult()
 {
-    if (resultText.isEmpty())
+    if (session.result().isEmpty())
         return;
-    desktop.clipboard().setText(resultText);
+    desktop.clipboard().setText(session.result());
     flashButton(copyButton, QStringLiteral("✓"), kCopyTitle);
 }
 
@@ -522,10 +346,10 @@ void TranslationViewController::flashButton(QPushButton* button, const QString& 
 
 void TranslationViewController::replaceOriginalText()
 {
-    if (resultText.isEmpty())
+    if (session.result().isEmpty())
         return;
     window()->hide();
-    emit replaceRequested(resultText, current.sourceApp);
+    emit replaceRequested(session.result(), session.shown().sourceApp);
 }
 
 } // namespace vorlex
