@@ -5,10 +5,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace vorlex::test {
 
@@ -59,12 +60,20 @@ void LocalHttpServer::read(QTcpSocket& socket, QByteArray& buffer)
             queued.pop_front();
         if (reply.hang)
             return;
-        QTimer::singleShot(reply.delayMs, &socket, [&socket, reply] {
-            socket.write("HTTP/1.1 " + QByteArray::number(reply.status) +
-                         " Status\r\nContent-Type: " + reply.contentType +
-                         "\r\nContent-Length: " + QByteArray::number(reply.body.size()) + "\r\n\r\n" + reply.body);
-        });
+        auto answer = [socket = QPointer<QTcpSocket>(&socket), reply] {
+            if (socket)
+                socket->write("HTTP/1.1 " + QByteArray::number(reply.status) +
+                              " Status\r\nContent-Type: " + reply.contentType +
+                              "\r\nContent-Length: " + QByteArray::number(reply.body.size()) + "\r\n\r\n" + reply.body);
+        };
+        reply.held ? heldAnswers.push_back(std::move(answer)) : answer();
     }
+}
+
+void LocalHttpServer::releaseHeld()
+{
+    for (const auto& answer : std::exchange(heldAnswers, {}))
+        answer();
 }
 
 } // namespace vorlex::test

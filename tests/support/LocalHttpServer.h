@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace vorlex::test {
 
@@ -42,12 +43,12 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        int delayMs = 0;
         bool hang = false; // never answered; the connection stays open until the client gives up
+        bool held = false; // answered at releaseHeld(), so a test decides when without a clock
 
         static Reply json(const QByteArray& body, int status = 200) { return {status, body}; }
         static Reply text(const QByteArray& body, int status = 200) { return {status, body, "text/html"}; }
-        static Reply hanging() { return {200, {}, "application/json", 0, true}; }
+        static Reply hanging() { return {200, {}, "application/json", true}; }
         // The services' reply shapes with one translation; the detected code may be empty.
         static Reply googleTranslation(const QString& translated, const QString& detected = {});
         static Reply deepLTranslation(const QString& translated, const QString& detected = {});
@@ -60,6 +61,7 @@ public:
     void setHandler(std::function<Reply(const Request&)> replies) { handler = std::move(replies); }
     void enqueueReply(const Reply& reply) { queued.push_back(reply); }
     void setDefaultReply(const Reply& reply) { defaultReply = reply; }
+    void releaseHeld(); // answers the held requests still connected
 
     QList<Request> requests() const { return received; }
     int requestCount() const { return int(received.size()); }
@@ -80,6 +82,7 @@ private:
 
     std::function<Reply(const Request&)> handler;
     std::deque<Reply> queued;
+    std::vector<std::function<void()>> heldAnswers;
     Reply defaultReply;
     QList<Request> received;
     int accepted = 0;
