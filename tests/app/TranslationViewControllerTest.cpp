@@ -28,7 +28,8 @@ protected:
 };
 
 // The spinner turns while a translation runs; its outcome is drawn as plain text, never as rich text, an
-// error in the error colour, and replace has a result to act on only after a success.
+// error in the error colour, and replace has a result to act on only after a success. What the session
+// shows is its own test's.
 TEST_F(TranslationViewControllerTest, TheViewDrawsWhatTheSessionShows)
 {
     const QString markup = u"<b>x</b><img src=\"file:///etc/hostname\"> &amp;"_s;
@@ -47,7 +48,6 @@ TEST_F(TranslationViewControllerTest, TheViewDrawsWhatTheSessionShows)
         EXPECT_EQ(view("textView")->palette().color(QPalette::Text) == TranslationViewController::errorColour(),
                   failed);
         EXPECT_EQ(view("replaceButton")->isEnabled(), !failed);
-        EXPECT_EQ(view<ElidingLabel>("sourceLabel")->fullText(), failed ? QString() : u"זוהה: <I>IW</I>"_s);
     }
 }
 
