@@ -43,6 +43,16 @@ TEST_F(HistoryManagerTest, KeepsTheNewestFiftyNonBlankResultsOnDiskAsCompactUtf8
     EXPECT_TRUE(read(u"defaults.json"_s).contains(u"\"originalText\":\"שלום 51\""_s.toUtf8())) << "text, not escapes";
 }
 
+TEST_F(HistoryManagerTest, SeparateWritesKeepEveryEntry)
+{
+    // From the second write on, the entries already stored are copied from the file written before.
+    for (int i = 1; i <= 4; ++i) {
+        history.add(u"translate"_s, QString(i, u'ש'), u"r"_s); // lengths differ, so do the entries' ends
+        history.flush();                                       // on disk before the next: separate writes
+        EXPECT_EQ(HistoryManager(file(u"defaults.json"_s)).load(), history.load()) << i << " writes";
+    }
+}
+
 TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
 {
     const struct Case {

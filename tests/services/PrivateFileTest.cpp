@@ -45,6 +45,11 @@ TEST(PrivateFileTest, AFailedWriteKeepsWhatWasThereAndTheNextResultWritesEveryth
           "settings.json.bad.2=2", "settings.json.bad.3=3"},
          {"defaults.json=*", "defaults.json.unreadable=[", "settings.json=*", "settings.json.backup1=mine",
           "settings.json.bad.2=2", "settings.json.bad.3=3", "settings.json.bad.4={"}},
+        {"a gap in the kept copies' numbers: the next is the highest + 1",
+         {"defaults.json=[", "defaults.json.unreadable.3=3", "settings.json={", "settings.json.bad=1",
+          "settings.json.bad.3=3"},
+         {"defaults.json=*", "defaults.json.unreadable.3=3", "defaults.json.unreadable.4=[", "settings.json=*",
+          "settings.json.bad=1", "settings.json.bad.3=3", "settings.json.bad.4={"}},
     };
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit room{};
