@@ -43,16 +43,6 @@ TEST_F(HistoryManagerTest, KeepsTheNewestFiftyNonBlankResultsOnDiskAsCompactUtf8
     EXPECT_TRUE(read(u"defaults.json"_s).contains(u"\"originalText\":\"שלום 51\""_s.toUtf8())) << "text, not escapes";
 }
 
-TEST_F(HistoryManagerTest, SeparateWritesKeepEveryEntry)
-{
-    // From the second write on, the entries already stored are copied from the file written before.
-    for (int i = 1; i <= 4; ++i) {
-        history.add(u"translate"_s, QString(i, u'ש'), u"r"_s); // lengths differ, so do the entries' ends
-        history.flush();                                       // on disk before the next: separate writes
-        EXPECT_EQ(HistoryManager(file(u"defaults.json"_s)).load(), history.load()) << i << " writes";
-    }
-}
-
 TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
 {
     const struct Case {
@@ -65,7 +55,7 @@ TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.to.toStdString());
-        const auto entries = HistoryManager::decode(("[" + QString(entryJson).replace(c.from, c.to) + "]").toUtf8());
+        const auto entries = HistoryCodec::decode(("[" + QString(entryJson).replace(c.from, c.to) + "]").toUtf8());
         ASSERT_EQ(entries.has_value(), c.decodes);
         if (c.decodes) {
             EXPECT_EQ(entries->first().timestamp.toMSecsSinceEpoch(), 0);
@@ -82,7 +72,7 @@ TEST_F(HistoryManagerTest, TheOlderVersionsNewEntriesAreTakenOverAndClearingEmpt
 {
     const auto olderVersionKeeps = [&](const QString& list) {
         QSettings(file(u"defaults.conf"_s), QSettings::IniFormat)
-            .setValue(HistoryManager::defaultsKey, '[' + list.toUtf8() + ']');
+            .setValue(HistoryCodec::listKey, '[' + list.toUtf8() + ']');
     };
     olderVersionKeeps(entryJson);
     history.add(u"layout"_s, u"akuo"_s, u"שלום"_s);
