@@ -54,18 +54,20 @@ QList<HistoryEntry>& HistoryManager::entries()
     takenOver.reset();
 
     QFile store(file);
-    if (!store.open(QIODevice::ReadOnly)) {
-        if (QFileInfo::exists(file)) {
-            // There but not to be opened (a folder, no permission): never replaced, tried again at
-            // each use; meanwhile results stay in memory.
-            if (file != unopenedPath)
-                HistoryStoreWriter::reportUnsaved(
-                    QStringLiteral("could not open %1: %2").arg(file, store.errorString()));
-            unopenedPath = file;
-            loadedPath.clear();
-            cached = std::move(meanwhile);
-            return cached;
-        }
+    // Asked before opening: a store that another process puts in place meanwhile is no store that
+    // cannot be opened.
+    const bool there = QFileInfo::exists(file);
+    if (there && !store.open(QIODevice::ReadOnly)) {
+        // Not to be opened (a folder, no permission): never replaced, tried again at each use;
+        // meanwhile results stay in memory.
+        if (file != unopenedPath)
+            HistoryStoreWriter::reportUnsaved(QStringLiteral("could not open %1: %2").arg(file, store.errorString()));
+        unopenedPath = file;
+        loadedPath.clear();
+        cached = std::move(meanwhile);
+        return cached;
+    }
+    if (!there) {
         takeOverLegacy(std::nullopt); // the first start after an older version
     } else {
         StoredHistory stored = HistoryCodec::decodeStore(store.readAll());
