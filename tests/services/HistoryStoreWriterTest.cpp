@@ -26,16 +26,16 @@ TEST(HistoryStoreWriterTest, SeparateWritesKeepEveryEntryInOrder)
         made.append({QUuid::createUuid(), u"translate"_s, QString(i, u'ש'), u"r"_s,
                      QDateTime::fromMSecsSinceEpoch(i * 250, QTimeZone::utc())});
     QTemporaryDir dir;
+    const QString store = dir.filePath(u"defaults.json"_s);
     HistoryStoreWriter writer;
     for (const char* step : {"1", "21", "321", "4321", "543", "653", "36", "-", "7", "87"}) {
         SCOPED_TRACE(step);
         QList<HistoryEntry> list;
         for (const char* number = step; *number != '-' && *number != 0; ++number)
             list.append(made.at(*number - '0'));
-        writer.submit(
-            {dir.filePath(u"defaults.json"_s), *step == '-' ? std::nullopt : std::optional(list), {}, false, {}});
+        writer.submit({store, *step == '-' ? std::nullopt : std::optional(list), {}, false, QSet<QUuid>()});
         writer.waitIdle(); // on disk before the next
-        EXPECT_EQ(HistoryCodec::decodeStore(test::readFile(dir.filePath(u"defaults.json"_s))).entries, list);
+        EXPECT_EQ(HistoryCodec::decodeStore(test::readFile(store)).entries, list);
     }
 }
 
