@@ -1,11 +1,12 @@
 #include "SwayIpc.h"
 
+#include "OneShotQuery.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QLocalSocket>
-#include <QTimer>
 
 #include <cstring>
 
@@ -33,13 +34,11 @@ std::optional<QJsonObject> focusedNode(const QJsonObject& node)
     return std::nullopt;
 }
 
-class FocusQuery final : public QObject {
+class FocusQuery final : public OneShotQuery<SwayWindow> {
 public:
-    FocusQuery(const QString& path, int timeoutMs, QObject* parent,
-               std::function<void(std::optional<SwayWindow>)> answered)
-        : QObject(parent), done(std::move(answered))
+    FocusQuery(const QString& path, int timeoutMs, QObject* parent, Done answered)
+        : OneShotQuery(timeoutMs, parent, std::move(answered))
     {
-        QTimer::singleShot(timeoutMs, this, [this] { finish(std::nullopt); });
         connect(&socket, &QLocalSocket::connected, this, [this] {
             QByteArray request(magic, magicSize);
             request.resize(headerSize);
@@ -66,19 +65,10 @@ private:
             finish(focusedWindowIn(reply.mid(headerSize, length)));
     }
 
-    void finish(std::optional<SwayWindow> window)
-    {
-        if (!done)
-            return;
-        const auto answer = std::exchange(done, nullptr);
-        socket.abort();
-        deleteLater();
-        answer(std::move(window));
-    }
+    void release() override { socket.abort(); }
 
     QLocalSocket socket;
     QByteArray reply;
-    std::function<void(std::optional<SwayWindow>)> done;
 };
 
 } // namespace

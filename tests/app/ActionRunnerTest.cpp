@@ -13,9 +13,10 @@ namespace {
 class ActionRunnerTest : public AppFixture {};
 
 // A hotkey copies from the window it was pressed in, at once, and acts as soon as the copy lands
-// (untrimmed), or not at all when it brings no text, or only white space, within 0.25 s. An application that owns the
-// clipboard already may copy without announcing it: a text other than the one served before the copy
-// key is then the copy, the same one is not. A clipboard announced empty first waits for its text.
+// (untrimmed), or not at all when it brings no text, or only white space, within 0.25 s. An
+// application that owns the clipboard already may copy without announcing it: a text other than the
+// one served before the copy key is then the copy, the same one is not. A clipboard announced empty
+// first waits for its text.
 TEST_F(ActionRunnerTest, AHotkeyActsAsSoonAsTheCopyLands)
 {
     struct Case {

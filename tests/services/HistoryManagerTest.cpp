@@ -55,7 +55,7 @@ TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.to.toStdString());
-        const auto entries = HistoryManager::decode(("[" + QString(entryJson).replace(c.from, c.to) + "]").toUtf8());
+        const auto entries = HistoryCodec::decode(("[" + QString(entryJson).replace(c.from, c.to) + "]").toUtf8());
         ASSERT_EQ(entries.has_value(), c.decodes);
         if (c.decodes) {
             EXPECT_EQ(entries->first().timestamp.toMSecsSinceEpoch(), 0);
@@ -72,7 +72,7 @@ TEST_F(HistoryManagerTest, TheOlderVersionsNewEntriesAreTakenOverAndClearingEmpt
 {
     const auto olderVersionKeeps = [&](const QString& list) {
         QSettings(file(u"defaults.conf"_s), QSettings::IniFormat)
-            .setValue(HistoryManager::defaultsKey, '[' + list.toUtf8() + ']');
+            .setValue(HistoryCodec::listKey, '[' + list.toUtf8() + ']');
     };
     olderVersionKeeps(entryJson);
     history.add(u"layout"_s, u"akuo"_s, u"שלום"_s);

@@ -35,16 +35,17 @@ TEST(PrivateFileTest, AFailedWriteKeepsWhatWasThereAndTheNextResultWritesEveryth
          {"defaults.json=[", "settings.json={"},
          {"defaults.json=*", "defaults.json.unreadable=[", "settings.json=*", "settings.json.bad={"},
          true},
-        {"second corruption",
-         {"defaults.json=[", "defaults.json.unreadable=1", "settings.json={", "settings.json.bad=1"},
-         {"defaults.json=*", "defaults.json.unreadable=1", "defaults.json.unreadable.2=[", "settings.json=*",
-          "settings.json.bad=1", "settings.json.bad.2={"}},
         {"many corruptions, killed writes' leftovers (any six letters and digits, as mkostemp makes them)",
          {"defaults.json=[", "defaults.json.unreadable.2.k2BsPw=[", "defaults.json.qzmwxa=[", "settings.json={",
           "settings.json.Xq3TzA={", "settings.json.024680={", "settings.json.backup1=mine", "settings.json.bad=1",
           "settings.json.bad.2=2", "settings.json.bad.3=3"},
          {"defaults.json=*", "defaults.json.unreadable=[", "settings.json=*", "settings.json.backup1=mine",
           "settings.json.bad.2=2", "settings.json.bad.3=3", "settings.json.bad.4={"}},
+        {"a gap in the kept copies' numbers: the next is the highest + 1",
+         {"defaults.json=[", "defaults.json.unreadable.3=3", "settings.json={", "settings.json.bad=1",
+          "settings.json.bad.3=3"},
+         {"defaults.json=*", "defaults.json.unreadable.3=3", "defaults.json.unreadable.4=[", "settings.json=*",
+          "settings.json.bad=1", "settings.json.bad.3=3", "settings.json.bad.4={"}},
     };
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit room{};
