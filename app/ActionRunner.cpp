@@ -10,8 +10,8 @@
 
 namespace vorlex {
 
-ActionRunner::ActionRunner(Platform& platform, const TranslationEndpoints& where, QObject* parent)
-    : QObject(parent), desktop(platform), endpoints(where), captures(platform)
+ActionRunner::ActionRunner(Platform& platform, const TranslationEndpoints& where, Stores kept, QObject* parent)
+    : QObject(parent), desktop(platform), endpoints(where), stores(kept), captures(platform)
 {
 }
 
@@ -74,7 +74,7 @@ void ActionRunner::handle(const LaunchRequest& request)
 TranslationWindowController& ActionRunner::translationWindow()
 {
     if (!popupWindow) {
-        popupWindow = std::make_unique<TranslationWindowController>(desktop, endpoints);
+        popupWindow = std::make_unique<TranslationWindowController>(desktop, endpoints, stores);
         connect(popupWindow.get(), &TranslationWindowController::replaceRequested, this,
                 [this](const QString& text, WindowId source) {
                     pasteOver(TextTerms::withSurroundingSpace(popupWindow->shown().originalText, text),
@@ -132,7 +132,7 @@ void ActionRunner::translateAndReplace(const QString& text)
         // A newer replace supersedes one still translating, which would paste into whatever has
         // the focus by the time it ends; a flood of calls leaves one request in flight.
         replaceInFlight = std::make_unique<QObject>();
-        TranslationService::translate(text, SettingsManager::shared().load(), endpoints,
+        TranslationService::translate(text, stores.settings.load(), endpoints,
                                       TranslationService::smartTargetLanguage(text), replaceInFlight.get(),
                                       pasteResult);
     });
@@ -164,7 +164,7 @@ void ActionRunner::pasteOver(const QString& text, std::optional<ReturnTo> return
 void ActionRunner::openSettings()
 {
     if (!settings)
-        settings = std::make_unique<SettingsWindowController>(desktop);
+        settings = std::make_unique<SettingsWindowController>(desktop, stores);
     settings->showWindow();
 }
 

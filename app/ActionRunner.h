@@ -8,6 +8,7 @@
 #include "LaunchRequest.h"
 #include "Platform.h"
 #include "SelectionCapture.h"
+#include "Stores.h"
 #include "TranslationService.h"
 #include "TranslationWindowController.h"
 
@@ -29,7 +30,7 @@ class ActionRunner : public QObject {
 public:
     using Action = HotkeyManager::Action;
 
-    ActionRunner(Platform& platform, const TranslationEndpoints& endpoints, QObject* parent = nullptr);
+    ActionRunner(Platform& platform, const TranslationEndpoints& endpoints, Stores stores, QObject* parent = nullptr);
     ~ActionRunner() override;
 
     // Captures the selection of source (0: the focused window, at once) and runs action on the copied
@@ -77,6 +78,7 @@ private:
 
     Platform& desktop;
     const TranslationEndpoints endpoints;
+    const Stores stores;
     SelectionCapture captures;
     std::unique_ptr<TranslationWindowController> popupWindow;
     std::unique_ptr<SettingsWindowController> settings;

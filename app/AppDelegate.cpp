@@ -1,8 +1,6 @@
 #include "AppDelegate.h"
 
 #include "DBusService.h"
-#include "HotkeyManager.h"
-#include "SettingsManager.h"
 #include "StatusBarController.h"
 
 #include <QGuiApplication>
@@ -10,9 +8,10 @@
 
 namespace vorlex {
 
-AppDelegate::AppDelegate(Platform& platform, const TranslationEndpoints& endpoints, LaunchRequest request,
+AppDelegate::AppDelegate(Platform& platform, const TranslationEndpoints& endpoints, Stores kept, LaunchRequest request,
                          DBusService* services, QObject* parent)
-    : QObject(parent), desktop(platform), launchRequest(std::move(request)), actions(platform, endpoints)
+    : QObject(parent), desktop(platform), stores(kept), launchRequest(std::move(request)),
+      actions(platform, endpoints, kept)
 {
     if (!services)
         return;
@@ -29,14 +28,14 @@ void AppDelegate::applicationDidFinishLaunching()
     // Tray only: closing the popup or the settings window never ends the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
-    statusBar = std::make_unique<StatusBarController>(desktop, actions);
+    statusBar = std::make_unique<StatusBarController>(desktop, actions, stores.history);
 
-    HotkeyManager& hotkeys = HotkeyManager::shared();
+    HotkeyManager& hotkeys = stores.hotkeys;
     hotkeys.actionHandler = [runner = QPointer<ActionRunner>(&actions)](HotkeyManager::Action action) {
         if (runner)
             runner->run(action);
     };
-    hotkeys.applySettings(SettingsManager::shared().load());
+    hotkeys.applySettings(stores.settings.load());
     hotkeys.installMonitor(desktop);
 
     actions.handle(launchRequest);

@@ -23,7 +23,7 @@ class AppDelegate : public QObject {
 public:
     // request: what this launch asks for. services: the D-Bus service this process registered, if any;
     // its calls go to the runner.
-    AppDelegate(Platform& platform, const TranslationEndpoints& endpoints, LaunchRequest request,
+    AppDelegate(Platform& platform, const TranslationEndpoints& endpoints, Stores stores, LaunchRequest request,
                 DBusService* services = nullptr, QObject* parent = nullptr);
     ~AppDelegate() override;
 
@@ -34,6 +34,7 @@ public:
 
 private:
     Platform& desktop;
+    const Stores stores;
     const LaunchRequest launchRequest;
     ActionRunner actions;
     std::unique_ptr<StatusBarController> statusBar;

@@ -15,8 +15,8 @@ const QString kKeyboardLayoutSource = QStringLiteral("פריסת מקלדת");
 
 } // namespace
 
-PopupSession::PopupSession(Platform& platform, const TranslationEndpoints& where, QObject* parent)
-    : QObject(parent), desktop(platform), endpoints(where)
+PopupSession::PopupSession(Platform& platform, const TranslationEndpoints& where, Stores stores, QObject* parent)
+    : QObject(parent), desktop(platform), endpoints(where), settingsStore(stores.settings), history(stores.history)
 {
 }
 
@@ -92,7 +92,7 @@ void PopupSession::choose(TranslationMode mode)
 
 void PopupSession::startTranslation(const QString& text)
 {
-    const AppSettings settings = SettingsManager::shared().load();
+    const AppSettings settings = settingsStore.load();
     const QString target = TranslationService::smartTargetLanguage(text);
     showBusy();
     emit displayChanged(view);
@@ -109,7 +109,7 @@ void PopupSession::startTranslation(const QString& text)
                  result->engineName);
             if (autoCopy)
                 desktop.clipboard().setText(resultText);
-            HistoryManager::shared().add(kTranslateType, text, resultText);
+            history.add(kTranslateType, text, resultText);
         });
 }
 
@@ -118,7 +118,7 @@ void PopupSession::startLayoutConversion(const QString& text)
     dropRequest();
     resultText = KeyboardLayoutConverter::convert(text);
     show(resultText, false, kKeyboardLayoutSource);
-    HistoryManager::shared().add(kLayoutType, text, resultText);
+    history.add(kLayoutType, text, resultText);
 }
 
 void PopupSession::startDateTimeDisplay(const QString& text)

@@ -6,6 +6,7 @@
 
 #include "HistoryManager.h"
 #include "Platform.h"
+#include "Stores.h"
 #include "TranslationMode.h"
 #include "TranslationService.h"
 
@@ -32,7 +33,7 @@ class PopupSession : public QObject {
     Q_OBJECT
 
 public:
-    PopupSession(Platform& platform, const TranslationEndpoints& endpoints, QObject* parent = nullptr);
+    PopupSession(Platform& platform, const TranslationEndpoints& endpoints, Stores stores, QObject* parent = nullptr);
 
     // Starts a new request: stores the mode, the text and the window it came from and runs the mode.
     // A text beyond maximumTextBytes shows the error line alone.
@@ -77,6 +78,8 @@ private:
 
     Platform& desktop;
     const TranslationEndpoints endpoints;
+    SettingsManager& settingsStore;
+    HistoryManager& history;
     Shown current;
     QString resultText;
     PopupDisplay view;

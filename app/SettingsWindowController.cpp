@@ -22,8 +22,8 @@ constexpr int windowMinimumHeight = 520;
 
 } // namespace
 
-SettingsWindowController::SettingsWindowController(Platform& platform)
-    : desktop(platform), store(SettingsManager::shared()), hotkeys(HotkeyManager::shared()),
+SettingsWindowController::SettingsWindowController(Platform& platform, Stores stores)
+    : desktop(platform), store(stores.settings), hotkeys(stores.hotkeys),
       // The entry names the program that is running now: the installed one, when started as installed.
       saver(store, hotkeys, QCoreApplication::applicationFilePath()),
       // A tool window: no taskbar entry, like every window of a tray program.

@@ -5,6 +5,7 @@
 
 #include "Platform.h"
 #include "SettingsSaver.h"
+#include "Stores.h"
 
 #include <memory>
 
@@ -18,7 +19,7 @@ class SettingsViewController;
 
 class SettingsWindowController {
 public:
-    explicit SettingsWindowController(Platform& platform);
+    SettingsWindowController(Platform& platform, Stores stores);
     ~SettingsWindowController();
     SettingsWindowController(const SettingsWindowController&) = delete;
     SettingsWindowController& operator=(const SettingsWindowController&) = delete;

@@ -100,8 +100,8 @@ QIcon shippedStatusItemIcon()
 
 } // namespace
 
-StatusBarController::StatusBarController(Platform& platform, ActionRunner& actions)
-    : desktop(platform), runner(actions), trayMenu(std::make_unique<QMenu>())
+StatusBarController::StatusBarController(Platform& platform, ActionRunner& actions, HistoryManager& kept)
+    : desktop(platform), runner(actions), history(kept), trayMenu(std::make_unique<QMenu>())
 {
     trayIcon = new QSystemTrayIcon(this);
     setupButton();
@@ -188,7 +188,7 @@ void StatusBarController::rebuildHistorySection(QMenu* menu)
             delete action;
         }
     }
-    historyEntries = HistoryManager::shared().load();
+    historyEntries = history.load();
     if (historyEntries.isEmpty())
         return;
 
@@ -202,7 +202,7 @@ void StatusBarController::rebuildHistorySection(QMenu* menu)
         connect(row, &QAction::triggered, this, [this, row] { historyItemClicked(row); });
     }
     // Emptied at once; the menu shows it at its next opening.
-    QAction* clear = menu->addAction(QStringLiteral("נקה היסטוריה"), this, [] { HistoryManager::shared().clear(); });
+    QAction* clear = menu->addAction(QStringLiteral("נקה היסטוריה"), this, [this] { history.clear(); });
     clear->setData(clearHistoryTag);
 }
 

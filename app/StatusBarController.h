@@ -30,7 +30,7 @@ public:
     static constexpr int copySettleMs = 250;
 
     // Installs the tray icon and its menu, whose rows run their actions through runner.
-    StatusBarController(Platform& platform, ActionRunner& runner);
+    StatusBarController(Platform& platform, ActionRunner& runner, HistoryManager& history);
     ~StatusBarController() override;
 
     QMenu* menu() const { return trayMenu.get(); }
@@ -45,6 +45,7 @@ private:
 
     Platform& desktop;
     ActionRunner& runner;
+    HistoryManager& history;
     // The window that had the focus when the menu last opened; 0 when none.
     WindowId sourceApp = 0;
     std::unique_ptr<QMenu> trayMenu;

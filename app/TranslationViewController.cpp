@@ -147,8 +147,8 @@ void BusySpinner::paintEvent(QPaintEvent*)
 }
 
 TranslationViewController::TranslationViewController(Platform& platform, const TranslationEndpoints& where,
-                                                     QWidget* parent)
-    : QWidget(parent), desktop(platform), session(platform, where), tabControl(new QTabBar(this)),
+                                                     Stores stores, QWidget* parent)
+    : QWidget(parent), desktop(platform), session(platform, where, stores), tabControl(new QTabBar(this)),
       textView(new ClickCopyTextView(this)), sourceLabel(new ElidingLabel(this)), engineLabel(new QLabel(this)),
       copyButton(new QPushButton(this)), replaceButton(new QPushButton(this)), spinner(new BusySpinner(this))
 {

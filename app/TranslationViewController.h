@@ -80,7 +80,8 @@ class TranslationViewController : public QWidget {
     Q_OBJECT
 
 public:
-    TranslationViewController(Platform& platform, const TranslationEndpoints& endpoints, QWidget* parent = nullptr);
+    TranslationViewController(Platform& platform, const TranslationEndpoints& endpoints, Stores stores,
+                              QWidget* parent = nullptr);
 
     // The session's requests; see PopupSession.
     void set(TranslationMode mode, const QString& originalText, WindowId source)

@@ -14,8 +14,9 @@
 
 namespace vorlex {
 
-TranslationWindowController::TranslationWindowController(Platform& platform, const TranslationEndpoints& endpoints)
-    : desktop(platform),
+TranslationWindowController::TranslationWindowController(Platform& platform, const TranslationEndpoints& endpoints,
+                                                         Stores stores)
+    : desktop(platform), settingsStore(stores.settings),
       panel(std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                                                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint))
 {
@@ -26,7 +27,7 @@ TranslationWindowController::TranslationWindowController(Platform& platform, con
     panel->resize(defaultSize);
     panel->setMinimumSize(minimumSize);
 
-    translationVC = new TranslationViewController(platform, endpoints, panel.get());
+    translationVC = new TranslationViewController(platform, endpoints, stores, panel.get());
     connect(translationVC, &TranslationViewController::replaceRequested, this,
             &TranslationWindowController::replaceRequested);
     auto* layout = new QVBoxLayout(panel.get());
@@ -96,7 +97,7 @@ void TranslationWindowController::finishPending(const RecognitionOutcome& outcom
 
 void TranslationWindowController::present()
 {
-    const AppSettings settings = SettingsManager::shared().load();
+    const AppSettings settings = settingsStore.load();
     positionWindow(settings.windowPosition);
     // Set before showing, so the first frame already has the opacity the settings ask for.
     panel->setWindowOpacity(settings.windowOpacity);

@@ -23,7 +23,7 @@ class TranslationWindowController : public QObject {
     Q_OBJECT
 
 public:
-    TranslationWindowController(Platform& platform, const TranslationEndpoints& endpoints);
+    TranslationWindowController(Platform& platform, const TranslationEndpoints& endpoints, Stores stores);
     ~TranslationWindowController() override;
 
     // Runs mode on text, which came from the window source (0: none), and presents the popup.
@@ -65,6 +65,7 @@ private:
     void outsideClick(const ButtonPress& press);
 
     Platform& desktop;
+    SettingsManager& settingsStore;
     std::unique_ptr<QWidget> panel;
     // The content; created with the window, never replaced, owned by it.
     TranslationViewController* translationVC = nullptr;

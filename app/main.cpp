@@ -57,7 +57,8 @@ int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints)
 
     QtTranslations::install(); // Qt's own texts in Hebrew too; without the catalogue they stay English
     const auto platform = createPlatform();
-    AppDelegate delegate(*platform, endpoints, request, &services);
+    const Stores stores{SettingsManager::shared(), HistoryManager::shared(), HotkeyManager::shared()};
+    AppDelegate delegate(*platform, endpoints, stores, request, &services);
     // Before the event loop, so no call reaches the name before the program is ready for it.
     delegate.applicationDidFinishLaunching();
     const TerminationSignals termination; // logout, Ctrl+C, a closed terminal: quit as from the menu

@@ -37,11 +37,16 @@ bool waitExposed(QWidget* window, bool exposed)
     return true;
 }
 
+vorlex::Stores stores()
+{
+    return {vorlex::SettingsManager::shared(), vorlex::HistoryManager::shared(), vorlex::HotkeyManager::shared()};
+}
+
 void BM_PresentFirstTime(benchmark::State& state)
 {
     vorlex::FakePlatform platform;
     for (auto _ : state) {
-        auto controller = std::make_unique<vorlex::TranslationWindowController>(platform, endpoints);
+        auto controller = std::make_unique<vorlex::TranslationWindowController>(platform, endpoints, stores());
         QElapsedTimer timer;
         timer.start();
         controller->show(vorlex::TranslationMode::keyboardLayout, QStringLiteral("akuo"), 0);
@@ -59,7 +64,7 @@ BENCHMARK(BM_PresentFirstTime)->UseManualTime()->Unit(benchmark::kMillisecond)->
 void BM_PresentAgain(benchmark::State& state)
 {
     vorlex::FakePlatform platform;
-    vorlex::TranslationWindowController controller(platform, endpoints);
+    vorlex::TranslationWindowController controller(platform, endpoints, stores());
     controller.show(vorlex::TranslationMode::keyboardLayout, QStringLiteral("akuo"), 0);
     if (!waitExposed(controller.window(), true)) {
         state.SkipWithError("the popup was not exposed");

@@ -15,6 +15,12 @@ namespace vorlex::test {
 
 using Shown = TranslationViewController::Shown;
 
+// The stores the program hands in, here the ones that follow the test's XDG_CONFIG_HOME.
+inline Stores sharedStores()
+{
+    return {SettingsManager::shared(), HistoryManager::shared(), HotkeyManager::shared()};
+}
+
 class AppFixture : public testing::Test {
 protected:
     AppFixture() { server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"translated"_s, u"he"_s)); }
@@ -27,7 +33,8 @@ protected:
     LocalHttpServer server;
     FakePlatform platform;
     DBusService services;
-    AppDelegate delegate{platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()}, {}, &services};
+    AppDelegate delegate{
+        platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()}, sharedStores(), {}, &services};
     ActionRunner& runner = delegate.runner();
 };
 

@@ -1,5 +1,6 @@
 #include "PopupSession.h"
 
+#include "AppFixture.h"
 #include "FakePlatform.h"
 #include "HistoryManager.h"
 #include "LocalHttpServer.h"
@@ -18,7 +19,7 @@ class PopupSessionTest : public testing::Test {
 protected:
     LocalHttpServer server;
     FakePlatform platform;
-    PopupSession session{platform, {server.baseUrl()}};
+    PopupSession session{platform, {server.baseUrl()}, test::sharedStores()};
 };
 
 // A translation shows the spinner, then its outcome: the result with the detected language and the

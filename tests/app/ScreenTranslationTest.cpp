@@ -142,7 +142,8 @@ TEST_F(ScreenTranslationTest, ADesktopsPictureIsReadWhereThePortalLeftIt)
 // A text read after another request took the popup is dropped; a failure, too.
 TEST_F(ScreenTranslationTest, ALateReadingLeavesANewerRequestAlone)
 {
-    TranslationWindowController window(platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()});
+    TranslationWindowController window(platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()},
+                                       sharedStores());
     for (const RecognitionOutcome& late : {RecognitionOutcome(hello), RecognitionOutcome(RecognitionError{})}) {
         window.showPending(5);
         window.show(TranslationMode::keyboardLayout, u"akuo"_s, 6);

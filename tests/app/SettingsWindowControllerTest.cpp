@@ -33,7 +33,7 @@ protected:
     void open(const AppSettings& stored = {})
     {
         ASSERT_TRUE(SettingsManager::shared().save(stored));
-        controller.emplace(fake);
+        controller.emplace(fake, Stores{SettingsManager::shared(), HistoryManager::shared(), HotkeyManager::shared()});
         controller->showWindow();
     }
     template <typename T> T* control(const char* name)

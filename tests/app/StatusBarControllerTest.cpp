@@ -37,7 +37,7 @@ protected:
     }
     QAction* row(int index) const { return bar.menu()->actions().value(index); }
 
-    StatusBarController bar{platform, runner};
+    StatusBarController bar{platform, runner, HistoryManager::shared()};
 };
 
 TEST_F(StatusBarControllerTest, EachOpeningRebuildsOneHistorySectionBelowTheFixedRows)

@@ -1,5 +1,6 @@
 #include "TranslationViewController.h"
 
+#include "AppFixture.h"
 #include "FakePlatform.h"
 #include "TestSupport.h"
 #include "TextLimit.h"
@@ -21,7 +22,7 @@ protected:
     QString shown() { return view<ClickCopyTextView>("textView")->toPlainText(); }
 
     FakePlatform platform;
-    TranslationViewController vc{platform, {}};
+    TranslationViewController vc{platform, {}, test::sharedStores()};
 };
 
 // The spinner turns while the session waits; what it shows is drawn as plain text, never as rich text,

@@ -1,5 +1,6 @@
 #include "TranslationWindowController.h"
 
+#include "AppFixture.h"
 #include "FakePlatform.h"
 #include "SettingsManager.h"
 #include "TestSupport.h"
@@ -36,7 +37,7 @@ TEST(TranslationWindowPlacementTest, OriginForEachPositionSetting)
 TEST(TranslationWindowControllerTest, PresentAndClickOutside)
 {
     FakePlatform platform;
-    TranslationWindowController controller(platform, {});
+    TranslationWindowController controller(platform, {}, test::sharedStores());
     QWidget* panel = controller.window();
     AppSettings settings;
     for (const double opacity : {0.5, 0.8}) {

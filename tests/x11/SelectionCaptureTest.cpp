@@ -57,7 +57,8 @@ TEST(SelectionCapture, ReplacePastesTheTranslationIntoAnEditorThatLearnsLateItLo
     LocalHttpServer server;
     server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"new"_s, u"he"_s));
     const std::unique_ptr<Platform> platform = createX11Platform();
-    ActionRunner runner(*platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()});
+    ActionRunner runner(*platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()},
+                        {SettingsManager::shared(), HistoryManager::shared(), HotkeyManager::shared()});
     ChildProcess editor = owner({"--serve", "old", "--late", "50"});
     ASSERT_TRUE(editor.waitFor("ready"));
     runner.translateAndReplace(u"ישן"_s);
