@@ -53,24 +53,19 @@ public:
             query.file->write(script.arg(bus.baseService(), callbackPath, callbackInterface, token).toUtf8()) < 0 ||
             !query.file->flush())
             return QTimer::singleShot(0, &inFlight, [this, token] { finish(token, std::nullopt); });
-        // KWin reads the file when the script runs, so it stays until the query ends.
-        QDBusMessage load = QDBusMessage::createMethodCall(QLatin1String(kwinService), QStringLiteral("/Scripting"),
-                                                           scripting, QStringLiteral("loadScript"));
-        load << query.file->fileName() << pluginName(token);
-        call(load, [this, token](const QDBusMessage& reply) {
-            const int id = reply.arguments().value(0).toInt();
-            const bool loaded = reply.type() == QDBusMessage::ReplyMessage && id >= 0;
+        // KWin's own connection, which the answer must come from: asked of the bus, since a reply names
+        // no sender with every Qt (6.8 leaves it empty).
+        QDBusMessage owner = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+        call(owner << QLatin1String(kwinService), [this, token](const QDBusMessage& reply) {
             const auto found = queries.find(token);
-            if (found == queries.end()) { // loaded after the query gave up
-                if (loaded)
-                    unload(token);
+            if (found == queries.end())
                 return;
-            }
-            if (!loaded)
+            if (reply.type() != QDBusMessage::ReplyMessage)
                 return finish(token, std::nullopt);
-            found->second.loaded = true;
-            found->second.kwin = reply.service();
-            run(token, id, 0);
+            found->second.kwin = reply.arguments().value(0).toString();
+            load(token, found->second.file->fileName());
         });
     }
 
@@ -102,6 +97,28 @@ private:
     };
 
     static QString pluginName(const QString& token) { return QStringLiteral("vorlex-") + token; }
+
+    // KWin reads the file when the script runs, so it stays until the query ends.
+    void load(const QString& token, const QString& file)
+    {
+        QDBusMessage load = QDBusMessage::createMethodCall(QLatin1String(kwinService), QStringLiteral("/Scripting"),
+                                                           scripting, QStringLiteral("loadScript"));
+        load << file << pluginName(token);
+        call(load, [this, token](const QDBusMessage& reply) {
+            const int id = reply.arguments().value(0).toInt();
+            const bool loaded = reply.type() == QDBusMessage::ReplyMessage && id >= 0;
+            const auto found = queries.find(token);
+            if (found == queries.end()) { // loaded after the query gave up
+                if (loaded)
+                    unload(token);
+                return;
+            }
+            if (!loaded)
+                return finish(token, std::nullopt);
+            found->second.loaded = true;
+            run(token, id, 0);
+        });
+    }
 
     // KWin 5 puts a loaded script at /N, KWin 6 at /Scripting/ScriptN; the one that answered is tried first.
     void run(const QString& token, int id, int attempt)

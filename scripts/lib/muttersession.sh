@@ -12,7 +12,9 @@ session_name=muttersession
 
 if [ -z "${VORLEX_MUTTERSESSION:-}" ]; then
     require_tools mutter dbus-run-session xprop
-    exec env VORLEX_MUTTERSESSION=1 dbus-run-session -- "$0" "$@"
+    # The session's bus starts services (the accessibility bus among them) without the caller's X
+    # display: they would announce themselves there, to programs outside this session.
+    exec env -u DISPLAY -u XAUTHORITY VORLEX_MUTTERSESSION=1 dbus-run-session -- "$0" "$@"
 fi
 
 start_session_dir

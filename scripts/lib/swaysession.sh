@@ -22,7 +22,9 @@ if [ -z "${VORLEX_SWAYSESSION:-}" ]; then
     fi
     as_user=(unshare --user --map-user="$user" --map-group="$group")
     "${as_user[@]}" true 2>/dev/null || cannot_start "no user namespaces here"
-    exec "${as_user[@]}" env VORLEX_SWAYSESSION=1 dbus-run-session -- "$0" "$@"
+    # The session's bus starts services (the accessibility bus among them) without the caller's X
+    # display: they would announce themselves there, to programs outside this session.
+    exec "${as_user[@]}" env -u DISPLAY -u XAUTHORITY VORLEX_SWAYSESSION=1 dbus-run-session -- "$0" "$@"
 fi
 
 start_session_dir

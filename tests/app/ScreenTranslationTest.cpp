@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -129,7 +130,12 @@ TEST_F(ScreenTranslationTest, ADesktopsPictureIsReadWhereThePortalLeftIt)
         << popupText();
     EXPECT_FALSE(QFile::exists(path));
 
-    ASSERT_TRUE(QApplication::primaryScreen()->grabWindow(0).save(path));
+    // The desktop's picture of the whole screen, made here: on the real one, whatever is up at that
+    // moment (the popup, kept on top; a window still closing) may cover the label.
+    QImage screen(QApplication::primaryScreen()->size(), QImage::Format_RGB32);
+    screen.fill(Qt::white);
+    QPainter(&screen).drawPixmap(textArea.topLeft(), label.grab());
+    ASSERT_TRUE(screen.save(path));
     platform.fakeScreenPictures.answer = ScreenPictures::Picture{path, false};
     QWidget* frozen = pickStarted();
     ASSERT_TRUE(frozen);

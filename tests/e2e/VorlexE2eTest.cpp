@@ -109,7 +109,8 @@ TEST_F(E2e, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
             15000))
             << "it holds the highlighted line";
         const qsizetype recorded = HistoryManager().load().size();
-        ASSERT_TRUE(xdotool({u"key"_s, u"ctrl+shift+k"_s}));
+        // The popup opens by the pointer, away from where the windows open.
+        ASSERT_TRUE(xdotool(u"mousemove 1200 700 key ctrl+shift+k"_s.split(u' ')));
 
         EXPECT_TRUE(waitUntil([&] { return HistoryManager().load().size() == recorded + 1; }, 10000)) << "captured";
         EXPECT_EQ(HistoryManager().load().value(0).resultText.trimmed(), u"שלום"_s);
@@ -123,6 +124,10 @@ TEST_F(E2e, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
         EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); })) << test::readFile(log).data();
         EXPECT_EQ(test::readFile(log), "ready\n.") << "the hotkeys are the program's: nothing reaches it";
         EXPECT_EQ(HistoryManager().load().size(), recorded + 1) << "PRIMARY another program's is not taken";
+        // A click outside puts the popup away: kept on top, it would cover the next row's window and
+        // take its clicks.
+        ASSERT_TRUE(xdotool(u"mousemove 5 5 click 1"_s.split(u' ')));
+        EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "put away";
     }
 }
 

@@ -7,9 +7,13 @@
 # Options: --class NAME (WM_CLASS on X11, app_id on Wayland), --select, --interrupt-on-copy (Ctrl+Shift+C
 # with nothing selected sends ^C, as Konsole, GNOME Console and Terminator do), then -- COMMAND...
 # Run it with the system's python3 (python3-gi, gir1.2-vte-2.91); GDK_BACKEND picks X11 or Wayland.
+import os
 import sys
 
 import gi
+
+# No accessibility bus: joining one (started on demand, or another session's) may hold up the window.
+os.environ['NO_AT_BRIDGE'] = '1'
 
 gi.require_version('Gtk', '3.0')
 gi.require_version('Gdk', '3.0')

@@ -173,10 +173,12 @@ TEST_F(Wayland, RepeatedHotkeysInOneApplicationAreEachCaptured)
         SCOPED_TRACE(capture);
         ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0);
         ASSERT_TRUE(waitUntil([&] { return HistoryManager().load().size() == capture; }, 10000)) << "captured";
-        // The popup takes the focus once sway has mapped it; the field takes it back for the next hotkey.
+        // The popup takes the focus once sway has mapped it; the field takes it back for the next hotkey,
+        // which waits until the popup has gone: a later hide would take the next capture's popup.
         const QStringList focusPopup = {u"[pid=%1] focus"_s.arg(vorlex->pid())};
         ASSERT_TRUE(waitUntil([&] { return test::run(u"swaymsg"_s, focusPopup).exitCode == 0; }));
         ASSERT_EQ(test::run(u"swaymsg"_s, focusField).exitCode, 0);
+        ASSERT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "hidden";
     }
     EXPECT_EQ(HistoryManager().load().value(0).resultText, u"שלום"_s);
 }

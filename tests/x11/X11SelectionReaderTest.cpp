@@ -35,8 +35,9 @@ TEST(X11SelectionReader, ReadsTextWithinItsBoundsWhateverTheOwnerDoes)
         {{"--answer", "never", "--serve", "x"}, 300, std::nullopt},
         {{"--answer", "slow", "--chars", "50000"}, 300, std::nullopt},
         {{"--answer", "die", "--chars", "50000"}, 300, std::nullopt},
-        {{"--chars", "50000"}, 5000, served(90000)},                     // by INCR
-        {{"--chars", "111111112"}, 20000, served(maximumTextBytes + 1)}, // 200 MB by INCR
+        {{"--selection", "PRIMARY", "--chars", "800000"}, 20000, served(1440000)},                // by INCR
+        {{"--selection", "PRIMARY", "--chars", "10000000"}, 20000, served(maximumTextBytes + 1)}, // 18 MB
+        {{"--chars", "111111112"}, 20000, served(maximumTextBytes + 1)},                          // 200 MB by INCR
     };
     const qint64 peakBefore = peakKiB();
     for (const auto& [owner, timeoutMs, text] : cases) {
