@@ -31,6 +31,10 @@ TEST_F(PopupSessionTest, ATranslationShowsItsOutcomeAndRecordsASuccess)
         {u" hello \n"_s, LocalHttpServer::Reply::googleTranslation(u"salut"_s, u"en"_s), false, translated},
         {u" hello \n"_s, LocalHttpServer::Reply::googleTranslation(u"salut"_s, u"en"_s), true, translated},
         {u"  \n"_s, {}, true, {translate, false, u"שגיאה: אין טקסט לתרגום"_s, true, {}, {}}},
+        {u"hello"_s,
+         LocalHttpServer::Reply::json("{}", 503),
+         true,
+         {translate, false, u"שגיאה: שגיאת HTTP 503"_s, true, {}, {}}},
     };
     for (const auto& [text, reply, autoCopy, display] : cases) {
         SCOPED_TRACE(display.text);
