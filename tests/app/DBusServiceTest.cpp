@@ -29,9 +29,6 @@ TEST_F(DBusServiceTest, EachMethodReachesItsAction)
         {&DBusService::RunHotkeyAction, u"layout"_s, {keyboardLayout, u"selected"_s, 5}},
         {&DBusService::TranslateText, QString(), {keyboardLayout, u"selected"_s, 5}}, // an empty text does nothing
         {&DBusService::HandleArgument, u"--settings"_s, {keyboardLayout, u"selected"_s, 5}},
-        {&DBusService::TranslateText, big, {translate, {}, 5}},
-        {&DBusService::OpenURL, u"vorlex:?text="_s + big, {translate, {}, 5}},
-        {&DBusService::HandleArgument, big, {translate, {}, 5}},
         {&DBusService::ConvertKeyboardLayout, big, {keyboardLayout, {}, 5}},
         {&DBusService::TranslateAndReplace, big, {translate, {}, 5}},
     };

@@ -27,11 +27,7 @@ TEST(DateTimeService, ReadsTimestampsInTheSystemZone)
     const QString tevet = "יום חמישי, כ״ג בטבת תש״ל | Unix timestamp: ";
     const QString point = " (נקודה עשרונית הוסרה)";
     const QString outOfRange = "מחוץ לטווח | מחוץ לטווח | מחוץ לטווח | Unix timestamp: ";
-    const struct Case {
-        const char* zone;
-        QString text;
-        QString expected;
-    } cases[] = {
+    const std::tuple<const char*, QString, QString> cases[] = {
         {israel, "0", epoch + "2:00:00 | " + epoch + "0:00:00 | " + tevet + "0"},
         {israel, "\u2003 0059.99.1",
          epoch + "2:00:59 | " + epoch + "0:00:59 | " + tevet + "0059" + point}, // not rounded
@@ -43,13 +39,12 @@ TEST(DateTimeService, ReadsTimestampsInTheSystemZone)
          "יום שני, ה׳ בשבט תשפ״ד | Unix timestamp: 1705357800"},
         {israel, "-" + QString(400, u'9') + ".5", outOfRange + "-" + QString(400, u'9') + point}, // beyond a double
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.left(30).toStdString());
-        pin(c.zone);
-        const DateTimeResult r = DateTimeService::compute(c.text);
+    for (const auto& [zone, text, expected] : cases) {
+        pin(zone);
+        const DateTimeResult r = DateTimeService::compute(text);
         EXPECT_EQ(
             QStringList({r.timeZone, r.localTime, r.utcTime, r.hebrewDate, r.sourceNote}).join(" | ").toStdString(),
-            (c.zone + (" | " + c.expected)).toStdString());
+            (zone + (" | " + expected)).toStdString());
     }
 }
 

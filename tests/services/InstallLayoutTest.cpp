@@ -3,10 +3,8 @@
 
 #include "TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -28,10 +26,7 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
     const QString entry = "share/applications/org.vorlex.Vorlex.desktop";
     const QString autostart = "share/vorlex/vorlex-autostart.desktop";
     const QString metainfo = "share/metainfo/org.vorlex.Vorlex.metainfo.xml";
-    const struct Case {
-        QString path;
-        QString pattern;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {entry, "\nExec=vorlex [^\n]*%u\n"}, // the URL of a vorlex: link is handed over
         {entry, "\nMimeType=x-scheme-handler/vorlex;\n"},
         {entry, "\nIcon=vorlex\n"},
@@ -41,10 +36,8 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
          "\nName=org.vorlex.Vorlex\nExec=" + QRegularExpression::escape(prefix.path()) + "/libexec/vorlex/vorlex\n"},
         {metainfo, "<launchable type=\"desktop-id\">org.vorlex.Vorlex.desktop</launchable>"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        EXPECT_TRUE(QRegularExpression(c.pattern).match(contents(c.path)).hasMatch());
-    }
+    for (const auto& [path, pattern] : cases)
+        EXPECT_TRUE(QRegularExpression(pattern).match(contents(path)).hasMatch()) << path;
     EXPECT_TRUE(QFileInfo(prefix.filePath("bin/vorlex-cli")).isExecutable());
     // The installed launcher finds the installed program: with no bus and no display, it is the
     // program that says so.

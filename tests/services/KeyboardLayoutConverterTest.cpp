@@ -7,10 +7,7 @@ namespace {
 
 TEST(KeyboardLayoutConverter, ConvertsEachWordTowardsItsMinorityScript)
 {
-    const struct Case {
-        QString input;
-        QString expected;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {"ertyuiopasdfghjkl;zxcvbnm,.", "קראטוןםפשדגכעיחלךףזסבהנמצתץ"}, // every key
         {"קראטוןםפשדגכעיחלךףזסבהנמצתץ", "ertyuiopasdfghjkl;zxcvbnm,."}, // and back
         {"Hello", "יקךךם"},                                             // case dropped
@@ -31,10 +28,8 @@ TEST(KeyboardLayoutConverter, ConvertsEachWordTowardsItsMinorityScript)
         {"a \u0301b", "ש \u0301נ"},                      // a mark after a space starts the next word
         {QString(QChar(0xD800)) + "ab" + QChar(0xDC00), QString(QChar(0xD800)) + "שנ" + QChar(0xDC00)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.input.toStdString());
-        EXPECT_EQ(KeyboardLayoutConverter::convert(c.input).toStdString(), c.expected.toStdString());
-    }
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(KeyboardLayoutConverter::convert(input).toStdString(), expected.toStdString()) << input.toStdString();
 }
 
 } // namespace

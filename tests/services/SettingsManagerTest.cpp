@@ -57,10 +57,7 @@ TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
 {
     AppSettings older = customSettings(); // written before the screen hotkey existed
     older.hotkeyTranslateScreen = {};
-    const struct Case {
-        const char *from, *to;
-        AppSettings loads;
-    } cases[] = {
+    const std::tuple<const char*, const char*, AppSettings> cases[] = {
         {"{\"Auto", "{\"Unknown\":1,\"Auto", customSettings()}, // an extra key is ignored
         {",\"WindowOpacity\":0.98", "", {}},                    // a key missing
         {"0.98", "\"0.98\"", {}},                               // a number as a string
@@ -69,11 +66,10 @@ TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
         {",\"HotkeyTranslateScreen\":{\"key\":\"o\",\"modifiers\":[\"opt\"]}", "", older}, // the later key
         {"{\"key\":\"o\"", "{\"key\":0", {}},                                              // ... but of the wrong type
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.to);
-        const QByteArray json = QJsonDocument(customSettings().toJson()).toJson(QJsonDocument::Compact);
-        ASSERT_TRUE(test::writeFile(path, QByteArray(json).replace(c.from, c.to)));
-        EXPECT_EQ(store.load(), c.loads);
+    const QByteArray json = QJsonDocument(customSettings().toJson()).toJson(QJsonDocument::Compact);
+    for (const auto& [from, to, loads] : cases) {
+        ASSERT_TRUE(test::writeFile(path, QByteArray(json).replace(from, to)));
+        EXPECT_EQ(store.load(), loads) << to;
     }
 }
 

@@ -24,7 +24,6 @@ TEST(TerminalNames, AWindowTakesNoKeysByItsProcessElseByItsName)
         {"an editor", plain.pid(), {u"geany"_s, u"Geany"_s}, false},
         {"a known process is not judged by its name", plain.pid(), {u"xterm"_s}, false},
         {"Emacs", plain.pid(), {u"emacs"_s, u"Emacs"_s}, true},
-        {"no process known", -1, {u"x"_s, u"XTerm"_s}, true},
         {"a process gone", 999999999, {u"foot"_s}, true},
         {"no process known, not a terminal's name", -1, {u"geany"_s}, false},
     };

