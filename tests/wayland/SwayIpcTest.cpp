@@ -1,6 +1,7 @@
 // Which window sway's tree says has the focus, wherever it sits in the tree.
 
 #include "SwayIpc.h"
+#include "FakePlatform.h"
 #include "SwayTerminalGuard.h"
 
 #include "TestSupport.h"
@@ -33,25 +34,13 @@ TEST(SwayIpc, TheFocusedWindowIsFoundInTheTree)
 // terminal, so nothing is pasted either.
 TEST(SwayTerminalGuard, NoAnswerInTimeMeansNoKey)
 {
-    struct Keys final : KeySender {
-        explicit Keys(QStringList& sink) : log(sink) {}
-        void sendCopy() override { log << u"copy"_s; }
-        void sendPaste() override { log << u"paste"_s; }
-        QStringList& log;
-    };
-    struct NoClipboard final : Clipboard {
-        quint64 changeCount() const override { return 0; }
-        void read(int, QObject*, std::function<void(std::optional<QString>)> done) override { done({}); }
-        void setText(const QString&) override {}
-        void watchChanges(QObject*, std::function<void()>) override {}
-    } clipboard;
     QTemporaryDir dir;
     QLocalServer silentSway;
     ASSERT_TRUE(silentSway.listen(dir.filePath(u"sway-ipc.sock"_s)));
-    QStringList sent;
-    Keys keyboard(sent);
-    const auto guard = createSwayTerminalGuard(silentSway.fullServerName(), std::make_unique<Keys>(sent), keyboard,
-                                               nullptr, clipboard);
+    FakePlatform desktop; // the X and the Wayland keys both go to its log
+    const auto guard =
+        createSwayTerminalGuard(silentSway.fullServerName(), std::make_unique<ForwardingKeySender>(desktop.keySender()),
+                                desktop.keySender(), nullptr, desktop.clipboard());
     QObject context;
     bool keysDone = false;
     std::optional<FocusedApplication> focus;
@@ -61,7 +50,7 @@ TEST(SwayTerminalGuard, NoAnswerInTimeMeansNoKey)
 
     ASSERT_TRUE(test::waitUntil([&] { return keysDone && focus; }, 2000));
     EXPECT_EQ(focus, FocusedApplication::terminal);
-    EXPECT_EQ(sent, QStringList()) << "no key without sway's answer";
+    EXPECT_EQ(desktop.log, QStringList()) << "no key without sway's answer";
 }
 
 } // namespace
