@@ -164,6 +164,25 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
     }
 }
 
+// sway may announce an empty clipboard just before the copy of an application that already owns the
+// clipboard: each of several hotkeys in a row in one GTK field is captured all the same.
+TEST_F(Wayland, RepeatedHotkeysInOneApplicationAreEachCaptured)
+{
+    test::TextField field(u"akuo"_s, true, test::TextField::Toolkit::gtk3);
+    ASSERT_TRUE(field.waitFor("ready"));
+    startVorlex();
+    for (int capture = 1; capture <= 4; ++capture) {
+        SCOPED_TRACE(capture);
+        ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0);
+        ASSERT_TRUE(waitUntil([&] { return HistoryManager().load().size() == capture; }, 10000)) << "captured";
+        // The field takes the focus back from the popup once sway has mapped it, and the next hotkey
+        // waits until the popup has gone: a later hide would take the next capture's popup.
+        ASSERT_TRUE(swayFocus(vorlex->pid()) && swayFocus(field.pid()));
+        ASSERT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "hidden";
+    }
+    EXPECT_EQ(HistoryManager().load().value(0).resultText, u"שלום"_s);
+}
+
 // Into GTK 3, which looks its shortcuts up in the keymap of the keyboard the keys come from.
 TEST_F(Wayland, ReplaceHotkeyPastesTheTranslationOverTheSelection)
 {
