@@ -14,12 +14,6 @@ using namespace vorlex::test;
 
 namespace {
 
-qint64 peakKiB()
-{
-    rusage usage{};
-    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
-}
-
 // The text or nothing within the time given, whatever the owner does: only text types in 8-bit units
 // are text, and an owner that offers more than the limit gives its first maximumTextBytes + 1 bytes.
 // Meanwhile the event loop never sleeps 100 ms, and memory holds a few times the limit at most (with
@@ -39,6 +33,7 @@ TEST(X11SelectionReader, ReadsTextWithinItsBoundsWhateverTheOwnerDoes)
         {{"--selection", "PRIMARY", "--chars", "10000000"}, 20000, served(maximumTextBytes + 1)}, // 18 MB
         {{"--chars", "111111112"}, 20000, served(maximumTextBytes + 1)},                          // 200 MB by INCR
     };
+    const auto peakKiB = [usage = rusage{}]() mutable { return getrusage(RUSAGE_SELF, &usage) ? 0 : usage.ru_maxrss; };
     const qint64 peakBefore = peakKiB();
     for (const auto& [owner, timeoutMs, text] : cases) {
         SCOPED_TRACE(owner.join(u' '));
