@@ -60,10 +60,8 @@ class E2e : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(u"xdotool"_s).isEmpty()) {
-            ASSERT_NE(qgetenv("CI"), "true") << "xdotool is not installed";
-            GTEST_SKIP() << "xdotool, import and xdg-open are not installed (scripts/setup.sh installs them)";
-        }
+        // A missing tool fails the journeys: a skipped journey would turn a run green.
+        ASSERT_FALSE(QStandardPaths::findExecutable(u"xdotool"_s).isEmpty()) << "scripts/setup.sh installs xdotool";
         server.setDefaultReply(test::LocalHttpServer::Reply::googleTranslation(u"Hello world"_s, u"iw"_s));
         ASSERT_TRUE(waitUntil([] { return !QDBusConnection::sessionBus().interface()->isServiceRegistered(busName); }))
             << "another Vorlex still owns " << busName;
@@ -124,8 +122,7 @@ TEST_F(E2e, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
         EXPECT_TRUE(waitUntil([&] { return HistoryManager().load().size() == recorded + 1; }, 10000)) << "captured";
         EXPECT_EQ(HistoryManager().load().value(0).resultText.trimmed(), u"שלום"_s);
         EXPECT_TRUE(waitUntil([&] { return windows() == 2; })) << "the popup";
-        QGuiApplication::clipboard()->setText(u"elsewhere"_s, QClipboard::Selection);
-        ASSERT_TRUE(waitUntil([] { return primarySelection() == u"elsewhere"_s; }));
+        QGuiApplication::clipboard()->setText(u"elsewhere"_s, QClipboard::Selection); // owned once it returns
         ASSERT_TRUE(xdotool(u"windowactivate --sync %1 key ctrl+shift+k"_s.arg(window)));
         ASSERT_TRUE(settled() && xdotool(u"key period"_s));
         EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); })) << test::readFile(log).data();
