@@ -178,7 +178,7 @@ TEST_F(E2e, SimultaneousLaunchesLeaveOneInstanceWithEveryRequest)
     const auto running = [&] { return std::ranges::count_if(launches, [](const QProcess& p) { return p.state(); }); };
     ASSERT_TRUE(waitUntil([&] { return server.requestCount() >= 1 && running() == 1; }, 15000)) << running();
     for (const auto& request : server.requests())
-        EXPECT_TRUE(texts.contains(queried(request))) << queried(request);
+        EXPECT_TRUE(texts.contains(queried(request))) << queried(request).toStdString();
     for (QProcess& launch : launches) {
         EXPECT_TRUE(launch.state() || (launch.exitStatus() == QProcess::NormalExit && launch.exitCode() == 0));
         launch.kill();

@@ -33,7 +33,10 @@ TEST(X11SelectionReader, ReadsTextWithinItsBoundsWhateverTheOwnerDoes)
         {{"--selection", "PRIMARY", "--chars", "10000000"}, 20000, served(maximumTextBytes + 1)}, // 18 MB
         {{"--chars", "111111112"}, 20000, served(maximumTextBytes + 1)},                          // 200 MB by INCR
     };
-    const auto peakKiB = [usage = rusage{}]() mutable { return getrusage(RUSAGE_SELF, &usage) ? 0 : usage.ru_maxrss; };
+    const auto peakKiB = [] {
+        rusage usage{};
+        return getrusage(RUSAGE_SELF, &usage) ? 0 : usage.ru_maxrss;
+    };
     const qint64 peakBefore = peakKiB();
     for (const auto& [owner, timeoutMs, text] : cases) {
         SCOPED_TRACE(owner.join(u' '));
