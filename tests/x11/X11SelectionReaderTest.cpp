@@ -14,6 +14,12 @@ using namespace vorlex::test;
 
 namespace {
 
+qint64 peakKiB()
+{
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
+}
+
 // The text or nothing within the time given, whatever the owner does: only text types in 8-bit units
 // are text, and an owner that offers more than the limit gives its first maximumTextBytes + 1 bytes.
 // Meanwhile the event loop never sleeps 100 ms, and memory holds a few times the limit at most (with
@@ -32,10 +38,6 @@ TEST(X11SelectionReader, ReadsTextWithinItsBoundsWhateverTheOwnerDoes)
         {{"--selection", "PRIMARY", "--chars", "800000"}, 20000, served(1440000)},                // by INCR
         {{"--selection", "PRIMARY", "--chars", "10000000"}, 20000, served(maximumTextBytes + 1)}, // 18 MB
         {{"--chars", "111111112"}, 20000, served(maximumTextBytes + 1)},                          // 200 MB by INCR
-    };
-    const auto peakKiB = [] {
-        rusage usage{};
-        return getrusage(RUSAGE_SELF, &usage) ? 0 : usage.ru_maxrss;
     };
     const qint64 peakBefore = peakKiB();
     for (const auto& [owner, timeoutMs, text] : cases) {
