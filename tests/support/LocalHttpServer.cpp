@@ -45,10 +45,8 @@ void LocalHttpServer::read(QTcpSocket& socket, QByteArray& buffer)
 {
     buffer += socket.readAll();
     for (qsizetype headEnd = buffer.indexOf("\r\n\r\n"); headEnd >= 0; headEnd = buffer.indexOf("\r\n\r\n")) {
-        Request request;
-        request.head = buffer.left(headEnd + 2);
-        request.method = request.head.left(request.head.indexOf(' '));
-        request.target = request.head.split(' ').value(1);
+        const QByteArray head = buffer.left(headEnd + 2);
+        Request request{head.left(head.indexOf(' ')), head.split(' ').value(1), head, {}};
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headEnd + 4 + length)
             return; // the rest of the body is still on its way

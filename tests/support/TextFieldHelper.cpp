@@ -2,7 +2,6 @@
 // like any application. Arguments: --text TEXT (initial text), --select (select all of it).
 // It reports on stdout, one line each (the helper-child protocol of test::ChildProcess):
 //   ready <window id>        shown, with the field focused (once)
-//   focus 1 | focus 0        the field has the keyboard, or lost it (a menu's keyboard grab takes it too)
 //   key <keycode> <mods>     a key press reached the field (mods: Qt modifier bits, hex)
 //   text <base64 of UTF-8>   the field's text, at the start and after each change
 
@@ -35,8 +34,6 @@ protected:
             ready = true; // focus reaches a widget only once its window is active
             report("ready " + QByteArray::number(quint64(static_cast<QWidget*>(watched)->winId())));
         }
-        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-            report(event->type() == QEvent::FocusIn ? "focus 1" : "focus 0");
         return false;
     }
 
@@ -51,7 +48,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
     QLineEdit field;
-    field.setWindowTitle(QStringLiteral("text field helper"));
     if (const qsizetype text = arguments.indexOf(QStringLiteral("--text")); text > 0)
         field.setText(arguments.value(text + 1));
     if (arguments.contains(QStringLiteral("--select")))

@@ -17,11 +17,9 @@ import time
 import tkinter
 
 parser = argparse.ArgumentParser()
-for option in ('--serve', '--answer', '--format'):
-    parser.add_argument(option)
+for option, kind in (('--serve', str), ('--answer', str), ('--format', str), ('--chars', int), ('--late', int)):
+    parser.add_argument(option, type=kind)
 parser.add_argument('--selection', default='CLIPBOARD')
-for option in ('--chars', '--late'):
-    parser.add_argument(option, type=int)
 parser.add_argument('lines', nargs='*')
 options = parser.parse_args()
 root = tkinter.Tk()
@@ -40,10 +38,8 @@ def select(step=0):
 
 def piece(offset, most):
     offset, most = int(offset), int(most)
-    if options.answer == 'never':
-        time.sleep(3600)
-    if offset and options.answer == 'slow':
-        time.sleep(1)
+    if options.answer == 'never' or offset and options.answer == 'slow':
+        time.sleep(3600 if options.answer == 'never' else 1)
     if offset and options.answer == 'die':
         os._exit(0)
     if options.serve is not None:

@@ -12,12 +12,8 @@ gi.require_version('Gtk', '3.0')
 from gi.repository import Gtk
 
 
-def report(line):
-    print(line, flush=True)
-
-
 def report_text(entry):
-    report('text ' + base64.b64encode(entry.get_text().encode()).decode())
+    print('text', base64.b64encode(entry.get_text().encode()).decode(), flush=True)
 
 
 # Selected once the window is active: before that the text would lose its selection to the focus-in.
@@ -26,7 +22,7 @@ def active(window, _):
         reported.append(True)
         entry.grab_focus()
         entry.select_region(0, -1)
-        report('ready 0')
+        print('ready 0', flush=True)
 
 
 window = Gtk.Window(title='gtk field')

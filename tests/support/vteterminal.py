@@ -28,27 +28,18 @@ GLib.set_prgname(name)
 Gdk.set_program_class(name)
 
 
-def report(line):
-    print(line, flush=True)
+ready = []
 
 
-state = {'ready': False, 'output': False}
-
-
+# Once active, and the command printed past its first line.
 def check_ready(*_):
-    if not state['ready'] and state['output'] and window.is_active():
-        state['ready'] = True
+    if not ready and terminal.get_cursor_position()[1] > 0 and window.is_active():
+        ready.append(True)
         terminal.grab_focus()
-        report('ready 0')
+        print('ready 0', flush=True)
         if '--select' in options:
             terminal.select_all()
-            report('selected 0')
-
-
-def contents_changed(_):
-    if terminal.get_cursor_position()[1] > 0:  # past the first line
-        state['output'] = True
-        check_ready()
+            print('selected 0', flush=True)
 
 
 def key_pressed(_, event):
@@ -71,7 +62,7 @@ paned.pack2(terminal, True, False)
 window.add(paned)
 window.connect('destroy', Gtk.main_quit)
 window.connect('notify::is-active', check_ready)
-terminal.connect('contents-changed', contents_changed)
+terminal.connect('contents-changed', check_ready)
 terminal.connect('key-press-event', key_pressed)
 terminal.connect('child-exited', lambda *_: Gtk.main_quit())
 terminal.spawn_async(Vte.PtyFlags.DEFAULT, None, command, None, GLib.SpawnFlags.DEFAULT, None, None, -1, None, None)

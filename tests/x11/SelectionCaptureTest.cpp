@@ -53,8 +53,7 @@ TEST(SelectionCapture, ACopyWithoutANewOwnerIsTakenAndABadOwnerCostsOnlyItsCaptu
 // until then: replace presses Ctrl+V once it can have let go.
 TEST(SelectionCapture, ReplacePastesTheTranslationIntoAnEditorThatLearnsLateItLostTheClipboard)
 {
-    const ConfigHomeGuard home;
-    LocalHttpServer server;
+    LocalHttpServer server; // the history goes to the test main's config home
     server.setDefaultReply(LocalHttpServer::Reply::googleTranslation(u"new"_s, u"he"_s));
     const std::unique_ptr<Platform> platform = createX11Platform();
     ActionRunner runner(*platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()},

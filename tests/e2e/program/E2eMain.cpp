@@ -17,37 +17,31 @@ namespace vorlex {
 int runProgram(int argc, char* argv[], const TranslationEndpoints& endpoints); // app/main.cpp
 }
 
-namespace {
-
-// An unset variable leaves the target alone; a set but unusable one stops the program, since
-// falling back to the real services would send a test's text out to the internet.
-bool readUrl(const char* name, QUrl& target)
-{
-    if (qEnvironmentVariableIsEmpty(name))
-        return true;
-    target = QUrl(qEnvironmentVariable(name), QUrl::StrictMode);
-    return target.isValid() && !target.host().isEmpty() &&
-           (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"));
-}
-
-bool readMilliseconds(const char* name, int& target)
-{
-    if (qEnvironmentVariableIsEmpty(name))
-        return true;
-    bool ok = false;
-    target = qEnvironmentVariableIntValue(name, &ok);
-    return ok && target > 0;
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
+    // An unset variable leaves the target alone; a set but unusable one stops the program, since
+    // falling back to the real services would send a test's text out to the internet.
+    bool usable = true;
+    const auto readUrl = [&](const char* name, QUrl& target) {
+        if (!qEnvironmentVariableIsEmpty(name)) {
+            target = QUrl(qEnvironmentVariable(name), QUrl::StrictMode);
+            usable &= !target.host().isEmpty() &&
+                      (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"));
+        }
+    };
+    const auto readMilliseconds = [&](const char* name, int& target) {
+        bool ok = qEnvironmentVariableIsEmpty(name);
+        if (!ok)
+            target = qEnvironmentVariableIntValue(name, &ok);
+        usable &= ok && target > 0;
+    };
     vorlex::TranslationEndpoints endpoints;
     QUrl deepL;
-    if (!readUrl("VORLEX_E2E_GOOGLE_URL", endpoints.google) || !readUrl("VORLEX_E2E_DEEPL_URL", deepL) ||
-        !readMilliseconds("VORLEX_E2E_IDLE_TIMEOUT_MS", endpoints.idleTimeoutMs) ||
-        !readMilliseconds("VORLEX_E2E_DEEPL_TIMEOUT_MS", endpoints.deepLTimeoutMs)) {
+    readUrl("VORLEX_E2E_GOOGLE_URL", endpoints.google);
+    readUrl("VORLEX_E2E_DEEPL_URL", deepL);
+    readMilliseconds("VORLEX_E2E_IDLE_TIMEOUT_MS", endpoints.idleTimeoutMs);
+    readMilliseconds("VORLEX_E2E_DEEPL_TIMEOUT_MS", endpoints.deepLTimeoutMs);
+    if (!usable) {
         std::fputs("vorlex-e2e: the VORLEX_E2E_ URLs must be http(s), the timeouts positive milliseconds\n", stderr);
         return 2;
     }
