@@ -1,6 +1,7 @@
 #include "X11HeldModifiers.h"
 
 #include "X11ModifierMap.h"
+#include "X11Pointer.h"
 #include "X11WindowSystem.h"
 
 #include <X11/Xlib.h>
@@ -18,14 +19,7 @@ public:
         // An X window has the focus: XWayland sees the keyboard then only.
         if (windows->activeWindow() == 0)
             return std::nullopt;
-        Window root = None;
-        Window child = None;
-        int rootX = 0;
-        int rootY = 0;
-        int x = 0;
-        int y = 0;
-        unsigned state = 0;
-        XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x, &y, &state);
+        const unsigned state = queryPointer(display).state;
         // Asked rarely (a paste waiting for a release), so the keymap is read afresh each time.
         map.refresh(display);
         return map.modifiersOfState(state);

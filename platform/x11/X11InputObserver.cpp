@@ -18,6 +18,8 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/record.h>
 
+#include "X11Pointer.h" // Xlib's macros come after Qt's headers
+
 #include <array>
 
 // The core event type shares its name with the platform's own record.
@@ -191,19 +193,7 @@ private:
     }
 
     // Raw button events carry no position.
-    QPoint pointerPosition() const
-    {
-        Window root = None;
-        Window child = None;
-        int rootX = 0;
-        int rootY = 0;
-        int windowX = 0;
-        int windowY = 0;
-        unsigned mask = 0;
-        XQueryPointer(display.get(), DefaultRootWindow(display.get()), &root, &child, &rootX, &rootY, &windowX,
-                      &windowY, &mask);
-        return QPoint(rootX, rootY);
-    }
+    QPoint pointerPosition() const { return queryPointer(display.get()).position; }
 
     QByteArray displayName;
     bool tryXInput2;
