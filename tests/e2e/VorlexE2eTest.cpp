@@ -14,10 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -250,26 +248,6 @@ TEST_F(E2e, ALaterLaunchHandsSettingsOver)
     start();
     EXPECT_EQ(test::run(program, {u"--settings"_s}, {}, 10000).exitCode, 0);
     EXPECT_TRUE(waitUntil([&] { return windows() == 2; })) << "settings shown";
-}
-
-// TranslateScreenArea reads the rectangle it is given, with no picking, through the recognition module
-// the program loads: a Hebrew line shown at a known place is translated as a selection would be.
-TEST_F(E2e, TranslateScreenAreaTranslatesTheTextShownThere)
-{
-    QLabel line(hebrewText);
-    line.setWindowFlags(Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint);
-    line.setStyleSheet(u"background: white; color: black; font: 20px 'Nachlieli CLM'"_s);
-    line.setGeometry(300, 200, 300, 50);
-    line.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&line));
-    start();
-    ASSERT_TRUE(callVorlex(u"TranslateScreenArea"_s, {290, 190, 320, 70}));
-
-    ASSERT_TRUE(waitUntil([&] { return server.requestCount() == 1; }, 30000)) << "recognised and sent";
-    const QByteArray query = server.requests().value(0).query();
-    EXPECT_TRUE(query.contains("&tl=en&")) << query.toStdString();
-    EXPECT_EQ(queried(server.requests().value(0)), hebrewText.toUtf8());
-    EXPECT_TRUE(waitUntil([&] { return windows() == 2; })) << "the popup is shown";
 }
 
 } // namespace
