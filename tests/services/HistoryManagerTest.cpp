@@ -5,9 +5,11 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace vorlex;
 
@@ -38,7 +40,6 @@ TEST_F(HistoryManagerTest, KeepsTheNewestFiftyNonBlankResultsOnDiskAsCompactUtf8
     const QList<HistoryEntry> entries = HistoryManager(file(u"defaults.json"_s)).load();
     ASSERT_EQ(entries.size(), 50);
     EXPECT_EQ(entries.at(1).originalText, u"שלום 51"_s);
-    EXPECT_EQ(entries, history.load());
     EXPECT_TRUE(read(u"defaults.json"_s).startsWith("{\"translationHistory_v1\":[{\"id\":\""));
     EXPECT_TRUE(read(u"defaults.json"_s).contains(u"\"originalText\":\"שלום 51\""_s.toUtf8())) << "text, not escapes";
 }
@@ -55,13 +56,12 @@ TEST_F(HistoryManagerTest, EntriesDecodeStrictlyWithTimestampsFrom2001)
         ASSERT_EQ(entries.has_value(), decodes) << to;
         EXPECT_TRUE(!decodes || entries->first().timestamp.toMSecsSinceEpoch() == 0);
     }
-    HistoryEntry entry{{}, "layout", "a \"q\"", "<b>", QDateTime::fromMSecsSinceEpoch(978307201500, QTimeZone::utc())};
-    EXPECT_EQ(entry.toJson(), R"({"id":"00000000-0000-0000-0000-000000000000","type":"layout",)"
-                              R"("originalText":"a \"q\"","resultText":"<b>","timestamp":1.5})");
 }
 
 // An older version keeps its list in an INI file, and may run again after a downgrade: whatever it
-// adds is taken over, whatever its time; what was taken over and since pushed out stays out.
+// adds is taken over, whatever its time; what was taken over and since pushed out stays out. Clearing
+// empties its list, and a clearing that failed (a file size limit of 0, as a full disk) is finished by
+// the next write, else a downgrade would bring the cleared texts back.
 TEST_F(HistoryManagerTest, TheOlderVersionsNewEntriesAreTakenOverAndClearingEmptiesItsList)
 {
     const auto olderVersionKeeps = [&](const QString& list) {
@@ -80,7 +80,15 @@ TEST_F(HistoryManagerTest, TheOlderVersionsNewEntriesAreTakenOverAndClearingEmpt
         again.add(u"layout"_s, u"x"_s, u"y"_s);
     again.flush();
     EXPECT_EQ(HistoryManager(file(u"defaults.json"_s)).load(), again.load()) << "nothing pushed out comes back";
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit room{};
+    ::getrlimit(RLIMIT_FSIZE, &room);
+    const rlimit full{0, room.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &full);
     again.clear();
+    again.flush();
+    ::setrlimit(RLIMIT_FSIZE, &room);
+    again.add(u"layout"_s, u"x"_s, u"y"_s);
     again.flush();
     EXPECT_EQ(read(u"defaults.conf"_s).replace("[General]", "").trimmed(), "") << "its list emptied, the file kept";
     olderVersionKeeps(entryJson);
