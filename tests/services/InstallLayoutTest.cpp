@@ -3,25 +3,20 @@
 
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-namespace vorlex {
-namespace {
+using namespace vorlex;
 
 TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
 {
     QTemporaryDir prefix;
     const test::RunResult install = test::run("cmake", {"--install", VORLEX_BINARY_DIR, "--prefix", prefix.path()});
     ASSERT_EQ(install.exitCode, 0) << install.err.toStdString();
-    const auto contents = [&](const QString& path) {
-        QFile file(prefix.filePath(path));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    };
+    const auto contents = [&](const QString& path) { return QString::fromUtf8(test::readFile(prefix.filePath(path))); };
 
     const QString entry = "share/applications/org.vorlex.Vorlex.desktop";
     const QString autostart = "share/vorlex/vorlex-autostart.desktop";
@@ -62,6 +57,3 @@ TEST(InstallLayout, PutsEachFileWhereTheDesktopLooksForIt)
             << check[0].toStdString() << ": " << output.toStdString();
     }
 }
-
-} // namespace
-} // namespace vorlex

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorlex {
-namespace {
+using namespace vorlex;
 
 // A window takes no key when its process, or a child of it, holds a pseudo-terminal master, whatever
 // it is called; by its name only where its process cannot be looked into; Emacs and gVim always.
@@ -30,6 +29,3 @@ TEST(TerminalNames, AWindowTakesNoKeysByItsProcessElseByItsName)
     for (const auto& [what, pid, names, keyless] : cases)
         EXPECT_EQ(takesNoKeys(pid, names), keyless) << what;
 }
-
-} // namespace
-} // namespace vorlex

@@ -8,8 +8,6 @@
 
 using namespace vorlex;
 
-namespace {
-
 // A watcher hears each notify while its context lives: one whose context ends during a notify (its own
 // handler's included) hears no more and is let go, one added during a notify waits for the next.
 TEST(WatchersTest, EachWatcherLivesAsLongAsItsContext)
@@ -30,5 +28,3 @@ TEST(WatchersTest, EachWatcherLivesAsLongAsItsContext)
     EXPECT_EQ(heard, (QList<int>{1, 20}));
     EXPECT_EQ(watchers.size(), 1u);
 }
-
-} // namespace
