@@ -160,22 +160,15 @@ TEST_F(TranslationServiceTest, ARequestThatStopsAnsweringTimesOut)
     EXPECT_EQ(run("hello", with(deepL)), "error: Operation timed out");
 }
 
-// A caller that goes away aborts its request: six hanging ones, all the connections the client opens
-// to a host, hold none once dropped, and the next request goes through at once.
-TEST_F(TranslationServiceTest, GoneContextAbortsTheRequestAndDropsTheCompletion)
+// A caller that goes away hears nothing (that its request is aborted: ActionRunnerTest and
+// PopupSessionTest, where a flood of superseded ones would hold every connection).
+TEST_F(TranslationServiceTest, GoneContextDropsTheCompletion)
 {
-    endpoints = {server.baseUrl(), {}, {}, 60000}; // no idle timeout frees them meanwhile
-    server.setDefaultReply(Reply::hanging());
     bool called = false;
-    std::vector<std::unique_ptr<QObject>> contexts(6);
-    for (auto& context : contexts) {
-        context = std::make_unique<QObject>();
-        TranslationService::translate("x", with(google), endpoints, {}, context.get(), [&](auto&) { called = true; });
-    }
-    ASSERT_TRUE(server.waitForRequests(6));
-    contexts.clear();
-    server.enqueueReply(Reply::googleTranslation("probe"));
-    EXPECT_EQ(run("probe", with(google)), "probe /  / Google Translate");
+    auto context = std::make_unique<QObject>();
+    TranslationService::translate("x", with(google), endpoints, {}, context.get(), [&](auto&) { called = true; });
+    context.reset();
+    run("probe", with(google)); // the event loop turns meanwhile
     EXPECT_FALSE(called);
 }
 
