@@ -150,7 +150,6 @@ TEST_F(TranslationServiceTest, ARequestThatStopsAnsweringTimesOut)
     ASSERT_TRUE(server.waitForRequests(1));
     server.enqueueReply(Reply::hanging());
     EXPECT_EQ(run("hello", with(google)), "error: Operation timed out");
-    EXPECT_FALSE(deepLOutcome.has_value());
     server.releaseHeld();
     ASSERT_TRUE(test::waitUntil([&] { return deepLOutcome.has_value(); }));
     EXPECT_EQ(deepLOutcome, TranslationOutcome(TranslationResult{"late", "", "DeepL"}));

@@ -1,5 +1,5 @@
 // vorlex-cli as a script runs it: through the shell, in UTC, with a settings file of its own; $URL is
-// the local server standing in for Google and DeepL, and $G points the Google engine at it.
+// the local server standing in for Google and DeepL.
 
 #include "LocalHttpServer.h"
 #include "QtTranslations.h"
@@ -22,7 +22,6 @@ protected:
     test::LocalHttpServer server;
     test::EnvGuard tz{"TZ", "UTC"};
     test::EnvGuard url{"URL", server.baseUrl().toEncoded()};
-    test::EnvGuard engine{"G", "--engine google --google-url " + server.baseUrl().toEncoded()};
 };
 
 TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
@@ -70,7 +69,7 @@ TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
          R"({"hebrewDate":")" + tevet + R"(","localTime":")" + epoch +
              R"(","sourceNote":"Unix timestamp: 0","utcTime":")" + epoch + "\"}\n"},
         {"translate --engine=Google --google-url=$URL א", "", 0, "תום\n", "", google + "en&dt=t&q=%D7%90"},
-        {"translate --to fr $G", "1+1\n", 0, "תום\n", "", google + "fr&dt=t&q=1%2B1"},
+        {"translate --to fr --engine google --google-url $URL", "1+1\n", 0, "תום\n", "", google + "fr&dt=t&q=1%2B1"},
         {"translate --json --deepl-url $URL hi", "", 0, json + "\n", "", deepL},
         {"translate --engine deepl --google-url $URL --deepl-url $URL hi", "", 0, "תום\n", "", deepL},
         {"translate --engine google --google-url http://127.0.0.1:1 x", "", 1, "", "שגיאה: " + refused.toUtf8() + "\n"},
