@@ -1,7 +1,5 @@
 #include "TextTerms.h"
 
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 #include <unicode/brkiter.h>
 

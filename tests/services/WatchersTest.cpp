@@ -1,7 +1,5 @@
 #include "Watchers.h"
 
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
