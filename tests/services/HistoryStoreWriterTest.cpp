@@ -4,18 +4,12 @@
 #include "HistoryStoreWriter.h"
 #include "TestSupport.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace vorlex;
-
-namespace {
 
 TEST(HistoryStoreWriterTest, SeparateWritesKeepEveryEntryInOrder)
 {
@@ -38,26 +32,3 @@ TEST(HistoryStoreWriterTest, SeparateWritesKeepEveryEntryInOrder)
         EXPECT_EQ(HistoryCodec::decodeStore(test::readFile(store)).entries, list);
     }
 }
-
-// The older version's list, left to empty by a clearing that failed (a file size limit of 0, as a
-// full disk), is emptied by the next write, else a downgrade would bring the cleared texts back.
-TEST(HistoryStoreWriterTest, AFailedClearingIsFinishedByTheNextWrite)
-{
-    QTemporaryDir dir;
-    const QString store = dir.filePath(u"defaults.json"_s);
-    QSettings(dir.filePath(u"defaults.conf"_s), QSettings::IniFormat).setValue(HistoryCodec::listKey, "[]");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit room{};
-    ::getrlimit(RLIMIT_FSIZE, &room);
-    const rlimit full{0, room.rlim_max};
-    HistoryStoreWriter writer;
-    ::setrlimit(RLIMIT_FSIZE, &full);
-    writer.submit({store, std::nullopt, {}, true, {}}); // clearing
-    writer.waitIdle();
-    ::setrlimit(RLIMIT_FSIZE, &room);
-    writer.submit({store, QList<HistoryEntry>(), {}, false, {}});
-    writer.waitIdle();
-    EXPECT_FALSE(test::readFile(dir.filePath(u"defaults.conf"_s)).contains("translationHistory_v1"));
-}
-
-} // namespace

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vorlex {
-namespace {
+using namespace vorlex;
 
 TEST(KeyboardLayoutConverter, ConvertsEachWordTowardsItsMinorityScript)
 {
@@ -31,6 +30,3 @@ TEST(KeyboardLayoutConverter, ConvertsEachWordTowardsItsMinorityScript)
     for (const auto& [input, expected] : cases)
         EXPECT_EQ(KeyboardLayoutConverter::convert(input).toStdString(), expected.toStdString()) << input.toStdString();
 }
-
-} // namespace
-} // namespace vorlex

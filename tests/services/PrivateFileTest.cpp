@@ -15,18 +15,13 @@
 
 using namespace vorlex;
 
-namespace {
-
 TEST(PrivateFileTest, AFailedWriteKeepsWhatWasThereAndTheNextResultWritesEverything)
 {
     // The folder's files as "name=bytes"; "*" stands for bytes written anew. A full disk changes
     // nothing; once there is room, the next save and the next result write what they must.
     const QString settings = QJsonDocument(AppSettings{}.toJson()).toJson();
-    const struct Case {
-        const char* name;
-        QStringList before, after;
-        bool diskFull = false;
-    } cases[] = {
+    // What a case is, the files before, the files after, whether the first save meets a full disk.
+    const std::tuple<const char*, QStringList, QStringList, bool> cases[] = {
         {"full disk",
          {R"(defaults.json={"translationHistory_v1":[]})", "settings.json=" + settings},
          {"defaults.json=*", "settings.json=*"},
@@ -40,21 +35,23 @@ TEST(PrivateFileTest, AFailedWriteKeepsWhatWasThereAndTheNextResultWritesEveryth
           "settings.json.Xq3TzA={", "settings.json.024680={", "settings.json.backup1=mine", "settings.json.bad=1",
           "settings.json.bad.2=2", "settings.json.bad.3=3"},
          {"defaults.json=*", "defaults.json.unreadable=[", "settings.json=*", "settings.json.backup1=mine",
-          "settings.json.bad.2=2", "settings.json.bad.3=3", "settings.json.bad.4={"}},
+          "settings.json.bad.2=2", "settings.json.bad.3=3", "settings.json.bad.4={"},
+         false},
         {"a gap in the kept copies' numbers: the next is the highest + 1",
          {"defaults.json=[", "defaults.json.unreadable.3=3", "settings.json={", "settings.json.bad=1",
           "settings.json.bad.3=3"},
          {"defaults.json=*", "defaults.json.unreadable.3=3", "defaults.json.unreadable.4=[", "settings.json=*",
-          "settings.json.bad=1", "settings.json.bad.3=3", "settings.json.bad.4={"}},
+          "settings.json.bad=1", "settings.json.bad.3=3", "settings.json.bad.4={"},
+         false},
     };
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit room{};
     ::getrlimit(RLIMIT_FSIZE, &room);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [what, before, after, fullDisk] : cases) {
+        SCOPED_TRACE(what);
         test::ConfigHomeGuard home;
         const QDir folder(home.vorlexConfigDir());
-        for (const QString& file : c.before)
+        for (const QString& file : before)
             ASSERT_TRUE(test::writeFile(folder.filePath(file.section('=', 0, 0)), file.section('=', 1).toUtf8()));
         HistoryManager history;
         const auto saveAndAdd = [&](bool diskFull) {
@@ -72,14 +69,12 @@ TEST(PrivateFileTest, AFailedWriteKeepsWhatWasThereAndTheNextResultWritesEveryth
                 listing << name + '=' + (expected.contains(name + "=*") ? "*" : test::readFile(folder.filePath(name)));
             return listing;
         };
-        EXPECT_EQ(saveAndAdd(c.diskFull), !c.diskFull);
-        if (c.diskFull) {
-            EXPECT_EQ(files(c.before), c.before) << "a full disk changes nothing";
+        EXPECT_EQ(saveAndAdd(fullDisk), !fullDisk);
+        if (fullDisk) {
+            EXPECT_EQ(files(before), before) << "a full disk changes nothing";
         }
         EXPECT_TRUE(saveAndAdd(false));
-        EXPECT_EQ(files(c.after), c.after);
+        EXPECT_EQ(files(after), after);
         EXPECT_EQ(HistoryManager().load(), history.load()) << "all that is in memory";
     }
 }
-
-} // namespace

@@ -14,16 +14,6 @@ namespace {
 
 const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
-AppSettings customSettings()
-{
-    AppSettings settings;
-    settings.engine = TranslationEngine::deepL;
-    settings.deepLApiKey = u"secret-key:fx"_s;
-    settings.hotkeyReplaceText = {{u"shift"_s, u"cmd"_s}, u"r"_s};
-    settings.hotkeyTranslateScreen = {{u"opt"_s}, u"o"_s};
-    return settings;
-}
-
 class SettingsManagerTest : public ::testing::Test {
 protected:
     test::ConfigHomeGuard home;
@@ -31,8 +21,9 @@ protected:
     QString path = home.vorlexConfigDir() + u"/settings.json"_s;
 };
 
-// The folders missing (~/.config too) are made owner-only whatever the umask.
-TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifiers)
+// The folders missing (~/.config too) and the file are made owner-only whatever the umask. (A usable
+// file replaced is never kept aside: PrivateFileTest.)
+TEST_F(SettingsManagerTest, SavesOwnerOnlyWithSortedKeysAndKeyBeforeModifiers)
 {
     ASSERT_TRUE(QDir(home.configHome()).removeRecursively());
     const mode_t before = ::umask(0277);
@@ -47,26 +38,28 @@ TEST_F(SettingsManagerTest, RoundTripIsOwnerOnlyWithSortedKeysAndKeyBeforeModifi
         R"("HotkeyReplaceText":{"key":"","modifiers":[]},"HotkeyTranslate":{"key":"T","modifiers":["cmd","shift"]},)"
         R"("HotkeyTranslateScreen":{"key":"","modifiers":[]},)"
         R"("SourceLanguage":"auto","TargetLanguage":"he","WindowOpacity":0.98,"WindowPosition":"cursor"})");
-    ASSERT_TRUE(store.save(customSettings()));
-    EXPECT_EQ(store.load(), customSettings());
-    EXPECT_FALSE(QFile::exists(path + ".bad")) << "a usable file is never kept aside";
     EXPECT_EQ(QFile::permissions(path), ownerOnly) << "the file holds the DeepL key";
 }
 
 TEST_F(SettingsManagerTest, StrictDecodingFallsBackToTheWholeDefaultRecord)
 {
-    AppSettings older = customSettings(); // written before the screen hotkey existed
+    AppSettings custom; // the fields of each kind away from their defaults
+    custom.engine = TranslationEngine::deepL;
+    custom.deepLApiKey = u"secret-key:fx"_s;
+    custom.hotkeyReplaceText = {{u"shift"_s, u"cmd"_s}, u"r"_s};
+    custom.hotkeyTranslateScreen = {{u"opt"_s}, u"o"_s};
+    AppSettings older = custom; // written before the screen hotkey existed
     older.hotkeyTranslateScreen = {};
     const std::tuple<const char*, const char*, AppSettings> cases[] = {
-        {"{\"Auto", "{\"Unknown\":1,\"Auto", customSettings()}, // an extra key is ignored
-        {",\"WindowOpacity\":0.98", "", {}},                    // a key missing
-        {"0.98", "\"0.98\"", {}},                               // a number as a string
-        {"\"DeepL\"", "\"deepl\"", {}},                         // an engine in lower case
-        {"[\"shift\",\"cmd\"]", "[\"shift\",3]", {}},           // a modifier that is no string
+        {"{\"Auto", "{\"Unknown\":1,\"Auto", custom}, // an extra key is ignored
+        {",\"WindowOpacity\":0.98", "", {}},          // a key missing
+        {"0.98", "\"0.98\"", {}},                     // a number as a string
+        {"\"DeepL\"", "\"deepl\"", {}},               // an engine in lower case
+        {"[\"shift\",\"cmd\"]", "[\"shift\",3]", {}}, // a modifier that is no string
         {",\"HotkeyTranslateScreen\":{\"key\":\"o\",\"modifiers\":[\"opt\"]}", "", older}, // the later key
         {"{\"key\":\"o\"", "{\"key\":0", {}},                                              // ... but of the wrong type
     };
-    const QByteArray json = QJsonDocument(customSettings().toJson()).toJson(QJsonDocument::Compact);
+    const QByteArray json = QJsonDocument(custom.toJson()).toJson(QJsonDocument::Compact);
     for (const auto& [from, to, loads] : cases) {
         ASSERT_TRUE(test::writeFile(path, QByteArray(json).replace(from, to)));
         EXPECT_EQ(store.load(), loads) << to;

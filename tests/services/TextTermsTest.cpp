@@ -1,7 +1,5 @@
 #include "TextTerms.h"
 
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 #include <unicode/brkiter.h>
 
@@ -10,15 +8,7 @@
 #include <random>
 #include <vector>
 
-namespace vorlex {
-namespace {
-
-TEST(TextTerms, TrimsBlanksAndLineBreaksAtBothEndsOnly)
-{
-    const QString blanks = " \t\n\v\f\r\u0085\u00A0\u1680\u2000\u200A\u2028\u2029\u202F\u205F\u3000";
-    const QString kept = "\u200Bx\uFEFF\u180E\x1C\x7F"; // format characters and other controls are no blanks
-    EXPECT_EQ(TextTerms::trimmed(blanks + kept + "\n" + kept + blanks), kept + "\n" + kept);
-}
+using namespace vorlex;
 
 // The walker asks ICU only around units that can join; its clusters must still be exactly ICU's.
 TEST(TextTerms, WalkerFindsIcusGraphemeClusters)
@@ -55,6 +45,3 @@ TEST(TextTerms, WalkerFindsIcusGraphemeClusters)
         ASSERT_EQ(actual, expected) << text.toUtf8().toHex(' ').toStdString();
     }
 }
-
-} // namespace
-} // namespace vorlex

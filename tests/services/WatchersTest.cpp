@@ -1,14 +1,10 @@
 #include "Watchers.h"
 
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 using namespace vorlex;
-
-namespace {
 
 // A watcher hears each notify while its context lives: one whose context ends during a notify (its own
 // handler's included) hears no more and is let go, one added during a notify waits for the next.
@@ -30,5 +26,3 @@ TEST(WatchersTest, EachWatcherLivesAsLongAsItsContext)
     EXPECT_EQ(heard, (QList<int>{1, 20}));
     EXPECT_EQ(watchers.size(), 1u);
 }
-
-} // namespace
