@@ -5,7 +5,7 @@
 
 #include <QFile>
 
-#include <cstdio>
+#include <unistd.h>
 
 namespace vorlex::cli {
 
@@ -33,8 +33,10 @@ int runOcr(const QStringList& args)
     const QString path = parsed->positional.front();
 
     QFile file;
-    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                   : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    // Unbuffered, a pipe is read to its end, not only as far as it had arrived.
+    const bool opened = path == QLatin1String("-")
+                            ? file.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered)
+                            : (file.setFileName(path), file.open(QIODevice::ReadOnly));
     using Kind = RecognitionError::Kind;
     if (!opened)
         return fail({Kind::unreadableImage, path + QStringLiteral(": ") + file.errorString()});

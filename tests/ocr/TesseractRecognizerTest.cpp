@@ -19,7 +19,8 @@ namespace {
 
 // Lines of pixels px on a 1000 x 200 area, each aligned to its reading direction's start, encoded as
 // a file would hold them.
-QByteArray drawn(const QStringList& lines, const QString& family, int pixels, bool dark, const char* format)
+QByteArray drawn(const QStringList& lines, const QString& family, int pixels, bool dark, const char* format,
+                 int pngQuality = -1)
 {
     QImage image(1000, 200, QImage::Format_RGB32);
     image.fill(dark ? QColor(0x2b, 0x2b, 0x2b) : Qt::white);
@@ -36,7 +37,7 @@ QByteArray drawn(const QStringList& lines, const QString& family, int pixels, bo
     painter.end();
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    image.save(&buffer, format, qstrcmp(format, "JPEG") == 0 ? 95 : -1); // PNG compressed, as tools write it
+    image.save(&buffer, format, qstrcmp(format, "JPEG") == 0 ? 95 : pngQuality); // PNG compressed, as tools write it
     return bytes;
 }
 
@@ -80,7 +81,8 @@ TEST(TesseractRecognizer, TheCliPrintsTheTextOfAPictureOrWhyNothingWasRead)
     QTemporaryDir englishOnly;
     ASSERT_TRUE(QFile::link(TesseractRecognizer::defaultTessdata() + u"/eng.traineddata"_s,
                             englishOnly.filePath(u"eng.traineddata"_s)));
-    const QByteArray text = drawn({u"Hello world"_s}, u"DejaVu Sans"_s, 16, false, "PNG");
+    // Uncompressed: more than a pipe holds at once.
+    const QByteArray text = drawn({u"Hello world"_s}, u"DejaVu Sans"_s, 16, false, "PNG", 100);
     const std::tuple<QByteArray, QString, QByteArray> cases[] = {
         // the file, the languages' folder, what is printed
         {text, {}, "Hello world\n"},
@@ -92,7 +94,9 @@ TEST(TesseractRecognizer, TheCliPrintsTheTextOfAPictureOrWhyNothingWasRead)
     for (const auto& [file, tessdata, printed] : cases) {
         SCOPED_TRACE(printed.toStdString());
         const test::EnvGuard languages("TESSDATA_PREFIX", tessdata.toUtf8());
-        const auto result = test::run(u"" VORLEX_BINARY_DIR "/cli/vorlex-cli"_s, {u"ocr"_s, u"-"_s}, file);
+        // Through another program, so the picture arrives in the pieces the pipe holds.
+        const auto result =
+            test::run(u"sh"_s, {u"-c"_s, u"cat | \"$0\" ocr -"_s, u"" VORLEX_BINARY_DIR "/cli/vorlex-cli"_s}, file);
         const bool failed = printed.startsWith("שגיאה");
         EXPECT_EQ(result.exitCode, failed ? 1 : 0);
         EXPECT_EQ(result.out, failed ? "" : printed);
