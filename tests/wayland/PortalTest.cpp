@@ -17,11 +17,10 @@ namespace {
 
 const QStringList copyKeys = {u"key 29 1"_s, u"key 46 1"_s, u"key 46 0"_s, u"key 29 0"_s};
 const QStringList pasteKeys = {u"key 29 1"_s, u"key 47 1"_s, u"key 47 0"_s, u"key 29 0"_s};
-// A session opened with the stored token (none, old, the one the last Start gave), and closed.
+// A session opened with the stored token (none, old, the one the last Start gave).
 const auto opens = [](const QString& token) {
     return QStringList{u"CreateSession vorlex"_s, u"SelectDevices types=1 persist=2 token="_s + token, u"Start"_s};
 };
-const QStringList closes = {u"Close vorlex"_s};
 
 // A call to the portal and its answer: after it, the portal has seen every call this process made
 // before, and this process has handled every signal the portal sent before answering.
@@ -37,29 +36,23 @@ bool roundTripToPortal()
 
 TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
 {
-    struct Case {
-        const char* name;
-        QByteArray storedToken;
-        QList<uint> startAnswers;
-        QStringList forCopy;       // the calls of Ctrl+C, the first keystroke
-        QStringList forPaste;      // and of Ctrl+V, the second
-        bool endedBetween = false; // the desktop ends the session between them
-    };
+    const QStringList asks = opens({}), closes = {u"Close vorlex"_s};
     const QStringList givesUp = {u"Close request"_s, u"Close vorlex"_s}; // the dialog taken down too
-    const Case cases[] = {
-        {"first use asks", {}, {0}, opens({}) + copyKeys, pasteKeys},
-        {"a stale token: asked once more", "old", {2, 0}, opens(u"old"_s) + closes + opens({}) + copyKeys, pasteKeys},
-        {"declined: not asked again this run", {}, {1}, opens({}) + closes, {}},
-        {"unanswered: asked again once", {}, {ScriptedPortal::noAnswer, 0}, opens({}) + givesUp, opens({}) + pasteKeys},
-        {"ended by the desktop: reopened, token", {}, {0, 0}, opens({}) + copyKeys, opens(u"new"_s) + pasteKeys, true},
+    // The stored token, the answers to Start, the calls of Ctrl+C (the first keystroke) and of Ctrl+V
+    // (the second), and whether the desktop ends the session between them.
+    const std::tuple<const char*, QByteArray, QList<uint>, QStringList, QStringList, bool> cases[] = {
+        {"a stale token: asked once more", "old", {2, 0}, opens(u"old"_s) + closes + asks + copyKeys, pasteKeys, false},
+        {"declined: not asked again this run", {}, {1}, asks + closes, {}, false},
+        {"unanswered: asked again once", {}, {ScriptedPortal::noAnswer, 0}, asks + givesUp, asks + pasteKeys, false},
+        {"ended by the desktop: reopened, token", {}, {0, 0}, asks + copyKeys, opens(u"new"_s) + pasteKeys, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, storedToken, startAnswers, forCopy, forPaste, endedBetween] : cases) {
+        SCOPED_TRACE(name);
         QTemporaryDir dir;
         const QString tokenPath = dir.filePath(u"config/remote-desktop.token"_s);
-        ASSERT_TRUE(c.storedToken.isEmpty() || test::writeFile(tokenPath, c.storedToken));
+        ASSERT_TRUE(storedToken.isEmpty() || test::writeFile(tokenPath, storedToken));
         ScriptedPortal portal;
-        portal.answers = c.startAnswers;
+        portal.answers = startAnswers;
         // The portal's user may take 300 ms here.
         const auto keys = wayland::createRemoteDesktopKeySender(QDBusConnection::sessionBus(), tokenPath, 300);
 
@@ -67,19 +60,19 @@ TEST(RemoteDesktopKeySender, OpensOnceAndKeepsItsToken)
         bool sent = false; // a capture's landing time starts then: after the session opened, or gave up
         keys->whenSent(&portal, [&] { sent = true; });
         EXPECT_FALSE(sent);
-        EXPECT_TRUE(waitUntil([&] { return sent && portal.calls.size() >= c.forCopy.size(); }))
+        EXPECT_TRUE(waitUntil([&] { return sent && portal.calls.size() >= forCopy.size(); }))
             << portal.calls.join(u", "_s);
-        if (c.endedBetween) {
+        if (endedBetween) {
             portal.emitSignal(ScriptedPortal::session(u"vorlex"_s), u"org.freedesktop.portal.Session"_s, u"Closed"_s,
                               {QVariantMap()});
             EXPECT_TRUE(roundTripToPortal());
         }
         keys->sendPaste();
-        const QStringList all = c.forCopy + c.forPaste;
+        const QStringList all = forCopy + forPaste;
         EXPECT_TRUE(waitUntil([&] { return portal.calls.size() >= all.size(); }) && roundTripToPortal());
         EXPECT_EQ(portal.calls, all);
 
-        EXPECT_EQ(test::readFile(tokenPath), c.forPaste.isEmpty() ? "<missing>" : "new");
+        EXPECT_EQ(test::readFile(tokenPath), forPaste.isEmpty() ? "<missing>" : "new");
     }
 }
 
@@ -145,12 +138,8 @@ TEST(PortalScreenshot, AsksForTheDesktopsDialogWhereItPicksAnArea)
         const Kind kind = std::get<ScreenPictures::Failure>(outcome).kind;
         return kind == Kind::cancelled ? u"cancelled"_s : kind == Kind::unavailable ? u"unavailable"_s : u"failed"_s;
     };
-    const struct Case {
-        const char* desktop;
-        bool pickArea;
-        std::optional<uint> answer; // none: no portal on the bus
-        QString call, outcome;
-    } cases[] = {
+    // The desktop, the area asked for, the portal's answer (none: no portal on the bus), its call, the outcome.
+    const std::tuple<const char*, bool, std::optional<uint>, QString, QString> cases[] = {
         {"ubuntu:GNOME", true, 0, u"Screenshot interactive"_s, u"/tmp/vorlex shot.png picked"_s},
         {"KDE", false, 0, u"Screenshot whole"_s, u"/tmp/vorlex shot.png whole"_s},
         {"sway", true, 0, u"Screenshot whole"_s, u"/tmp/vorlex shot.png whole"_s},
@@ -158,18 +147,18 @@ TEST(PortalScreenshot, AsksForTheDesktopsDialogWhereItPicksAnArea)
         {"sway", true, 2, u"Screenshot whole"_s, u"failed"_s},
         {"sway", true, std::nullopt, {}, u"unavailable"_s},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.outcome.toStdString());
+    for (const auto& [desktop, pickArea, answer, call, outcome] : cases) {
+        SCOPED_TRACE(outcome.toStdString());
         std::optional<ScriptedPortal> portal;
-        if (c.answer)
-            portal.emplace().answers = {*c.answer};
-        const auto pictures = wayland::createPortalScreenshot(QDBusConnection::sessionBus(), QLatin1String(c.desktop));
+        if (answer)
+            portal.emplace().answers = {*answer};
+        const auto pictures = wayland::createPortalScreenshot(QDBusConnection::sessionBus(), QLatin1String(desktop));
         QObject context;
-        QString outcome;
-        pictures->take(c.pickArea, &context, [&](const ScreenPictures::Outcome& o) { outcome = told(o); });
-        EXPECT_TRUE(waitUntil([&] { return !outcome.isEmpty(); })) << "answered";
-        EXPECT_EQ(outcome, c.outcome);
-        EXPECT_EQ(portal ? portal->calls.value(0) : QString(), c.call);
+        QString came;
+        pictures->take(pickArea, &context, [&](const ScreenPictures::Outcome& o) { came = told(o); });
+        EXPECT_TRUE(waitUntil([&] { return !came.isEmpty(); })) << "answered";
+        EXPECT_EQ(came, outcome);
+        EXPECT_EQ(portal ? portal->calls.value(0) : QString(), call);
     }
 }
 

@@ -58,9 +58,10 @@ public:
             return connection.send(message.createReply());
         }
         const auto options = qdbus_cast<QVariantMap>(arguments.last());
-        uint code = 0;
+        const bool asksUser = member == u"Screenshot"_s || member == u"Start"_s || member == u"BindShortcuts"_s;
+        const uint code = asksUser && !answers.isEmpty() ? answers.takeFirst() : 0;
         QVariantMap results;
-        QString call = message.member();
+        QString call = member;
         if (call == u"CreateSession"_s) {
             call += u' ' + options[u"session_handle_token"_s].toString();
             results[u"session_handle"_s] = session(options[u"session_handle_token"_s].toString());
@@ -69,11 +70,9 @@ public:
                         .arg(options[u"persist_mode"_s].toUInt())
                         .arg(options[u"restore_token"_s].toString());
         } else if (call == u"Screenshot"_s) {
-            code = answers.isEmpty() ? 0 : answers.takeFirst();
             call += options[u"interactive"_s].toBool() ? u" interactive"_s : u" whole"_s;
             results[u"uri"_s] = u"file:///tmp/vorlex%20shot.png"_s;
         } else if (call == u"Start"_s || call == u"BindShortcuts"_s) {
-            code = answers.isEmpty() ? 0 : answers.takeFirst();
             results[u"restore_token"_s] = u"new"_s;
             for (const auto& shortcut : qdbus_cast<QList<wayland::PortalShortcut>>(arguments.value(1)))
                 call += u" %1=%2:%3"_s.arg(shortcut.id, shortcut.properties[u"preferred_trigger"_s].toString(),

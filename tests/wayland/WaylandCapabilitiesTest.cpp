@@ -26,10 +26,8 @@ TEST(WaylandCapabilities, ChoosesWhatTheSessionOffers)
                   shortcuts = u"GlobalShortcuts "_s, remote = u"RemoteDesktop"_s;
     // session, globals, portals, KWin scripting, the choice
     const std::tuple<const char*, QString, QString, bool, Choice> cases[] = {
-        {"sway 1.7", seat + dcWlr + vk, {}, false, {wlr, keyboard, binding, copyKey}},
         {"Hyprland: both data-controls", seat + dcWlr + dcExt + vk, shortcuts, false, {ext, keyboard, portal, copyKey}},
         {"KDE Plasma 5.27", seat + dcWlr, shortcuts + remote, true, {wlr, portalKeys, portal, whereKWinAllows}},
-        {"GNOME 46", seat, remote, false, {xwayland, portalKeys, binding, highlight}},
         {"no seat to bind to", dcWlr + vk, {}, false, {xwayland, Choice::Keys::none, binding, highlight}},
     };
     for (const auto& [session, globals, portals, kwin, chosen] : cases) {

@@ -16,7 +16,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QDBusVariant>
 #include <QFile>
 #include <QUrl>
 
@@ -28,16 +27,7 @@ using test::waitUntil;
 namespace {
 
 const QString program = QStringLiteral(VORLEX_BINARY_DIR "/app/vorlex-e2e");
-
-// The StatusNotifierItems that swaybar's watcher knows.
-QStringList trayItems()
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
-                                                      u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
-    get << u"org.kde.StatusNotifierWatcher"_s << u"RegisteredStatusNotifierItems"_s;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
-    return reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
-}
+const QString vte = QStringLiteral(VORLEX_SOURCE_DIR "/tests/support/vteterminal.py");
 
 // sway gives a process's window the focus, once it has mapped it.
 bool swayFocus(qint64 pid)
@@ -109,7 +99,6 @@ protected:
 TEST_F(Wayland, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
 {
     const QString log = home.path() + u"/interrupts"_s;
-    const QString vte = QStringLiteral(VORLEX_SOURCE_DIR "/tests/support/vteterminal.py");
     const QStringList interrupting{vte, u"--interrupt-on-copy"_s};
     const std::tuple<const char*, QString, QStringList, bool> cases[] = {
         {"foot -a dropdown", u"foot"_s, {u"-a"_s, u"dropdown"_s}, true},
@@ -135,10 +124,8 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
         } else if (highlighted) {
             ASSERT_TRUE(waitUntil(selected));
         }
-        if (!vorlex) {
+        if (!vorlex)
             startVorlex();
-            EXPECT_TRUE(waitUntil([] { return !trayItems().isEmpty(); }, 10000)) << "the tray icon is registered";
-        }
         const qsizetype recorded = HistoryManager().load().size();
 
         ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
@@ -146,11 +133,10 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
         if (highlighted) {
             EXPECT_TRUE(waitUntil([&] { return HistoryManager().load().size() == recorded + 1; }, 10000)) << "captured";
             EXPECT_EQ(HistoryManager().load().value(0).resultText.trimmed(), u"שלום"_s);
-            EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).size() == 1; })) << "the popup";
             // Clicks outside cannot be seen on Wayland: the popup goes when the focus does. From the
             // popup, so that it has had the focus to lose: once sway has mapped it (after X has), it takes
             // the focus on sway's command, whenever it would have come that far on its own.
-            ASSERT_TRUE(swayFocus(vorlex->pid()) && swayFocus(terminal.pid()));
+            ASSERT_TRUE(swayFocus(vorlex->pid()) && swayFocus(terminal.pid())) << "the popup shown, then put away";
             EXPECT_TRUE(waitUntil([&] { return test::visibleWindowsOf(vorlex->pid()).isEmpty(); })) << "hidden";
         } else {
             // Nothing shows that a capture found nothing: an interrupt would come within its bound.
@@ -214,10 +200,8 @@ TEST_F(Gnome, LayoutHotkeyTakesAWaylandTerminalsHighlightWithoutAKey)
 {
     const QString log = home.path() + u"/interrupts"_s;
     const test::EnvGuard native("GDK_BACKEND", "wayland");
-    test::ChildProcess terminal(
-        u"/usr/bin/python3"_s,
-        QStringList{QStringLiteral(VORLEX_SOURCE_DIR "/tests/support/vteterminal.py"), u"--select"_s, u"--"_s} +
-            test::terminalRecorder(log));
+    test::ChildProcess terminal(u"/usr/bin/python3"_s,
+                                QStringList{vte, u"--select"_s, u"--"_s} + test::terminalRecorder(log));
     ASSERT_TRUE(terminal.waitFor("selected")) << "the terminal has the focus and its text is highlighted";
     startVorlex();
 
@@ -228,8 +212,7 @@ TEST_F(Gnome, LayoutHotkeyTakesAWaylandTerminalsHighlightWithoutAKey)
     // What reaches the program before this dot came before it.
     portal->keys(52, 1); // a dot
     portal->keys(52, 0);
-    EXPECT_TRUE(waitUntil([&] { return test::readFile(log).endsWith('.'); }));
-    EXPECT_EQ(test::readFile(log), "ready\n.") << "no key, no interrupt";
+    EXPECT_TRUE(waitUntil([&] { return test::readFile(log) == "ready\n."; })) << "no key, no interrupt";
     EXPECT_FALSE(portal->calls.join(u' ').contains(u"key"_s)) << "no key through the portal either";
 }
 

@@ -16,11 +16,7 @@ using namespace vorlex::test;
 
 namespace {
 
-ChildProcess owner(const QStringList& arguments)
-{
-    return ChildProcess(u"/usr/bin/python3"_s,
-                        QStringList{VORLEX_SOURCE_DIR "/tests/support/clipboardowner.py"} + arguments);
-}
+const QStringList ownerScript = {VORLEX_SOURCE_DIR "/tests/support/clipboardowner.py"}; // run by /usr/bin/python3
 
 // Tk copies again without taking the clipboard again: the text the clipboard serves after the copy key
 // is the copy where it differs from before, and what was there before never is. An owner that never
@@ -37,7 +33,7 @@ TEST(SelectionCapture, ACopyWithoutANewOwnerIsTakenAndABadOwnerCostsOnlyItsCaptu
     const FreezeWatch freezes;
     QObject context;
     for (const auto& [arguments, captured] : cases) {
-        ChildProcess application = owner(arguments);
+        ChildProcess application(u"/usr/bin/python3"_s, ownerScript + arguments);
         ASSERT_TRUE(application.waitFor("ready"));
         for (const std::optional<QString>& text : captured) {
             std::optional<std::optional<QString>> result;
@@ -58,7 +54,7 @@ TEST(SelectionCapture, ReplacePastesTheTranslationIntoAnEditorThatLearnsLateItLo
     const std::unique_ptr<Platform> platform = createX11Platform();
     ActionRunner runner(*platform, {server.baseUrl(), server.baseUrl(), server.baseUrl()},
                         {SettingsManager::shared(), HistoryManager::shared(), HotkeyManager::shared()});
-    ChildProcess editor = owner({"--serve", "old", "--late", "50"});
+    ChildProcess editor(u"/usr/bin/python3"_s, ownerScript + QStringList{"--serve", "old", "--late", "50"});
     ASSERT_TRUE(editor.waitFor("ready"));
     runner.translateAndReplace(u"ישן"_s);
     ASSERT_TRUE(editor.waitFor("pasted"));

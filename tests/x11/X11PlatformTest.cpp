@@ -53,12 +53,11 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
         EXPECT_EQ(entry.keycode, user.keycodeOfKeysym(entry.name)) << char(entry.name);
     TextField field(u"שלום עולם"_s);
     ASSERT_TRUE(field.waitFor("ready"));
-    TextField other(QString(), false);
-    ASSERT_TRUE(other.waitFor("ready"));
-    for (const TextField* window : {&other, &field}) {
-        const WindowId id = window->last("ready")->toULongLong();
-        platform->windowSystem().activate(id);
-        EXPECT_TRUE(waitUntil([&] { return platform->windowSystem().activeWindow() == id; }));
+    HotkeyRecorderField recorder; // another window, until the end
+    recorder.show();
+    for (const WindowId window : {WindowId(recorder.winId()), field.last("ready")->toULongLong()}) {
+        platform->windowSystem().activate(window);
+        EXPECT_TRUE(waitUntil([&] { return platform->windowSystem().activeWindow() == window; }));
     }
     HotkeyManager manager;
     QList<Action> fired;
@@ -71,48 +70,41 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
     manager.applySettings(settings);
     manager.installMonitor(*platform);
 
-    struct Case {
-        const char* name;
-        const char* layout;
-        std::vector<std::vector<quint32>> chords; // each pressed in order, then released
-        int fires;
-        Qt::KeyboardModifiers fieldSees;
-        // How long the keys of each chord stay down, a run for each; -1: the user holds Ctrl+Shift
-        // from before the chord to after the copy.
-        std::vector<int> releaseUs = {0};
-    };
     std::vector<int> quickly{1000, 3000}; // and within the copy's first 0.2 ms, 10 µs apart
     for (int us = 0; us < 200; us += 10)
         quickly.push_back(us);
-    // Qt's field copies only where a loaded layout has a Latin "c" (GTK matches the key itself), so
-    // the copies that land are the ones in "us".
-    const Case cases[] = {
-        {"an extra modifier", "us", {{ctrl, shift, alt, tKey}}, 0, ctrlShift | Qt::AltModifier},
-        {"lock keys on", "us", {{capsLock}, {numLock}, {ctrl, shift, tKey}, {capsLock}, {numLock}}, 1, ctrlShift},
-        {"caps lock on is not Shift", "us", {{capsLock}, {ctrl, tKey}, {capsLock}}, 0, Qt::ControlModifier},
+    // Each chord pressed in order, then released; how often the hotkey fires; the modifiers the field
+    // sees with T; how long the keys of each chord stay down, a run for each (-1: the user holds
+    // Ctrl+Shift from before the chord to after the copy). Qt's field copies only where a loaded layout
+    // has a Latin "c" (GTK matches the key itself), so the copies that land are the ones in "us".
+    using Chords = std::vector<std::vector<quint32>>;
+    const std::tuple<const char*, const char*, Chords, int, Qt::KeyboardModifiers, std::vector<int>> cases[] = {
+        {"an extra modifier", "us", {{ctrl, shift, alt, tKey}}, 0, ctrlShift | Qt::AltModifier, {0}},
+        {"lock keys on", "us", {{capsLock}, {numLock}, {ctrl, shift, tKey}, {capsLock}, {numLock}}, 1, ctrlShift, {0}},
+        {"caps lock on is not Shift", "us", {{capsLock}, {ctrl, tKey}, {capsLock}}, 0, Qt::ControlModifier, {0}},
         {"released quickly", "us", {{ctrl, shift, tKey}}, 1, ctrlShift, quickly},
         {"held through the copy", "us", {{tKey}}, 1, ctrlShift, {-1}},
         {"held, only the Hebrew layout", "il", {{tKey}}, 1, ctrlShift, {-1}},
     };
-    for (const Case& row : cases) {
-        ASSERT_TRUE(loadLayout(row.layout));
-        for (const int releaseUs : row.releaseUs) {
-            SCOPED_TRACE(testing::Message() << row.name << ", " << releaseUs << " µs");
+    for (const auto& [name, layout, chords, fires, fieldSees, releases] : cases) {
+        ASSERT_TRUE(loadLayout(layout));
+        for (const int releaseUs : releases) {
+            SCOPED_TRACE(testing::Message() << name << ", " << releaseUs << " µs");
             fired.clear();
             const qsizetype copies = received(field, cKey, Qt::ControlModifier);
             if (releaseUs < 0)
                 for (const quint32 key : {ctrl, shift})
                     user.pressKey(key);
-            std::thread hand([&row, releaseUs] {
+            std::thread hand([&chords, releaseUs] {
                 x11::X11InputSynthesizer quick;
-                for (const std::vector<quint32>& keys : row.chords) {
+                for (const std::vector<quint32>& keys : chords) {
                     for (const quint32 key : keys)
                         quick.pressKey(key);
                     std::this_thread::sleep_for(std::chrono::microseconds(std::max(0, releaseUs)));
                     quick.releaseAll();
                 }
             });
-            EXPECT_TRUE(waitUntil([&] { return received(field, cKey, Qt::ControlModifier) == copies + row.fires; }));
+            EXPECT_TRUE(waitUntil([&] { return received(field, cKey, Qt::ControlModifier) == copies + fires; }));
             hand.join();
             EXPECT_EQ(user.heldModifiers(), releaseUs < 0 ? 0x4u | 0x1u : 0u);
             user.releaseAll();
@@ -120,7 +112,7 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
             // doubled press of the row would have too.
             user.tap({ctrl, shift, kKey});
             EXPECT_TRUE(waitUntil([&] { return fired.contains(Action::layoutConvert); }));
-            EXPECT_EQ(fired, QList<Action>(row.fires, Action::translate) << Action::layoutConvert);
+            EXPECT_EQ(fired, QList<Action>(fires, Action::translate) << Action::layoutConvert);
         }
     }
     // Held down, a hotkey fires again with each auto-repeat of the server: once more than the press
@@ -136,8 +128,8 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
     manager.applySettings(settings);
     user.tap({ctrl, shift, kKey});
     EXPECT_TRUE(waitUntil([&] { return received(field, kKey, ctrlShift) == 1; }));
-    for (const Case& row : cases)
-        EXPECT_EQ(received(field, tKey, row.fieldSees), row.fires ? 0 : 1) << row.name;
+    for (const auto& [name, layout, chords, fires, fieldSees, releases] : cases)
+        EXPECT_EQ(received(field, tKey, fieldSees), fires ? 0 : 1) << name;
 
     // Keys another X client grabbed first are named and never fire; bound again once it let go, they
     // are the program's.
@@ -149,8 +141,6 @@ TEST(X11Platform, HotkeysAreTheProgramsOwnAndCopyExactlyCtrlCLeavingHeldOnlyWhat
     manager.applySettings(AppSettings{});
     EXPECT_TRUE(manager.takenHotkeys().isEmpty());
     // A field recording a hotkey gets even a bound one, which then does not fire; after, it fires.
-    HotkeyRecorderField recorder;
-    recorder.show();
     platform->windowSystem().activate(recorder.winId());
     ASSERT_TRUE(waitUntil([&] { return recorder.isActiveWindow(); }));
     recorder.startRecording();
