@@ -38,6 +38,7 @@ TEST_F(VorlexCliTest, CommandsPrintOneResultOrFailWithTheirStatus)
     // Qt's own words from its Hebrew catalogue, not copies of ours, for a port where nothing listens.
     ASSERT_TRUE(QtTranslations::install()) << "qt6-translations-l10n is not installed";
     const QString refused = QCoreApplication::translate("QHttp", "Connection refused");
+    ASSERT_TRUE(refused.isRightToLeft()) << refused;
 
     const QByteArray epoch = "יום חמישי, 1 בינואר 1970 בשעה 0:00:00";
     const QByteArray tevet = "יום חמישי, כ״ג בטבת תש״ל";
