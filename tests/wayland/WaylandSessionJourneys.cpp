@@ -124,8 +124,15 @@ TEST_F(Wayland, LayoutHotkeyTakesATerminalsHighlightWithoutAnInterrupt)
         } else if (highlighted) {
             ASSERT_TRUE(waitUntil(selected));
         }
-        if (!vorlex)
+        if (!vorlex) {
             startVorlex();
+            // Through XWayland the icon is a StatusNotifierItem: swaybar's watcher must know it.
+            const QStringList items = u"--print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher "
+                                      u"org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher "
+                                      u"string:RegisteredStatusNotifierItems"_s.split(u' ');
+            EXPECT_TRUE(waitUntil([&] { return test::run(u"dbus-send"_s, items).out.contains("StatusNotifierItem"); }))
+                << "the tray icon is registered";
+        }
         const qsizetype recorded = HistoryManager().load().size();
 
         ASSERT_EQ(test::run(program, {u"--hotkey"_s, u"layout"_s}).exitCode, 0) << "forwarded to the running instance";
