@@ -24,10 +24,9 @@ void PopupSession::set(TranslationMode mode, const QString& text, WindowId sourc
 {
     if (exceedsTextLimit(text))
         return showTooLong(mode, source);
-    dropRequest();
     current = {mode, text, source};
     resultText.clear();
-    switch (mode) {
+    switch (mode) { // each mode drops the request in flight as it starts
     case TranslationMode::translate:
         startTranslation(text); // an empty text goes to the service, which reports it
         break;

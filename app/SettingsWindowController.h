@@ -13,8 +13,6 @@ class QWidget;
 
 namespace vorlex {
 
-class HotkeyManager;
-class SettingsManager;
 class SettingsViewController;
 
 class SettingsWindowController {

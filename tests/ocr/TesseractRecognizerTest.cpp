@@ -37,7 +37,8 @@ QByteArray drawn(const QStringList& lines, const QString& family, int pixels, bo
     painter.end();
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    image.save(&buffer, format, qstrcmp(format, "JPEG") == 0 ? 95 : pngQuality); // PNG compressed, as tools write it
+    // PNG compressed unless asked otherwise, as tools write it.
+    image.save(&buffer, format, qstrcmp(format, "JPEG") == 0 ? 95 : pngQuality);
     return bytes;
 }
 
